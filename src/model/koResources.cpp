@@ -1,0 +1,1 @@
+int atelier_core_anchor = 0;

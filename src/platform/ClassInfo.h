@@ -1,0 +1,30 @@
+// Class-level questions without an instance. Every registrable family (item kinds, module filers,
+// views, editors...) has an abstract class-info type deriving from TClassInfo with its questions as
+// virtual methods; a template of the family adapts a concrete class's static functions to it, and
+// registries hold pointers to these objects, one per class, alive for the whole run.
+#pragma once
+
+#include <QString>
+
+class TClassInfo {
+public:
+    virtual ~TClassInfo() = default;
+    virtual QString ClassName() const = 0;
+    // The class-info of the base class within the family; nullptr at the family's root.
+    virtual const TClassInfo* ClassParent() const = 0;
+
+    // True for the class itself and for every class derived from other.
+    bool InheritsFrom(const TClassInfo* other) const
+    {
+        for (const TClassInfo* c = this; c; c = c->ClassParent())
+            if (c == other) return true;
+        return false;
+    }
+};
+
+// Declares the family plumbing of a class: `inherited` names the base, StaticClassName its name.
+#define ATELIER_CLASS_NAME(Class)                                                                 \
+public:                                                                                           \
+    static const char* StaticClassName() { return #Class; }                                       \
+                                                                                                  \
+private:
