@@ -1,0 +1,58 @@
+// A list of subscriber interfaces that does not keep them alive: subscribers add and remove themselves
+// and must be removed before they die.
+#pragma once
+
+#include <QList>
+#include <memory>
+
+template <typename T>
+class TWeakInterfaceList {
+public:
+    class TEnumerator {
+    public:
+        explicit TEnumerator(const QList<T*>* list) : FList(list) {}
+        bool MoveNext()
+        {
+            if (FIndex >= FList->size()) return false;
+            ++FIndex;
+            return FIndex < FList->size();
+        }
+        T* Current() const { return FList->at(FIndex); }
+
+    private:
+        const QList<T*>* FList;
+        qsizetype FIndex = -1;
+    };
+
+    TWeakInterfaceList() = default;
+    TWeakInterfaceList(const TWeakInterfaceList&) = delete;
+    TWeakInterfaceList& operator=(const TWeakInterfaceList&) = delete;
+    virtual ~TWeakInterfaceList() = default;
+
+    virtual void Add(T* item)
+    {
+        if (!FList.contains(item)) FList.append(item);
+    }
+    bool Remove(T* item)
+    {
+        const int index = IndexOf(item);
+        if (index < 0) return false;
+        Delete(index);
+        return true;
+    }
+    int IndexOf(T* item) const { return static_cast<int>(FList.indexOf(item)); }
+    virtual void Delete(int index) { FList.removeAt(index); }
+    // From the last entry; a Delete that removes several entries is tolerated.
+    void Clear()
+    {
+        while (!FList.isEmpty()) Delete(static_cast<int>(FList.size()) - 1);
+    }
+    T* First() const { return FList.isEmpty() ? nullptr : FList.first(); }
+    T* Last() const { return FList.isEmpty() ? nullptr : FList.last(); }
+    int Count() const { return static_cast<int>(FList.size()); }
+    T* Items(int index) const { return FList.at(index); }
+    std::unique_ptr<TEnumerator> GetEnumerator() const { return std::make_unique<TEnumerator>(&FList); }
+
+private:
+    QList<T*> FList;
+};
