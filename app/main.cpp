@@ -1,3 +1,4 @@
+#include "Units.h"
 #include "shell/StartupWindow.h"
 
 #include <QApplication>
@@ -7,7 +8,13 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Atelier"));
-    auto window = CreateStartupWindow();
-    window->show();
-    return QApplication::exec();
+    InitializeUnits();
+    int result;
+    {
+        auto window = CreateStartupWindow();
+        window->show();
+        result = QApplication::exec();
+    }
+    FinalizeUnits();
+    return result;
 }

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QObject>
+#include <limits>
+#include <type_traits>
 
 namespace {
 QHash<int, TPropertyType>& propertyTypes()
@@ -16,6 +18,20 @@ QHash<int, TPropertyType>& propertyTypes()
 
 // Our classes never start with Q; the first Qt class up the chain ends the published range.
 bool IsQtClass(const QMetaObject* mo) { return mo->className()[0] == 'Q'; }
+
+template <typename T>
+QVariant IntegerFromText(const QString& text, bool& ok)
+{
+    if constexpr (std::is_signed_v<T>) {
+        const qlonglong value = text.toLongLong(&ok);
+        ok = ok && value >= std::numeric_limits<T>::min() && value <= std::numeric_limits<T>::max();
+        return QVariant::fromValue(static_cast<T>(value));
+    } else {
+        const qulonglong value = text.toULongLong(&ok);
+        ok = ok && value <= std::numeric_limits<T>::max();
+        return QVariant::fromValue(static_cast<T>(value));
+    }
+}
 
 int PublishedOffset(const QMetaObject* metaObject)
 {
@@ -74,9 +90,29 @@ QVariant PropertyValueFromText(const QMetaProperty& property, const QString& tex
         if (!ok) throw EConvertError(QStringLiteral("'%1' is not a valid value of %2").arg(text, QString::fromLatin1(e.name())));
         return QVariant(value);
     }
-    QVariant result(text);
-    if (property.metaType().id() == QMetaType::Bool) return QVariant(SameText(text, QStringLiteral("true")));
-    if (!result.convert(property.metaType()))
+    QVariant result;
+    bool ok = false;
+    switch (property.metaType().id()) {
+    case QMetaType::Bool:
+        // A misspelt flag must not silently read as false.
+        ok = SameText(text, QStringLiteral("true")) || SameText(text, QStringLiteral("false"));
+        result = QVariant(SameText(text, QStringLiteral("true")));
+        break;
+    // Qt's own conversion narrows out-of-range numbers silently (2147483648 reads as -2147483648).
+    case QMetaType::Short: result = IntegerFromText<short>(text, ok); break;
+    case QMetaType::UShort: result = IntegerFromText<unsigned short>(text, ok); break;
+    case QMetaType::Int: result = IntegerFromText<int>(text, ok); break;
+    case QMetaType::UInt: result = IntegerFromText<unsigned int>(text, ok); break;
+    case QMetaType::Long: result = IntegerFromText<long>(text, ok); break;
+    case QMetaType::ULong: result = IntegerFromText<unsigned long>(text, ok); break;
+    case QMetaType::LongLong: result = IntegerFromText<qlonglong>(text, ok); break;
+    case QMetaType::ULongLong: result = IntegerFromText<qulonglong>(text, ok); break;
+    default:
+        result = QVariant(text);
+        ok = result.convert(property.metaType());
+        break;
+    }
+    if (!ok)
         throw EConvertError(QStringLiteral("'%1' is not a valid value of %2").arg(text, QString::fromLatin1(property.name())));
     return result;
 }

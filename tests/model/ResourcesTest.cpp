@@ -1,6 +1,0 @@
-#include "platform/Exceptions.h"
-#include "platform/Streams.h"
-
-#include <gtest/gtest.h>
-
-TEST(Model, placeholder) { SUCCEED(); }
