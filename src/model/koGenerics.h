@@ -56,3 +56,19 @@ public:
 private:
     QList<T*> FList;
 };
+
+// Tells every entry in turn, walking by index and re-reading the count, so that entries may leave while
+// they are told. With removeFirst each entry is removed before it is told, and the list ends empty.
+template <typename T, typename F>
+void NotifyEach(TWeakInterfaceList<T>& list, bool removeFirst, F&& tell)
+{
+    int index = 0;
+    while (index < list.Count()) {
+        T* entry = list.Items(index);
+        if (removeFirst)
+            list.Delete(index);
+        else
+            ++index;
+        tell(entry);
+    }
+}

@@ -354,19 +354,13 @@ void TCustomResourceItem::Unsubscribe(IResourceItemNotification* Subscriber)
 void TCustomResourceItem::NotifySubscribers(TResourceItemNotification Notification)
 {
     if (!FSubscriptions) return;
-    int index = 0;
-    while (FSubscriptions && index < FSubscriptions->Count()) {
-        IResourceItemNotification* subscriber = FSubscriptions->Items(index);
-        if (Notification == rnUnsubscribe)
-            FSubscriptions->Delete(index);
-        else
-            ++index;
+    NotifyEach(*FSubscriptions, Notification == rnUnsubscribe, [&](IResourceItemNotification* subscriber) {
         try {
             subscriber->ResourceItemNotification(this, Notification);
         } catch (...) {
             if (!HandleApplicationException(std::current_exception())) throw;
         }
-    }
+    });
 }
 
 void TCustomResourceItem::BeginUpdate()

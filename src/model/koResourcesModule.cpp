@@ -48,17 +48,14 @@ TCustomResourceModule::TCustomResourceModule() = default;
 TCustomResourceModule::~TCustomResourceModule()
 {
     FModuleState.Include(msDestroying);
-    if (FSubscriptions) {
-        while (FSubscriptions->Count() > 0) {
-            IResourceItemNotification* subscriber = FSubscriptions->Items(0);
-            FSubscriptions->Delete(0);
+    if (FSubscriptions)
+        NotifyEach(*FSubscriptions, true, [](IResourceItemNotification* subscriber) {
             try {
                 subscriber->ResourceItemNotification(nullptr, rnUnsubscribe);
             } catch (...) {
                 HandleApplicationException(std::current_exception());
             }
-        }
-    }
+        });
     // Free the items while the list is whole: each leaves the module and tells its own subscribers.
     if (FItems) {
         try {
@@ -114,15 +111,9 @@ void TCustomResourceModule::ItemNotification(TCustomResourceItem* Item, TResourc
     if (!inBatch && (Notification == rnAdded || Notification == rnRemoved || Notification == rnChanged)) FModified = true;
     if (Notification == rnAdded) FItemAdded = true;
     if (!FSubscriptions || (inBatch && (Notification == rnChanging || Notification == rnChanged))) return;
-    int index = 0;
-    while (FSubscriptions && index < FSubscriptions->Count()) {
-        IResourceItemNotification* subscriber = FSubscriptions->Items(index);
-        if (Notification == rnUnsubscribe)
-            FSubscriptions->Delete(index);
-        else
-            ++index;
+    NotifyEach(*FSubscriptions, Notification == rnUnsubscribe, [&](IResourceItemNotification* subscriber) {
         subscriber->ResourceItemNotification(Item, Notification);
-    }
+    });
 }
 
 TCustomResourceItem* TCustomResourceModule::Find(const TResourceIdent& ResourceType) const

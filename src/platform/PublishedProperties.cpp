@@ -86,7 +86,13 @@ QVariant PropertyValueFromText(const QMetaProperty& property, const QString& tex
         const QMetaEnum e = property.enumerator();
         bool ok = false;
         const QByteArray key = text.toLatin1();
-        const int value = property.isFlagType() ? e.keysToValue(key.constData(), &ok) : e.keyToValue(key.constData(), &ok);
+        int value = 0;
+        if (!property.isFlagType())
+            value = e.keyToValue(key.constData(), &ok);
+        else if (text.trimmed().isEmpty())
+            ok = true; // the empty set: its text is empty, which keysToValue rejects
+        else
+            value = e.keysToValue(key.constData(), &ok);
         if (!ok) throw EConvertError(QStringLiteral("'%1' is not a valid value of %2").arg(text, QString::fromLatin1(e.name())));
         return QVariant(value);
     }

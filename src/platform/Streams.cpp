@@ -285,8 +285,9 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
 
 int64_t TFileStream::Write(const void* buffer, int64_t count)
 {
-    if (count <= 0) return 0;
-    
+    // Checked first so that a read-only stream refuses quietly instead of Qt warning on stderr.
+    if (count <= 0 || !FFile->isWritable()) return 0;
+    if (FPosition > FFile->size() && !FFile->resize(FPosition)) return 0;
     if (!FFile->seek(FPosition)) return 0;
     const int64_t n = FFile->write(static_cast<const char*>(buffer), count);
     if (n <= 0) return 0;

@@ -168,6 +168,7 @@ TEST_F(Published, TextRoundTripsThroughTheObject)
         {"Language", "65535"},
         {"Align", "alNone"},
         {"Align", "alRight"},
+        {"Sides", ""},
         {"Sides", "sdBottom"},
         {"Sides", "sdTop|sdLeft"},
         {"Sides", "sdTop|sdBottom|sdLeft|sdRight"},

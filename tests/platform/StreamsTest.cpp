@@ -79,6 +79,8 @@ const StreamKind StreamKinds[] = {
      }},
 };
 
+void PrintTo(const StreamKind& kind, std::ostream* os) { *os << kind.Name; }
+
 class StreamsCommon : public testing::TestWithParam<StreamKind> {
 protected:
     std::unique_ptr<TStream> Make(const QByteArray& initial) { return GetParam().Make(initial, FDir.path()); }
