@@ -1,8 +1,10 @@
 #include "Units.h"
 
+#include "model/koResourceItemSymbols.h"
 #include "model/koResources.h"
 #include "model/koResourcesFiler.h"
 #include "model/koResourcesItem.h"
+#include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "platform/PublishedProperties.h"
 
@@ -12,11 +14,16 @@ void InitializeUnits()
     PublishedProperties_Initialize();
     koResources_Initialize();
     koResourcesItem_Initialize();
+    // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
+    koResourcesKinds_Initialize();
+    koResourceItemSymbols_Initialize();
 }
 
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    koResourceItemSymbols_Finalize();
+    koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();
     koResourcesMessages_Finalize();
 }

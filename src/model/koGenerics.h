@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <memory>
+#include <utility>
 
 template <typename T>
 class TWeakInterfaceList {
@@ -72,3 +73,27 @@ void NotifyEach(TWeakInterfaceList<T>& list, bool removeFirst, F&& tell)
         tell(entry);
     }
 }
+
+// Enumerates a list by index, as every enumerator of the model does: the index starts at -1 and
+// MoveNext advances while it is below Count - 1. Getter and Counter are the list's accessors.
+template <typename TInterface, typename TList, auto Getter, auto Counter>
+class TIndexEnumerator final : public TInterface {
+public:
+    explicit TIndexEnumerator(const TList* AList) : FList(AList) {}
+    auto GetCurrent() const -> decltype((std::declval<const TList*>()->*Getter)(0)) override
+    {
+        return (FList->*Getter)(FIndex);
+    }
+    bool MoveNext() override
+    {
+        if (FIndex < (FList->*Counter)() - 1) {
+            ++FIndex;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const TList* FList;
+    int FIndex = -1;
+};

@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/Sets.h"
+
 class TStream;
 class TCustomResourceItem;
 
@@ -30,6 +32,10 @@ enum : uint16_t {
     RT_GROUP_ICON = 14, RT_VERSION = 16, RT_DLGINCLUDE = 17, RT_PLUGPLAY = 19, RT_VXD = 20,
     RT_ANICURSOR = 21, RT_ANIICON = 22, RT_HTML = 23, RT_MANIFEST = 24,
 };
+
+// What a file type offers: loading (import, open) and saving (export, save).
+enum TResourceFileCapability { fcLoad, fcSave };
+using TResourceFilerCapabilities = TSet<TResourceFileCapability>;
 
 // Tests and conversions
 bool IsOrdinalResourceIdent(const QString& ident, char16_t marker = ResourceOrdinalMarker);

@@ -1,5 +1,6 @@
 #include "koResourcesFiler.h"
 
+#include "koGenerics.h"
 #include "koResourcesModule.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
@@ -23,42 +24,16 @@ private:
     const TResourceFileType* FResourceFileType;
 };
 
-class TResourceFileTypeEnumerator final : public IResourceFileTypeEnumerator {
-public:
-    explicit TResourceFileTypeEnumerator(const IResourceFileTypes* AList) : FList(AList) {}
-    IResourceFileTypePtr GetCurrent() const override { return FList->GetFileType(FIndex); }
-    bool MoveNext() override
-    {
-        if (FIndex < FList->GetCount() - 1) {
-            ++FIndex;
-            return true;
-        }
-        return false;
-    }
-
-private:
-    const IResourceFileTypes* FList;
-    int FIndex = -1;
-};
-
 QString FileExtWithoutDot(const QString& Filename)
 {
     const QString ext = ExtractFileExt(Filename);
     return ext.isEmpty() ? ext : ext.mid(1);
 }
 
-TResourceModuleFilerDatabaseFactory& DatabaseFactory()
+TRegistrySingleton<TCustomResourceModuleFilerDatabase, TResourceModuleFilerDatabase>& Registry()
 {
-    static TResourceModuleFilerDatabaseFactory factory = []() -> std::unique_ptr<TCustomResourceModuleFilerDatabase> {
-        return std::make_unique<TResourceModuleFilerDatabase>();
-    };
-    return factory;
-}
-
-std::unique_ptr<TCustomResourceModuleFilerDatabase>& Database()
-{
-    static std::unique_ptr<TCustomResourceModuleFilerDatabase> database;
-    return database;
+    static TRegistrySingleton<TCustomResourceModuleFilerDatabase, TResourceModuleFilerDatabase> registry;
+    return registry;
 }
 } // namespace
 
@@ -112,7 +87,8 @@ int TResourceFileTypes::GetCount() const { return FList ? FList->Count() : 0; }
 
 std::unique_ptr<IResourceFileTypeEnumerator> TResourceFileTypes::GetEnumerator() const
 {
-    return std::make_unique<TResourceFileTypeEnumerator>(this);
+    return std::make_unique<TIndexEnumerator<IResourceFileTypeEnumerator, IResourceFileTypes,
+                                             &IResourceFileTypes::GetFileType, &IResourceFileTypes::GetCount>>(this);
 }
 
 std::shared_ptr<IResourceFileTypeGroups> TResourceFileTypes::GetGroups() const
@@ -280,12 +256,6 @@ void TCustomResourceModuleWriter::SaveToFile(TCustomResourceModule* Module, cons
 
 // Registry
 
-TResourceFileTypeList* TResourceModuleFilerEntry::FileTypes()
-{
-    if (!FFileTypes) FFileTypes = std::make_unique<TResourceFileTypeList>();
-    return FFileTypes.get();
-}
-
 TResourceModuleFilerClass TCustomResourceModuleFilerDatabase::FindReader(const QString& Filename) const
 {
     for (int i = 0; i < GetCount(); ++i) {
@@ -353,8 +323,7 @@ void TResourceModuleFilerDatabase::AddFileType(TResourceModuleFilerClass FilerCl
 {
     for (auto& entry : FList)
         if (entry->ResourceModuleFilerClass() == FilerClass) {
-            TResourceFileType* type = entry->FileTypes()->Add(FileType, Description, Priority);
-            type->SetCapabilities(type->Capabilities() + Capabilities);
+            entry->AddFileType(FileType, Description, Priority, Capabilities);
             return;
         }
 }
@@ -362,36 +331,16 @@ void TResourceModuleFilerDatabase::AddFileType(TResourceModuleFilerClass FilerCl
 IResourceFileTypesPtr TResourceModuleFilerDatabase::FileTypes(TResourceModuleFilerClass FilerClass,
                                                               TResourceFilerCapabilities Capabilities) const
 {
-    bool found = false;
-    auto list = std::make_unique<TResourceFileTypeList>();
-    for (const auto& entry : FList) {
-        if (!entry->ResourceModuleFilerClass()->InheritsFrom(FilerClass)) continue;
-        found = true;
-        const TResourceFileTypeList* types = entry->FileTypesIfAny();
-        for (int i = 0; types && i < types->Count(); ++i) {
-            const TResourceFileType* type = types->Items(i);
-            if ((type->Capabilities() * Capabilities).IsEmpty()) continue;
-            TResourceFileType* added = list->Add(type->FileType(), type->Description(), type->Priority());
-            added->SetCapabilities(added->Capabilities() + type->Capabilities());
-        }
-    }
-    if (!found) throw Exception(Format(QString::fromLatin1(SFilerNotRegistered), {FilerClass->ClassName()}));
+    std::unique_ptr<TResourceFileTypeList> list = CollectFileTypes(FList, FilerClass, Capabilities);
+    if (!list) throw Exception(Format(QString::fromLatin1(SFilerNotRegistered), {FilerClass->ClassName()}));
     return std::make_shared<TResourceFileTypes>(std::move(list));
 }
 
-TCustomResourceModuleFilerDatabase* ResourceModuleFilerDatabase()
-{
-    auto& database = Database();
-    if (!database) database = DatabaseFactory()();
-    return database.get();
-}
+TCustomResourceModuleFilerDatabase* ResourceModuleFilerDatabase() { return Registry().Get(); }
 
 TResourceModuleFilerDatabaseFactory SetResourceModuleFilerDatabaseClass(TResourceModuleFilerDatabaseFactory Factory)
 {
-    const TResourceModuleFilerDatabaseFactory previous = DatabaseFactory();
-    DatabaseFactory() = Factory;
-    Database().reset();
-    return previous;
+    return Registry().SetFactory(Factory);
 }
 
-void koResourcesFiler_Finalize() { Database().reset(); }
+void koResourcesFiler_Finalize() { Registry().Reset(); }

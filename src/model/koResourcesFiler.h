@@ -17,9 +17,6 @@ class TStream;
 class TCustomResourceModule;
 class TCustomResourceModuleFiler;
 
-enum TResourceFileCapability { fcLoad, fcSave };
-using TResourceFilerCapabilities = TSet<TResourceFileCapability>;
-
 class TResourceFileType {
 public:
     TResourceFileType(const QString& AFileType, const QString& ADescription, int APriority)
@@ -297,21 +294,85 @@ protected:
     void AbstractFiler() override {}
 };
 
-class TResourceModuleFilerEntry {
+// An entry of a class registry: a class, its priority and the file types it registered.
+template <typename TClass>
+class TRegistryEntry {
 public:
-    TResourceModuleFilerEntry(TResourceModuleFilerClass AClass, int APriority)
-        : FResourceModuleFilerClass(AClass), FPriority(APriority)
-    {
-    }
-    TResourceModuleFilerClass ResourceModuleFilerClass() const { return FResourceModuleFilerClass; }
+    TRegistryEntry(TClass AClass, int APriority) : FClass(AClass), FPriority(APriority) {}
+    TClass EntryClass() const { return FClass; }
     int Priority() const { return FPriority; }
-    TResourceFileTypeList* FileTypes();
+    void SetPriority(int Value) { FPriority = Value; }
+    TResourceFileTypeList* FileTypes()
+    {
+        if (!FFileTypes) FFileTypes = std::make_unique<TResourceFileTypeList>();
+        return FFileTypes.get();
+    }
     const TResourceFileTypeList* FileTypesIfAny() const { return FFileTypes.get(); }
+    // Adds the extension (merged as TResourceFileTypeList::Add does) and the capabilities to it.
+    void AddFileType(const QString& FileType, const QString& Description, int Priority,
+                     TResourceFilerCapabilities Capabilities)
+    {
+        TResourceFileType* type = FileTypes()->Add(FileType, Description, Priority);
+        type->SetCapabilities(type->Capabilities() + Capabilities);
+    }
 
 private:
-    TResourceModuleFilerClass FResourceModuleFilerClass;
+    TClass FClass;
     int FPriority;
     std::unique_ptr<TResourceFileTypeList> FFileTypes;
+};
+
+// The file types, sharing a capability with Capabilities, of every entry whose class is AClass or
+// derives from it, merged in entry order; nullptr when no entry matches the class.
+template <typename TEntry>
+std::unique_ptr<TResourceFileTypeList> CollectFileTypes(const std::vector<std::unique_ptr<TEntry>>& Entries,
+                                                        const TClassInfo* AClass, TResourceFilerCapabilities Capabilities)
+{
+    std::unique_ptr<TResourceFileTypeList> list;
+    for (const auto& entry : Entries) {
+        if (!entry->EntryClass()->InheritsFrom(AClass)) continue;
+        if (!list) list = std::make_unique<TResourceFileTypeList>();
+        const TResourceFileTypeList* types = entry->FileTypesIfAny();
+        for (int i = 0; types && i < types->Count(); ++i) {
+            const TResourceFileType* type = types->Items(i);
+            if ((type->Capabilities() * Capabilities).IsEmpty()) continue;
+            TResourceFileType* added = list->Add(type->FileType(), type->Description(), type->Priority());
+            added->SetCapabilities(added->Capabilities() + type->Capabilities());
+        }
+    }
+    return list;
+}
+
+// The single instance of a registry, created on first use from a factory that can be replaced.
+template <typename TRegistry, typename TDefault>
+class TRegistrySingleton {
+public:
+    using TFactory = std::unique_ptr<TRegistry> (*)();
+    TRegistry* Get()
+    {
+        if (!FInstance) FInstance = FFactory();
+        return FInstance.get();
+    }
+    // Frees the current instance; returns the previous factory.
+    TFactory SetFactory(TFactory Factory)
+    {
+        const TFactory previous = FFactory;
+        FFactory = Factory;
+        FInstance.reset();
+        return previous;
+    }
+    void Reset() { FInstance.reset(); }
+
+private:
+    static std::unique_ptr<TRegistry> CreateDefault() { return std::make_unique<TDefault>(); }
+    TFactory FFactory = &CreateDefault;
+    std::unique_ptr<TRegistry> FInstance;
+};
+
+class TResourceModuleFilerEntry : public TRegistryEntry<TResourceModuleFilerClass> {
+public:
+    using TRegistryEntry::TRegistryEntry;
+    TResourceModuleFilerClass ResourceModuleFilerClass() const { return EntryClass(); }
 };
 
 class TCustomResourceModuleFilerDatabase {

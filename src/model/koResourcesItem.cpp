@@ -32,23 +32,6 @@ TItemPropertyInspectorHook& propertyInspectorHook()
     return hook;
 }
 
-class TResourceItemListEnumerator final : public IResourceItemEnumerator {
-public:
-    explicit TResourceItemListEnumerator(const TResourceItemList* list) : FList(list) {}
-    TCustomResourceItem* GetCurrent() override { return FList->Items(FIndex); }
-    bool MoveNext() override
-    {
-        if (FIndex < FList->Count() - 1) {
-            ++FIndex;
-            return true;
-        }
-        return false;
-    }
-
-private:
-    const TResourceItemList* FList;
-    int FIndex = -1;
-};
 } // namespace
 
 // TResourceItemDeleter
@@ -149,7 +132,7 @@ void TResourceItemList::Sort()
 
 std::unique_ptr<IResourceItemEnumerator> TResourceItemList::GetEnumerator() const
 {
-    return std::make_unique<TResourceItemListEnumerator>(this);
+    return std::make_unique<TIndexEnumerator<IResourceItemEnumerator, TResourceItemList, &TResourceItemList::Items, &TResourceItemList::Count>>(this);
 }
 
 // TResourceGroupList
@@ -471,19 +454,22 @@ int TCustomResourceItem::GetUniqueIdentifier() const
     else if (FParent && FParent->HasItems())
         candidates = FParent->FItems.get();
     if (!candidates) return 1;
-    int candidate = 1;
+    // With the resource compiler's counters every candidate is taken from the item counter.
+    const bool counters = FModule && FModule->UsesIdentifierCounters();
+    auto next = [&](int current) { return counters ? FModule->GetNextResourceID(ricItem, false) : current + 1; };
+    int candidate = counters ? next(0) : 1;
     bool found;
     do {
         found = false;
         for (const TCustomResourceItem* item : *candidates) {
             if (item == this || item->ResourceType() != FResourceType || !item->NameIsInteger()) continue;
             if (item->NameInteger() == candidate) {
-                ++candidate;
+                candidate = next(candidate);
                 found = true;
                 break;
             }
         }
-    } while (found);
+    } while (found && candidate <= 0xFFFF);
     return candidate;
 }
 

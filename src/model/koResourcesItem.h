@@ -24,6 +24,7 @@ class TCustomResourceIdentifier;
 class TResourceIdentifier;
 class TResourceSymbol;
 class TStringList;
+class IResourceFileTypes;
 
 enum TResourceItemCapability { rcWrite, rcCreate, rcLoad, rcSave, rcSingle };
 using TResourceItemCapabilities = TSet<TResourceItemCapability>;
@@ -92,7 +93,7 @@ protected:
 class IResourceItemEnumerator {
 public:
     virtual ~IResourceItemEnumerator() = default;
-    virtual TCustomResourceItem* GetCurrent() = 0;
+    virtual TCustomResourceItem* GetCurrent() const = 0;
     virtual bool MoveNext() = 0;
 };
 
@@ -130,6 +131,13 @@ public:
     virtual const QMetaObject* MetaObject() const = 0;
     // The kind's constructor that takes a name; an abstract class raises EAssertionFailed.
     virtual TResourceItemPtr Create(const TResourceIdent& ResName) const = 0;
+
+    // Registration with the item kind registry.
+    void Register(int Priority) const;
+    void Unregister() const;
+    void RegisterFileType(const QString& FileType, const QString& Description, TResourceFilerCapabilities Capabilities,
+                          int Priority) const;
+    std::shared_ptr<IResourceFileTypes> GetFileTypes(TResourceFileCapability Capability) const;
 };
 using TResourceItemClass = const TResourceItemClassInfo*;
 

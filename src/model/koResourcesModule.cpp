@@ -1,9 +1,48 @@
 #include "koResourcesModule.h"
 
+#include "koResourcesFiler.h"
+#include "koResourcesSymbols.h"
 #include "platform/Exceptions.h"
+#include "platform/Format.h"
+#include "platform/StringList.h"
+#include "platform/SysUtils.h"
 #include "platform/UpdateGuard.h"
 
+#include <QDir>
+#include <QFile>
 #include <algorithm>
+
+// The default symbol sets live in the core library's resources.
+static void InitSymbolResources() { Q_INIT_RESOURCE(symbols); }
+
+namespace {
+const char* const SFileContext = "%s";
+const char* const SStreamContext = "Resource stream";
+const char* const SNoWriter = "Unable to locate a resource module writer for \"%s\"";
+
+struct TCounterInfo {
+    const char* Symbol;
+    int StartValue;
+};
+const TCounterInfo Counters[] = {
+    {"_APS_NEXT_RESOURCE_VALUE", 101},
+    {"_APS_NEXT_COMMAND_VALUE", 40001},
+    {"_APS_NEXT_CONTROL_VALUE", 1000},
+    {"_APS_NEXT_SYMED_VALUE", 101},
+};
+
+// A reader or writer of the registry, reporting its progress to the caller.
+template <typename TFiler>
+std::unique_ptr<TFiler> CreateFiler(TResourceModuleFilerClass FilerClass, void* ProgressContext,
+                                    const TResourceProgress& OnProgress)
+{
+    std::unique_ptr<TCustomResourceModuleFiler> filer = FilerClass->Create();
+    ATELIER_ASSERT(dynamic_cast<TFiler*>(filer.get()) != nullptr);
+    filer->OnProgress = OnProgress;
+    filer->ProgressContext = ProgressContext;
+    return std::unique_ptr<TFiler>(static_cast<TFiler*>(filer.release()));
+}
+} // namespace
 
 // TResourceModuleItemList
 
@@ -43,7 +82,10 @@ TCustomResourceItem* TResourceModuleItemList::Extract(TCustomResourceItem* Item)
 
 // TCustomResourceModule
 
-TCustomResourceModule::TCustomResourceModule() = default;
+TCustomResourceModule::TCustomResourceModule()
+    : FSymbols(std::make_unique<TResourceSymbols>()), FSymbolFile(std::make_unique<TResourceScriptSymbolFile>())
+{
+}
 
 TCustomResourceModule::~TCustomResourceModule()
 {
@@ -56,6 +98,7 @@ TCustomResourceModule::~TCustomResourceModule()
                 HandleApplicationException(std::current_exception());
             }
         });
+    FSymbols->Clear();
     // Free the items while the list is whole: each leaves the module and tells its own subscribers.
     if (FItems) {
         try {
@@ -66,6 +109,8 @@ TCustomResourceModule::~TCustomResourceModule()
         }
         FItems.reset();
     }
+    FSymbols.reset();
+    FSymbolFile.reset();
 }
 
 std::unique_ptr<TResourceItemList> TCustomResourceModule::CreateItemList()
@@ -155,9 +200,150 @@ void TCustomResourceModule::Clear()
     {
         TUpdateGuard batch(this);
         if (FItems) FItems->Clear();
+        FSymbols->Clear();
+        FDeferDefaultSymbols = false;
+        FDefaultSymbolsLoaded = false;
         FFilename.clear();
     }
     FModified = false;
+}
+
+TResourceSymbols* TCustomResourceModule::Symbols()
+{
+    LoadDefaultSymbols();
+    return FSymbols.get();
+}
+
+void TCustomResourceModule::LoadDefaultSymbols()
+{
+    if (FDeferDefaultSymbols || FDefaultSymbolsLoaded) return;
+    FDefaultSymbolsLoaded = true;
+    InitSymbolResources();
+    QDir dir(QStringLiteral(":/symbols"));
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        QFile resource(dir.filePath(name));
+        if (!resource.open(QIODevice::ReadOnly)) continue;
+        TStringList lines;
+        lines.SetText(QString::fromLatin1(resource.readAll()));
+        const QString fileName = lines.Values(QStringLiteral("_filename"));
+        ATELIER_ASSERT(!fileName.isEmpty());
+        TResourceSymbolFile* file = FSymbolFile->Files()->Find(fileName, true);
+        if (!file) {
+            file = FSymbolFile->Files()->Add(fileName, true, true);
+            file->SetIncludeOnDemand(true);
+        }
+        if (!file->Hidden() || file->IncludeOnDemand()) {
+            const bool hidden = SameText(lines.Values(QStringLiteral("_hidden")), QStringLiteral("true"));
+            for (int i = 0; i < lines.Count(); ++i) {
+                const QString symbolName = lines.Names(i);
+                if (symbolName.isEmpty() || symbolName.startsWith(QLatin1Char('_')) || FSymbols->Find(symbolName))
+                    continue;
+                TResourceSymbol* symbol = FSymbols->Add(symbolName);
+                symbol->SetSourceFile(file);
+                symbol->SetLiteralValue(lines.ValueFromIndex(i));
+                symbol->SetModified(false);
+                symbol->SetHidden(hidden);
+            }
+        }
+        file->SetModified(false);
+    }
+}
+
+int TCustomResourceModule::GetNextResourceID(TResourceIdentifierCounter Kind, bool Peek)
+{
+    const TCounterInfo& counter = Counters[Kind];
+    const QString name = QString::fromLatin1(counter.Symbol);
+    TResourceSymbol* symbol = Symbols()->Find(name);
+    if (!symbol) {
+        symbol = FSymbols->Add(name);
+        symbol->SetValue(counter.StartValue);
+        symbol->SetHidden(true);
+        symbol->SetSourceFile(FSymbolFile->PrimaryFile());
+    }
+    // A counter whose text is no number starts again from its default.
+    const int result = symbol->IsNumeric() ? symbol->Value().toInt() : counter.StartValue;
+    if (!Peek) symbol->SetValue(result + 1);
+    return result;
+}
+
+bool TCustomResourceModule::UsesIdentifierCounters()
+{
+    for (const TCounterInfo& counter : Counters)
+        if (Symbols()->Find(QString::fromLatin1(counter.Symbol))) return true;
+    return false;
+}
+
+std::unique_ptr<TCustomResourceModule> TCustomResourceModule::FinishLoad(std::unique_ptr<TCustomResourceModule> Module,
+                                                                         const QString& FileName)
+{
+    if (!Module) return nullptr;
+    ATELIER_ASSERT(Module->ModuleState().Contains(msLoading));
+    Module->SetFilename(FileName);
+    Module->AfterLoad();
+    return Module;
+}
+
+std::unique_ptr<TCustomResourceModule> TCustomResourceModule::LoadFromFile(const QString& FileName, void* ProgressContext,
+                                                                           const TResourceProgress& OnProgress)
+{
+    TMessageContextScope context(Format(QString::fromLatin1(SFileContext), {ExtractFileName(FileName)}));
+    TResourceModuleFilerClass readerClass = ResourceModuleFilerDatabase()->FindReader(FileName);
+    if (!readerClass) return nullptr;
+    const auto reader = CreateFiler<TCustomResourceModuleReader>(readerClass, ProgressContext, OnProgress);
+    return FinishLoad(reader->LoadFromFile(FileName), FileName);
+}
+
+std::unique_ptr<TCustomResourceModule> TCustomResourceModule::LoadFromStream(TStream& Stream, void* ProgressContext,
+                                                                             const TResourceProgress& OnProgress)
+{
+    TMessageContextScope context(QString::fromLatin1(SStreamContext));
+    TResourceModuleFilerClass readerClass = ResourceModuleFilerDatabase()->FindReader(&Stream);
+    if (!readerClass) return nullptr;
+    const auto reader = CreateFiler<TCustomResourceModuleReader>(readerClass, ProgressContext, OnProgress);
+    return FinishLoad(reader->LoadFromStream(Stream), QString());
+}
+
+void TCustomResourceModule::SaveToFile(const QString& FileName, void* ProgressContext, const TResourceProgress& OnProgress)
+{
+    TMessageContextScope context(Format(QString::fromLatin1(SFileContext), {ExtractFileName(FileName)}));
+    TResourceModuleFilerClass writerClass = ResourceModuleFilerDatabase()->FindWriter(this, FileName);
+    if (!writerClass) throw Exception(Format(QString::fromLatin1(SNoWriter), {FileName}));
+    NumberChildItems();
+    BeforeSave();
+    try {
+        CreateFiler<TCustomResourceModuleWriter>(writerClass, ProgressContext, OnProgress)->SaveToFile(this, FileName, FEncoding);
+    } catch (...) {
+        AfterSave();
+        throw;
+    }
+    FFilename = FileName;
+    AfterSave();
+    FModified = false;
+}
+
+void TCustomResourceModule::NumberChildItems()
+{
+    std::vector<TCustomResourceItem*> children;
+    for (TCustomResourceItem* item : *Items())
+        if (item->Parent() && !item->Internal() && item->ClassType()->Capabilities().Contains(rcWrite))
+            children.push_back(item);
+    std::sort(children.begin(), children.end(),
+              [](const TCustomResourceItem* a, const TCustomResourceItem* b) { return CompareResourceItems(a, b) < 0; });
+    uint16_t number = 0;
+    const TCustomResourceItem* previous = nullptr;
+    for (TCustomResourceItem* child : children) {
+        number = (previous && previous->ResourceType() == child->ResourceType()) ? uint16_t(number + 1) : uint16_t(1);
+        previous = child;
+        child->LockUpdate();
+        try {
+            child->SetNameInteger(number);
+        } catch (...) {
+            child->UnlockUpdate();
+            throw;
+        }
+        child->UnlockUpdate();
+    }
 }
 
 void TCustomResourceModule::BeforeLoad() { FModuleState.Include(msLoading); }

@@ -4,15 +4,22 @@
 
 #include "koGenerics.h"
 #include "koResourcesItem.h"
+#include "koResourcesMessages.h"
 #include "platform/Sets.h"
 
 #include <QObject>
 #include <memory>
 
 class TCustomResourceModule;
+class TResourceSymbols;
+class TResourceScriptSymbolFile;
+class TCustomResourceModuleFiler;
 
 enum TResourceModuleStateFlag { msDestroying, msLoading, msSaving };
 using TResourceModuleState = TSet<TResourceModuleStateFlag>;
+
+// The resource compiler's next-identifier counters, kept as hidden symbols of the module.
+enum TResourceIdentifierCounter { ricItem, ricCommand, ricControl, ricSymEdit };
 
 // The module's own list: it owns its items, and adding or extracting an item sets the item's module.
 class TResourceModuleItemList : public TResourceItemList {
@@ -50,9 +57,26 @@ public:
     TCustomResourceItem* Find(const TResourceIdent& ResourceType, const TResourceIdent& Name, uint16_t Language) const;
     bool EnumerateItems(void* Context, const TEnumerateResourceItemsCallback& Callback);
 
+    // Items, symbols and the file name go; the symbol files stay.
     virtual void Clear();
-    // True when the module keeps the resource compiler's next-identifier counters.
-    bool UsesIdentifierCounters() const { return false; }
+
+    // The symbol table; the default symbols of Windows constants are loaded on first access.
+    TResourceSymbols* Symbols();
+    TResourceScriptSymbolFile* SymbolFile() const { return FSymbolFile.get(); }
+    bool DeferDefaultSymbols() const { return FDeferDefaultSymbols; }
+    void SetDeferDefaultSymbols(bool Value) { FDeferDefaultSymbols = Value; }
+    // The counter's value; unless Peek the counter moves on. A missing counter starts at its default.
+    int GetNextResourceID(TResourceIdentifierCounter Kind, bool Peek);
+    // True when the module keeps any of the resource compiler's next-identifier counters.
+    bool UsesIdentifierCounters();
+
+    // The loaded module, or nullptr when no reader handles the file.
+    static std::unique_ptr<TCustomResourceModule> LoadFromFile(const QString& FileName, void* ProgressContext = nullptr,
+                                                               const TResourceProgress& OnProgress = {});
+    static std::unique_ptr<TCustomResourceModule> LoadFromStream(TStream& Stream, void* ProgressContext = nullptr,
+                                                                 const TResourceProgress& OnProgress = {});
+    // Raises "Unable to locate a resource module writer for \"%s\"" before anything changes.
+    void SaveToFile(const QString& FileName, void* ProgressContext = nullptr, const TResourceProgress& OnProgress = {});
 
     const QString& Encoding() const { return FEncoding; }
     void SetEncoding(const QString& Value) { FEncoding = Value; }
@@ -74,14 +98,24 @@ protected:
     virtual std::unique_ptr<TResourceItemList> CreateItemList();
 
 private:
+    void LoadDefaultSymbols();
+    // Children are numbered 1, 2, 3... per type across all parents, in the order of their names.
+    void NumberChildItems();
+    static std::unique_ptr<TCustomResourceModule> FinishLoad(std::unique_ptr<TCustomResourceModule> Module,
+                                                             const QString& FileName);
+
     std::unique_ptr<TResourceItemList> FItems;
     std::unique_ptr<TWeakInterfaceList<IResourceItemNotification>> FSubscriptions;
     int FUpdateCount = 0;
+    std::unique_ptr<TResourceSymbols> FSymbols;
+    std::unique_ptr<TResourceScriptSymbolFile> FSymbolFile;
     QString FEncoding;
     bool FNeedFix = false;
     QString FFilename;
     bool FModified = false;
     bool FItemAdded = false;
+    bool FDeferDefaultSymbols = false;
+    bool FDefaultSymbolsLoaded = false;
     TResourceModuleState FModuleState;
 };
 

@@ -64,7 +64,7 @@ void RoundDigits(TDecimal& d, int count)
         if (up) {
             while (!d.digits.empty() && d.digits.back() == '9') d.digits.pop_back();
             if (d.digits.empty()) {
-                d.digits = "1";
+                d.digits.assign(1, '1');
                 ++d.exponent;
             } else {
                 ++d.digits.back();
@@ -118,13 +118,13 @@ std::string FormatGeneral(double value, int precision)
     if (exponent10 < -4 || exponent10 >= precision) {
         // The short exponent form: "1E20", "1.5E-10".
         result.push_back(d.digits[0]);
-        if (digitCount > 1) result += "." + d.digits.substr(1);
-        result += "E" + std::to_string(exponent10);
+        if (digitCount > 1) result.append(1, '.').append(d.digits, 1);
+        result.append(1, 'E').append(std::to_string(exponent10));
         return result;
     }
-    if (d.exponent <= 0) return result + "0." + std::string(static_cast<size_t>(-d.exponent), '0') + d.digits;
+    if (d.exponent <= 0) return result.append("0.").append(static_cast<size_t>(-d.exponent), '0').append(d.digits);
     for (int i = 0; i < d.exponent; ++i) result.push_back(DigitAt(d, i));
-    if (digitCount > d.exponent) result += "." + d.digits.substr(static_cast<size_t>(d.exponent));
+    if (digitCount > d.exponent) result.append(1, '.').append(d.digits, static_cast<size_t>(d.exponent));
     return result;
 }
 
@@ -156,11 +156,12 @@ std::string FormatFixed(double value, int decimals, TFixedStyle style)
     std::string fraction;
     FixedParts(d, decimals, integerPart, fraction);
     if (style != TFixedStyle::Plain) integerPart = GroupThousands(integerPart);
-    std::string number = integerPart;
-    if (decimals > 0) number += "." + fraction;
     // Money puts the sign before the symbol: "-$1,234.50".
-    if (style == TFixedStyle::Money) number.insert(0, "$");
-    return Sign(d) + number;
+    std::string number = Sign(d);
+    if (style == TFixedStyle::Money) number.push_back('$');
+    number.append(integerPart);
+    if (decimals > 0) number.append(1, '.').append(fraction);
+    return number;
 }
 
 QString FormatFloat(double value, QChar type, int precision)
