@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpcre2-dev libjpeg62-turbo-dev
   xvfb xauth
+  llvm binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
+  icoutils wine64
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "koResourcesFiler.h"
 
 #include "koGenerics.h"
+#include "koResourcesKinds.h"
 #include "koResourcesModule.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
@@ -12,6 +13,8 @@
 namespace {
 const char* const SAllFilesFilter = "All files (*.*)|*.*";
 const char* const SFilerNotRegistered = "Resource module has not been registered: %s";
+const char* const SItemCannotWrite = "Item does not support writing";
+const char* const SUnknownResourceType = "Unknown resource type: %s";
 
 class TResourceFileTypeWrapper final : public IResourceFileType {
 public:
@@ -344,3 +347,74 @@ TResourceModuleFilerDatabaseFactory SetResourceModuleFilerDatabaseClass(TResourc
 }
 
 void koResourcesFiler_Finalize() { Registry().Reset(); }
+
+// Reading and writing helpers of the module filers
+
+std::vector<TCustomResourceItem*> WritableResourceItems(TCustomResourceModule* Module)
+{
+    std::vector<TCustomResourceItem*> items;
+    for (TCustomResourceItem* item : *Module->Items()) {
+        if (item->Internal() || item->Design()) continue;
+        if (!item->ClassType()->Capabilities().Contains(rcWrite)) {
+            LogMessage(QString::fromLatin1(SItemCannotWrite), rmWarning, item);
+            continue;
+        }
+        items.push_back(item);
+    }
+    // Stable, so language variants keep their order and output is the same every time.
+    std::stable_sort(items.begin(), items.end(),
+                     [](const TCustomResourceItem* a, const TCustomResourceItem* b) { return CompareResourceItems(a, b) < 0; });
+    return items;
+}
+
+namespace {
+TCustomResourceItem* LoadResourceItemAs(TResourceItemClass Kind, TCustomResourceModule* Module,
+                                        const TResourceIdent& ResourceType, const TResourceIdent& Name,
+                                        uint16_t Language, TStream& Data, int64_t Size,
+                                        const std::function<void(TCustomResourceItem*)>& BeforeLoad)
+{
+    TCustomResourceItem* item = nullptr;
+    if (Kind->Capabilities().Contains(rcSingle)) item = Module->Find(ResourceType, Name, Language);
+    const bool created = item == nullptr;
+    if (created) {
+        TResourceItemPtr made = Kind->Create(Name);
+        made->SetResourceType(ResourceType);
+        item = made.get();
+        Module->Items()->Add(std::move(made));
+        item->SetLanguage(Language);
+    }
+    try {
+        TMessageContextScope context(item);
+        if (BeforeLoad) BeforeLoad(item);
+        item->LoadFromStream(Data, Size);
+        item->SetSize(static_cast<int>(Size));
+    } catch (...) {
+        // Only an item made for this resource goes; one that was there before stays.
+        if (created) Module->Items()->Remove(item);
+        throw;
+    }
+    return item;
+}
+} // namespace
+
+TCustomResourceItem* LoadResourceItem(TCustomResourceModule* Module, const TResourceIdent& ResourceType,
+                                      const TResourceIdent& Name, uint16_t Language, TStream& Data, int64_t Size,
+                                      const std::function<void(TCustomResourceItem*)>& BeforeLoad)
+{
+    const int64_t start = Data.Position();
+    TResourceItemClass kind = ResourceItemDatabase()->Find(ResourceType, Name, &Data);
+    if (!kind)
+        throw Exception(Format(QString::fromLatin1(SUnknownResourceType), {ResourceTypeToFriendlyName(ResourceType)}));
+    const TResourceItemClass generic = TResourceItemGeneric::ClassInfo();
+    try {
+        return LoadResourceItemAs(kind, Module, ResourceType, Name, Language, Data, Size, BeforeLoad);
+    } catch (const EAbort&) {
+        throw;
+    } catch (const std::exception& e) {
+        const auto* error = dynamic_cast<const Exception*>(&e);
+        LogMessage(error ? error->Message() : QString::fromUtf8(e.what()), rmError);
+        if (kind == generic) throw;
+    }
+    Data.SetPosition(start);
+    return LoadResourceItemAs(generic, Module, ResourceType, Name, Language, Data, Size, BeforeLoad);
+}

@@ -16,6 +16,7 @@
 class TStream;
 class TCustomResourceModule;
 class TCustomResourceModuleFiler;
+class TCustomResourceItem;
 
 class TResourceFileType {
 public:
@@ -415,5 +416,17 @@ TCustomResourceModuleFilerDatabase* ResourceModuleFilerDatabase();
 using TResourceModuleFilerDatabaseFactory = std::unique_ptr<TCustomResourceModuleFilerDatabase> (*)();
 // Replaces the factory and frees the current registry; returns the previous factory.
 TResourceModuleFilerDatabaseFactory SetResourceModuleFilerDatabaseClass(TResourceModuleFilerDatabaseFactory Factory);
+
+// What the module writers write, in order: no internal or design items, no items whose kind cannot
+// write (each logged as a warning), sorted by type and then name.
+std::vector<TCustomResourceItem*> WritableResourceItems(TCustomResourceModule* Module);
+
+// Loads one resource of a module file as the first kind that handles its type, name and data. A kind that
+// fails is logged as an error and the resource is read again, from the start of its data, as raw data;
+// only a failure of that too reaches the caller. BeforeLoad runs after the item joined the module and
+// before it reads (readers set header fields and report progress there). Returns the item.
+TCustomResourceItem* LoadResourceItem(TCustomResourceModule* Module, const TResourceIdent& ResourceType,
+                                      const TResourceIdent& Name, uint16_t Language, TStream& Data, int64_t Size,
+                                      const std::function<void(TCustomResourceItem*)>& BeforeLoad = {});
 
 void koResourcesFiler_Finalize();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 
 template <typename T>
 class TUpdateGuard {
@@ -28,5 +29,33 @@ public:
 
 private:
     T* FTarget;
+    int FExceptions;
+};
+
+// Runs a function when the scope is left, however it is left (a "finally" block). An error of the
+// function while an exception unwinds is dropped so the first error reaches the caller.
+class TFinally {
+public:
+    explicit TFinally(std::function<void()> action)
+        : FAction(std::move(action)), FExceptions(std::uncaught_exceptions())
+    {
+    }
+    TFinally(const TFinally&) = delete;
+    TFinally& operator=(const TFinally&) = delete;
+    ~TFinally() noexcept(false)
+    {
+        if (!FAction) return;
+        if (std::uncaught_exceptions() > FExceptions) {
+            try {
+                FAction();
+            } catch (...) {
+            }
+        } else {
+            FAction();
+        }
+    }
+
+private:
+    std::function<void()> FAction;
     int FExceptions;
 };

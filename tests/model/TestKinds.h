@@ -55,6 +55,18 @@ public:
     void SaveToFileStream(TStream& stream) override { stream.WriteBytes(QByteArray("file")); }
 };
 
+// Never written, like the item that stands for the symbol table.
+class TSymbolsLikeInternal : public TTestItem {
+    Q_OBJECT
+    RESOURCE_ITEM_CLASS(TSymbolsLikeInternal, TTestItem)
+
+public:
+    TSymbolsLikeInternal() : TTestItem(TResourceIdent("INTERNAL")) {}
+
+protected:
+    bool GetInternal() const override { return true; }
+};
+
 class TTestChild;
 
 class TTestParent : public TResourceItem {
