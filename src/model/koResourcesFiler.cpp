@@ -397,10 +397,13 @@ TCustomResourceItem* LoadResourceItemAs(TResourceItemClass Kind, TCustomResource
 }
 } // namespace
 
-TCustomResourceItem* LoadResourceItem(TCustomResourceModule* Module, const TResourceIdent& ResourceType,
-                                      const TResourceIdent& Name, uint16_t Language, TStream& Data, int64_t Size,
+TCustomResourceItem* LoadResourceItem(TCustomResourceModule* Module, const TResourceIdent& AResourceType,
+                                      const TResourceIdent& AName, uint16_t Language, TStream& Data, int64_t Size,
                                       const std::function<void(TCustomResourceItem*)>& BeforeLoad)
 {
+    // Items keep names upper-case: look them up the same way.
+    const TResourceIdent ResourceType = NormalizeResourceIdent(AResourceType);
+    const TResourceIdent Name = NormalizeResourceIdent(AName);
     const int64_t start = Data.Position();
     TResourceItemClass kind = ResourceItemDatabase()->Find(ResourceType, Name, &Data);
     if (!kind)

@@ -217,6 +217,7 @@ TCustomResourceItem::~TCustomResourceItem()
 void TCustomResourceItem::BeforeDestruction()
 {
     FDestroying = true;
+    if (FItemID) FItemID->ReleaseSymbol();
     if (FSubscriptions) {
         NotifySubscribers(rnUnsubscribe);
         FSubscriptions.reset();
@@ -531,7 +532,11 @@ void TCustomResourceItem::AssignToItem(TCustomResourceItem* Dest)
     }
 }
 
-void TCustomResourceItem::ResourceSymbolNotification(TResourceSymbol*, TResourceSymbolNotification) {}
+void TCustomResourceItem::ResourceSymbolNotification(TResourceSymbol* Symbol, TResourceSymbolNotification Notification)
+{
+    // The name's own identifier follows its symbol; an item told directly does the same.
+    LocalID()->ResourceSymbolNotification(Symbol, Notification);
+}
 
 TCustomResourceItem::TIdentifierFactory TCustomResourceItem::GetIdentifierClass() const
 {

@@ -34,7 +34,6 @@ using TResourceItemGlyphHandle = int;
 
 enum TResourceItemNotification { rnAdded, rnRemoved, rnSubscribe, rnUnsubscribe, rnChanging, rnChanged };
 enum TResourceChildNotification { chAdded, chRemoved, chChanging, chChanged };
-enum TResourceSymbolNotification { snSubscribe, snUnsubscribe, snChanged };
 
 class IResourceItemNotification {
 public:
@@ -60,24 +59,6 @@ public:
 
 protected:
     ~IPropertyFilter() = default;
-};
-
-class IResourceSymbolNotification {
-public:
-    virtual void ResourceSymbolNotification(TResourceSymbol* Symbol, TResourceSymbolNotification Notification) = 0;
-
-protected:
-    ~IResourceSymbolNotification() = default;
-};
-
-class IResourceSymbolReference : public IResourceSymbolNotification {
-public:
-    virtual TCustomResourceIdentifier* GetResourceIdentifier() = 0;
-    // Raises when the reference cannot take the value.
-    virtual void ValidateValue(const QVariant& Value) = 0;
-
-protected:
-    ~IResourceSymbolReference() = default;
 };
 
 // The searchable text of an element (used by search and replace).

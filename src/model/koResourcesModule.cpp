@@ -44,6 +44,15 @@ std::unique_ptr<TFiler> CreateFiler(TResourceModuleFilerClass FilerClass, void* 
 }
 } // namespace
 
+// Items without parent; a snapshot, since items add and free children (string blocks) meanwhile.
+static std::vector<TCustomResourceItem*> RootItems(TResourceItemList* items)
+{
+    std::vector<TCustomResourceItem*> roots;
+    for (TCustomResourceItem* item : *items)
+        if (!item->Parent()) roots.push_back(item);
+    return roots;
+}
+
 // TResourceModuleItemList
 
 TResourceModuleItemList::TResourceModuleItemList(TCustomResourceModule* AModule)
@@ -310,8 +319,8 @@ void TCustomResourceModule::SaveToFile(const QString& FileName, void* ProgressCo
     TResourceModuleFilerClass writerClass = ResourceModuleFilerDatabase()->FindWriter(this, FileName);
     if (!writerClass) throw Exception(Format(QString::fromLatin1(SNoWriter), {FileName}));
     NumberChildItems();
-    BeforeSave();
     try {
+        BeforeSave();
         CreateFiler<TCustomResourceModuleWriter>(writerClass, ProgressContext, OnProgress)->SaveToFile(this, FileName, FEncoding);
     } catch (...) {
         AfterSave();
@@ -367,9 +376,7 @@ void TCustomResourceModule::AfterLoad()
         Items()->Sort();
         FModified = false;
         FItemAdded = false;
-        std::vector<TCustomResourceItem*> roots;
-        for (TCustomResourceItem* item : *Items())
-            if (!item->Parent()) roots.push_back(item);
+        const std::vector<TCustomResourceItem*> roots = RootItems(Items());
         for (TCustomResourceItem* item : roots)
             if (!item->ClassType()->ParentClass() && Items()->Contains(item)) item->AfterLoad();
         for (TCustomResourceItem* item : roots)
@@ -386,13 +393,12 @@ void TCustomResourceModule::AfterLoad()
 void TCustomResourceModule::BeforeSave()
 {
     FModuleState.Include(msSaving);
-    for (TCustomResourceItem* item : *Items())
-        if (!item->Parent()) item->BeforeSave();
+    for (TCustomResourceItem* item : RootItems(Items())) item->BeforeSave();
 }
 
 void TCustomResourceModule::AfterSave()
 {
-    for (TCustomResourceItem* item : *Items())
-        if (!item->Parent()) item->AfterSave();
-    FModuleState.Exclude(msSaving);
+    TFinally done([this] { FModuleState.Exclude(msSaving); });
+    for (TCustomResourceItem* item : RootItems(Items()))
+        if (Items()->Contains(item)) item->AfterSave();
 }

@@ -1,0 +1,202 @@
+#include "koResourceModulePE.h"
+
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+#include "platform/PEImage.h"
+#include "platform/Streams.h"
+#include "platform/SysUtils.h"
+#include "platform/UpdateGuard.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+const char* const SOperationNotApplicable = "Operation not applicable";
+const char* const SFailedToLoad = "Failed to load resource module: %s";
+const char* const SSourceMissing = "Source file does not exist: %s";
+const char* const SMultipleMUI = "Multiple MUI items not supported";
+const char* const SItemContext = "%1:s (%0:s)";
+const char* const SItemProgress = "%s (%s)";
+const char* const SLoading = "Loading";
+const char* const SSaving = "Saving";
+const char* const SDescription = "PE (Win32) module";
+const char* const Extensions[] = {"exe", "dll", "bpl", "cpl", "scr", "ocx", "msstyles", "mui"};
+
+QByteArray ReadWholeFile(const QString& FileName)
+{
+    TFileStream file(FileName, fmOpenRead | fmShareDenyNone);
+    QByteArray data(static_cast<qsizetype>(file.Size()), Qt::Uninitialized);
+    file.ReadBuffer(data.data(), data.size());
+    return data;
+}
+
+// A name in a resource directory as the resource functions hand it out: "#123" is the ordinal 123.
+TResourceIdent DirectoryNameToIdent(const QString& name)
+{
+    if (IsOrdinalResourceIdent(name)) return TResourceIdent(name);
+    if (name.size() > 1 && name.at(0) == QLatin1Char('#'))
+        return TResourceIdent::FromOrdinal(static_cast<uint16_t>(StrToInt(name.mid(1))));
+    return TResourceIdent(name);
+}
+
+QString ItemProgressText(const TCustomResourceItem* item)
+{
+    return Format(QString::fromLatin1(SItemProgress), {item->FriendlyName(), item->FriendlyTypeName()});
+}
+
+void RegisterFileTypesOf(TResourceModuleFilerClass filer)
+{
+    for (const char* ext : Extensions) filer->RegisterFileType(QString::fromLatin1(ext), QString::fromLatin1(SDescription), 0);
+}
+
+bool SameFile(const QString& a, const QString& b)
+{
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}
+
+void WriteFileAtomically(const QString& FileName, const QByteArray& Data, QFileDevice::Permissions Permissions)
+{
+    QSaveFile file(FileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Data) != Data.size() || !file.commit())
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, file.errorString()));
+    QFile::setPermissions(FileName, Permissions);
+}
+} // namespace
+
+// TResourceModulePE
+
+TResourceModulePE::TResourceModulePE(const QString& AFilename) { SetFilename(AFilename); }
+
+bool TResourceModulePE::Handles(const QString& FileName)
+{
+    const QString ext = ExtractFileExt(FileName).mid(1);
+    for (const char* known : Extensions)
+        if (SameText(ext, QString::fromLatin1(known))) return true;
+    return false;
+}
+
+// Reader
+
+bool TResourceModuleReaderPE::Handles(TStream* Stream)
+{
+    if (!MatchSignature(Stream, "MZ", QByteArray("\xFF\xFF", 2), 0)) return false;
+    const int64_t position = Stream->Position();
+    QByteArray offsetBytes;
+    TFinally restore([&] { Stream->SetPosition(position); });
+    Stream->SetPosition(60);
+    offsetBytes = Stream->ReadBytes(4);
+    if (offsetBytes.size() < 4) return false;
+    const auto* p = reinterpret_cast<const uint8_t*>(offsetBytes.constData());
+    const uint32_t offset = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return MatchSignature(Stream, QByteArray("PE\0\0", 4), QByteArray(4, char(0xFF)), offset);
+}
+
+std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromStream(TStream&)
+{
+    throw EInvalidOperation(QString::fromLatin1(SOperationNotApplicable));
+}
+
+std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(const QString& Filename)
+{
+    const TPEImage image(ReadWholeFile(Filename));
+    // A module without resources opens as an empty module.
+    const QList<TPEResource> resources = image.Resources();
+    auto module = std::make_unique<TResourceModulePE>(Filename);
+    module->BeforeLoad();
+    FProgressMax = static_cast<int>(resources.size());
+    FProgressCount = 0;
+    DoProgress(psBegin, 0, FProgressMax, QString::fromLatin1(SLoading));
+    TFinally end([&] { DoProgress(psEnd, FProgressCount, FProgressMax, QString::fromLatin1(SLoading)); });
+    TUpdateGuard batch(module.get());
+    for (const TPEResource& resource : resources) {
+        try {
+            const TResourceIdent type = DirectoryNameToIdent(resource.Type);
+            const TResourceIdent name = DirectoryNameToIdent(resource.Name);
+            TMessageContextScope context(Format(QString::fromLatin1(SItemContext),
+                                                {ResourceIdentToString(name), ResourceTypeToFriendlyName(type)}));
+            TCustomMemoryStream data(resource.Data.constData(), resource.Data.size());
+            TCustomResourceItem* item = LoadResourceItem(module.get(), type, name, resource.Language, data, data.Size());
+            ++FProgressCount;
+            DoProgress(psProgress, FProgressCount, FProgressMax, ItemProgressText(item));
+        } catch (const EAbort&) {
+            throw;
+        } catch (const std::exception& e) {
+            const auto* error = dynamic_cast<const Exception*>(&e);
+            throw Exception(Format(QString::fromLatin1(SFailedToLoad),
+                                   {error ? error->Message() : QString::fromUtf8(e.what())}));
+        }
+    }
+    return module;
+}
+
+void TResourceModuleReaderPE::RegisterFileTypes() { RegisterFileTypesOf(ClassInfo()); }
+
+// Writer
+
+bool TResourceModuleWriterPE::Handles(TCustomResourceModule* Module, const QString& FileName)
+{
+    return qobject_cast<TResourceModulePE*>(Module) && TResourceModulePE::Handles(FileName) &&
+           QFileInfo::exists(Module->Filename());
+}
+
+void TResourceModuleWriterPE::SaveToStream(TCustomResourceModule*, TStream&, const QString&, const QString&)
+{
+    throw EInvalidOperation(QString::fromLatin1(SOperationNotApplicable));
+}
+
+void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QString& FileName, const QString&)
+{
+    ATELIER_ASSERT(qobject_cast<TResourceModulePE*>(Module) != nullptr);
+    const QString source = Module->Filename();
+    if (!QFileInfo::exists(source)) throw Exception(Format(QString::fromLatin1(SSourceMissing), {source}));
+    const QByteArray sourceBytes = ReadWholeFile(source);
+    const QFileDevice::Permissions permissions = QFileInfo(source).permissions();
+
+    // The directory is rebuilt whole, so a module's one MUI item needs no pass of its own; two are refused.
+    const TResourceIdent mui(QStringLiteral("MUI"));
+    if (TCustomResourceItem* first = Module->Find(mui)) {
+        for (TCustomResourceItem* item : *Module->Items())
+            if (item != first && item->ResourceType() == mui) throw Exception(QString::fromLatin1(SMultipleMUI));
+    }
+
+    const std::vector<TCustomResourceItem*> items = WritableResourceItems(Module);
+    const int count = static_cast<int>(items.size());
+    DoProgress(psBegin, 0, count, QString::fromLatin1(SSaving));
+    TFinally end([&] { DoProgress(psEnd, count, count, QString::fromLatin1(SSaving)); });
+    QList<TPEResource> resources;
+    int index = 0;
+    for (TCustomResourceItem* item : items) {
+        DoProgress(psProgress, ++index, count, ItemProgressText(item));
+        TMemoryStream data;
+        item->SaveToStream(data);
+        resources.append({item->ResourceType(), item->Name(), item->Language(), 0, data.ToByteArray()});
+    }
+    const QByteArray image = ReplacePEResources(sourceBytes, resources, [](const QString& warning) {
+        LogMessage(warning, rmWarning);
+    });
+
+    if (SameFile(source, FileName)) {
+        // The old file stays beside the new one; without it nothing is overwritten.
+        const QString backup = FileName + QStringLiteral(".backup");
+        WriteFileAtomically(backup, sourceBytes, permissions);
+    }
+    WriteFileAtomically(FileName, image, permissions);
+}
+
+void TResourceModuleWriterPE::RegisterFileTypes() { RegisterFileTypesOf(ClassInfo()); }
+
+void koResourceModulePE_Initialize()
+{
+    TResourceModuleReaderPE::ClassInfo()->Register(0);
+    TResourceModuleReaderPE::RegisterFileTypes();
+    TResourceModuleWriterPE::ClassInfo()->Register(0);
+    TResourceModuleWriterPE::RegisterFileTypes();
+}
+
+void koResourceModulePE_Finalize()
+{
+    TResourceModuleWriterPE::ClassInfo()->Unregister();
+    TResourceModuleReaderPE::ClassInfo()->Unregister();
+}

@@ -1,0 +1,169 @@
+#include "koResourcesItemItems.h"
+
+#include "koResourcesModule.h"
+#include "koResourcesSymbols.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+#include "platform/SysUtils.h"
+#include "platform/UpdateGuard.h"
+
+#include <algorithm>
+
+// TCustomResourceItemItem
+
+int TCustomResourceItemItem::Index() const { return FCollection ? FCollection->IndexOf(this) : -1; }
+
+void TCustomResourceItemItem::BeginUpdate() { FCollection->BeginUpdate(); }
+
+void TCustomResourceItemItem::EndUpdate() { FCollection->EndUpdate(); }
+
+void TCustomResourceItemItem::Changed()
+{
+    if (FCollection && FCollection->UpdateCount() == 0) FCollection->Update(this);
+}
+
+// TCustomResourceItemItems
+
+TCustomResourceItemItems::~TCustomResourceItemItems() = default;
+
+TCustomResourceItemItem* TCustomResourceItemItems::Item(int Index) const
+{
+    if (Index < 0 || Index >= Count()) throw EListError(Format("List index out of bounds (%d)", {Index}));
+    return FItems[static_cast<size_t>(Index)].get();
+}
+
+int TCustomResourceItemItems::IndexOf(const TCustomResourceItemItem* Item) const
+{
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == Item) return static_cast<int>(i);
+    return -1;
+}
+
+TCustomResourceItemItem* TCustomResourceItemItems::InsertItem(int Index)
+{
+    TUpdateGuard batch(this);
+    if (Index < 0 || Index > Count()) throw EListError(Format("List index out of bounds (%d)", {Index}));
+    std::unique_ptr<TCustomResourceItemItem> element = CreateElement();
+    TCustomResourceItemItem* result = element.get();
+    FItems.insert(FItems.begin() + Index, std::move(element));
+    return result;
+}
+
+void TCustomResourceItemItems::Delete(int Index)
+{
+    TUpdateGuard batch(this);
+    Item(Index);
+    // The element leaves the list before it is destroyed, so it is never seen half gone.
+    std::unique_ptr<TCustomResourceItemItem> element = std::move(FItems[static_cast<size_t>(Index)]);
+    FItems.erase(FItems.begin() + Index);
+}
+
+void TCustomResourceItemItems::Move(int OldIndex, int NewIndex)
+{
+    if (OldIndex == NewIndex) return;
+    TUpdateGuard batch(this);
+    Item(OldIndex);
+    Item(NewIndex);
+    std::unique_ptr<TCustomResourceItemItem> element = std::move(FItems[static_cast<size_t>(OldIndex)]);
+    FItems.erase(FItems.begin() + OldIndex);
+    FItems.insert(FItems.begin() + NewIndex, std::move(element));
+}
+
+void TCustomResourceItemItems::Clear()
+{
+    if (FItems.empty()) return;
+    TUpdateGuard batch(this);
+    while (!FItems.empty()) Delete(Count() - 1);
+}
+
+void TCustomResourceItemItems::BeginUpdate()
+{
+    if (FResourceItem) FResourceItem->BeginUpdate();
+    ++FUpdateCount;
+}
+
+void TCustomResourceItemItems::EndUpdate()
+{
+    ATELIER_ASSERT(FUpdateCount > 0);
+    TFinally itemBatch([this] {
+        if (FResourceItem) FResourceItem->EndUpdate();
+    });
+    if (--FUpdateCount == 0) Changed();
+}
+
+void TCustomResourceItemItems::Changed()
+{
+    if (FUpdateCount == 0) Update(nullptr);
+}
+
+void TCustomResourceItemItems::Update(TCustomResourceItemItem*)
+{
+    if (FResourceItem) FResourceItem->Changed();
+}
+
+bool TCustomResourceItemItems::EnumerateItems(void* Context, const TEnumerateResourceItemsCallback& Callback)
+{
+    if (!Callback) return false;
+    bool Continue = true;
+    for (int i = 0; Continue && i < Count(); ++i) {
+        TCustomResourceItemItem* element = Item(i);
+        Callback(FResourceItem, element, Context, Continue);
+        if (Continue) Continue = element->EnumerateItems(Context, Callback);
+    }
+    return Continue;
+}
+
+// TCustomResourceHelpIdentifier
+
+uint32_t TCustomResourceHelpIdentifier::GeneratedID() const
+{
+    const uint32_t id = static_cast<uint32_t>(GetItemIdentifier()->GetOrdinal()) & 0xFFFF;
+    const uint32_t name = FResourceItem->NameInteger();
+    return ((name << 16) + 0x80000000u) | id;
+}
+
+QString TCustomResourceHelpIdentifier::HelpSymbolName() const
+{
+    return QStringLiteral("H") + GetItemIdentifier()->ID();
+}
+
+void TCustomResourceHelpIdentifier::SetGenerate(bool Value)
+{
+    if (Value == FGenerate) return;
+    TUpdateGuard batch(this);
+    FGenerate = Value;
+    if (!Value) return;
+    const QString name = HelpSymbolName();
+    TCustomResourceModule* module = FResourceItem->Module();
+    ATELIER_ASSERT(module != nullptr);
+    TResourceScriptSymbolFile* script = module->SymbolFile();
+    TResourceSymbol* symbol = module->Symbols()->Find(name);
+    if (symbol) {
+        TResourceSymbolFile* source = symbol->SourceFile();
+        if (!script->HelpFile() && source && source->ParentFile() == script) script->SetHelpFile(source);
+    } else {
+        // Computed first: an item with a named name cannot have one, and then no symbol is left behind.
+        const uint32_t generated = GeneratedID();
+        TResourceSymbolFile* help = script->HelpFile();
+        if (!help) {
+            QString base = module->Filename();
+            if (base.isEmpty()) base = script->Filename();
+            if (base.isEmpty()) base = script->PrimaryFile()->Filename();
+            if (base.isEmpty()) base = QStringLiteral("include");
+            const QString fileName = ChangeFileExt(ExtractFileName(base), QStringLiteral(".hm"));
+            help = script->Files()->Find(fileName, false);
+            if (!help) help = script->Files()->Add(fileName, true, false);
+            script->SetHelpFile(help);
+        }
+        symbol = module->Symbols()->Add(name);
+        symbol->SetSourceFile(help);
+        symbol->SetLiteralValue(Format("0x%.8X", {generated}));
+    }
+    SetSymbol(symbol);
+}
+
+void TCustomResourceHelpIdentifier::DoSetSymbol(TResourceSymbol* Value)
+{
+    if (FGenerate && (!Value || Value->Symbol() != HelpSymbolName())) FGenerate = false;
+    TCustomResourceOrdinalDWordIdentifier::DoSetSymbol(Value);
+}
