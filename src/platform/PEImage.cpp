@@ -316,11 +316,15 @@ public:
         const auto addString = [&strings](const TIdent& ident) {
             if (ident.IsName) strings.emplace(ident.Name, 0);
         };
+        CheckCounts(types);
         for (const auto& [type, names] : types) {
             addString(type);
             tables += DirectoryTableSize + DirectoryEntrySize * names.size();
+            CheckCounts(names);
             for (const auto& [name, languages] : names) {
                 addString(name);
+                if (languages.size() > 0xFFFF)
+                    Fail(QStringLiteral("A resource directory table would hold more than 65535 entries of a kind."));
                 tables += DirectoryTableSize + DirectoryEntrySize * languages.size();
                 resourceCount += languages.size();
             }
@@ -398,6 +402,16 @@ public:
     }
 
 private:
+    // A table counts its named entries and its ids in 16 bits each; 65536 languages cannot occur in
+    // practice but ids 0..65535 could.
+    template <typename Map>
+    static void CheckCounts(const Map& entries)
+    {
+        const auto named = std::count_if(entries.begin(), entries.end(), [](const auto& e) { return e.first.IsName; });
+        if (named > 0xFFFF || entries.size() - size_t(named) > 0xFFFF)
+            Fail(QStringLiteral("A resource directory table would hold more than 65535 entries of a kind."));
+    }
+
     template <typename Map>
     void WriteTableHeader(uint64_t table, const Map& entries)
     {
@@ -429,7 +443,6 @@ public:
     QByteArray Run(const QList<TPEResource>& resources)
     {
         const TTypeMap types = BuildTree(resources);
-        if (types.size() > 0xFFFF) Fail(QStringLiteral("There are more than 65535 resource types."));
         const TPEDataDirectory old = FImage.DataDirectory(TPEImage::ddResource);
         const bool hadDirectory = old.VirtualAddress != 0;
         if (!hadDirectory && types.empty()) {
@@ -689,7 +702,7 @@ private:
         FOut += overlay;
 
         const TPEDataDirectory relocs = FImage.DataDirectory(TPEImage::ddBaseReloc);
-        if (false) SetDirectory(TPEImage::ddBaseReloc, uint32_t(relocVA + (relocs.VirtualAddress - reloc.VirtualAddress)), relocs.Size);
+        SetDirectory(TPEImage::ddBaseReloc, uint32_t(relocVA + (relocs.VirtualAddress - reloc.VirtualAddress)), relocs.Size);
         reloc.VirtualAddress = uint32_t(relocVA);
         reloc.PointerToRawData = uint32_t(relocRaw);
         s.VirtualSize = uint32_t(blob.Size());

@@ -33,7 +33,7 @@ inline QString FindPeerTool(const QString& name, const QStringList& extraDirs = 
     return path;
 }
 
-inline TPeerToolResult RunPeerTool(const QString& program, const QStringList& arguments, int timeoutMs = 60000,
+inline TPeerToolResult RunPeerTool(const QString& program, const QStringList& arguments, int timeoutMs = 30000,
                                    const QString& workingDirectory = {},
                                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
