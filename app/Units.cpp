@@ -1,6 +1,9 @@
 #include "Units.h"
 
+#include "kinds/koResourceItemString.h"
+#include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
+#include "model/koResourceModuleRC.h"
 #include "model/koResourceModulePE.h"
 #include "model/koResourceModuleRes.h"
 #include "model/koResources.h"
@@ -19,16 +22,23 @@ void InitializeUnits()
     // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
     koResourcesKinds_Initialize();
     koResourceItemSymbols_Initialize();
-    // Module readers and writers: RES, then PE, so lookups meet PE first.
+    koResourceItemString_Initialize();
+    // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
+    // the general RC item writers; the writers of kinds follow.
     koResourceModuleRes_Initialize();
+    koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
+    koResourceModuleRCStringTableWriter_Initialize();
 }
 
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    koResourceModuleRCStringTableWriter_Finalize();
     koResourceModulePE_Finalize();
+    koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
+    koResourceItemString_Finalize();
     koResourceItemSymbols_Finalize();
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();

@@ -288,6 +288,15 @@ TResourceIdent TextIncludeType() { return TResourceIdent(QString::fromLatin1(STe
 
 // Files included only because their symbols could be used are included once one of them is.
 bool IsIncluded(const TResourceSymbolFile* File) { return !File->IncludeOnDemand(); }
+
+// A symbol the compiler will know: defined by the script itself or by a file it includes.
+bool IsDefinedInScript(const TResourceSymbol* Symbol)
+{
+    if (!Symbol || !Symbol->SourceFile()) return false;
+    for (const TResourceSymbolFile* file = Symbol->SourceFile(); file; file = file->ParentFile())
+        if (!IsIncluded(file)) return false;
+    return true;
+}
 } // namespace
 
 uint32_t RCAnsiCodePage() { return AnsiCodePageSetting(); }
@@ -887,6 +896,9 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
                 Encoder.WriteLine(QString::fromLatin1(SEndifInvoked));
                 Encoder.WriteLine(QString());
                 sectionOpen = false;
+                // A compiler skipped the LANGUAGE lines of the section, a designer read them: after it,
+                // only a new LANGUAGE line tells both the same.
+                FCurrentLanguage = 0xFFFF;
             }
             writer.reset();
             if (TRCItemWriterClass writerClass = RCItemWriterDatabase()->Find(item)) {
@@ -901,7 +913,7 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
             else
                 WriteBanner(Encoder, item->ResourceType(), false);
             if (item->ResourceTypeIsInteger() && item->ResourceTypeInteger() == RT_MANIFEST &&
-                !Module->Symbols()->Find(QStringLiteral("RT_MANIFEST"))) {
+                !IsDefinedInScript(Module->Symbols()->Find(QStringLiteral("RT_MANIFEST")))) {
                 Encoder.WriteLine(Format(QString::fromLatin1(SDefineManifest), {"RT_MANIFEST", int(RT_MANIFEST)}));
                 Encoder.WriteLine(QString());
             }

@@ -43,6 +43,7 @@ constexpr uint32_t HighBit = 0x80000000u;
 constexpr uint64_t MaxBlobSize = 0x7FFFFFF0u;
 
 const char* const SNoHeaderRoom = "No room in the file header for a new section";
+const char* const SNoAddressSpace = "The resources do not fit into the module's address space.";
 const char* const SSignatureRemoved =
     "The module's digital signature was removed: it no longer matches the changed file.";
 
@@ -348,7 +349,8 @@ public:
         // Tables breadth first: the root, every name table, every language table.
         uint64_t nextTable = DirectoryTableSize + DirectoryEntrySize * types.size();
         uint64_t nextLanguageTable = nextTable;
-        for (const auto& [type, names] : types) nextLanguageTable += DirectoryTableSize + DirectoryEntrySize * names.size();
+        for (const auto& [type, names] : types)
+            nextLanguageTable += DirectoryTableSize + DirectoryEntrySize * names.size();
         uint64_t nextEntry = entriesStart;
         uint64_t nextData = dataStart;
 
@@ -395,7 +397,7 @@ public:
     QByteArray At(uint32_t rva) const
     {
         if (uint64_t(rva) + uint64_t(FBytes.size()) > 0xFFFFFFFFu)
-            Fail(QStringLiteral("The resources do not fit into the module's address space."));
+            Fail(QString::fromLatin1(SNoAddressSpace));
         QByteArray result = FBytes;
         for (int64_t field : FRvaFields) Put32(result, field, Get32(result, field) + rva);
         return result;
@@ -466,21 +468,23 @@ public:
         DropCertificate();
 
         const int own = hadDirectory ? OwnSection(old.VirtualAddress) : -1;
-        if (types.empty() && own < 0 && EmptyInPlace(old.VirtualAddress)) {
-            // Stays in the foreign section it lives in.
-        } else if (own >= 0 && FitsInPlace(own, blob)) {
-            WriteInPlace(own, blob);
-        } else if (own >= 0 && IsLast(own)) {
-            GrowLast(own, blob);
-        } else if (own >= 0 && RelocAfter(own) >= 0) {
-            GrowBeforeReloc(own, RelocAfter(own), blob);
-        } else {
-            AppendSection(blob);
-        }
+        // An emptied directory inside a foreign section stays there: only its root is cleared.
+        if (!(types.empty() && own < 0 && EmptyInPlace(old.VirtualAddress))) Place(own, blob);
         return Finish();
     }
 
 private:
+    void Place(int own, const TResourceBlob& blob)
+    {
+        if (own < 0) return AppendSection(blob);
+        if (FitsInPlace(own, blob)) return WriteInPlace(own, blob);
+        if (IsLast(own)) return GrowLast(own, blob);
+        if (const int reloc = RelocAfter(own); reloc >= 0) return GrowBeforeReloc(own, reloc, blob);
+        // Tools that find resources by section name must not take the old, unreferenced copy for them.
+        if (FSections[own].Name.startsWith(".rsrc")) FSections[own].Name = QByteArray(".oldrsrc", 8);
+        AppendSection(blob);
+    }
+
     struct TMove {
         uint64_t Start, End;
         int64_t Delta;
@@ -494,7 +498,8 @@ private:
         std::sort(byAddress.begin(), byAddress.end(),
                   [](const TPESection* a, const TPESection* b) { return a->VirtualAddress < b->VirtualAddress; });
         for (qsizetype i = 1; i < byAddress.size(); ++i)
-            if (uint64_t(byAddress[i - 1]->VirtualAddress) + MappedSize(*byAddress[i - 1]) > byAddress[i]->VirtualAddress)
+            if (uint64_t(byAddress[i - 1]->VirtualAddress) + MappedSize(*byAddress[i - 1]) >
+                byAddress[i]->VirtualAddress)
                 Fail(QStringLiteral("The sections at RVA %1 and %2 overlap.")
                          .arg(Hex(byAddress[i - 1]->VirtualAddress), Hex(byAddress[i]->VirtualAddress)));
     }
@@ -691,9 +696,10 @@ private:
         const uint64_t overlayStart = RawEnd(reloc);
         const QByteArray overlay = FOut.mid(qsizetype(overlayStart));
         CheckFileSize(relocRaw + relocBytes.size() + overlay.size());
-        if (relocVA + MappedSize(reloc) > 0xFFFFFFFFu) Fail(QStringLiteral("The resources do not fit into the module's address space."));
+        if (relocVA + MappedSize(reloc) > 0xFFFFFFFFu) Fail(QString::fromLatin1(SNoAddressSpace));
         FMoves.append({reloc.PointerToRawData, RawEnd(reloc), int64_t(relocRaw) - int64_t(reloc.PointerToRawData)});
-        FMoves.append({overlayStart, uint64_t(FOut.size()), int64_t(relocRaw + relocBytes.size()) - int64_t(overlayStart)});
+        FMoves.append(
+            {overlayStart, uint64_t(FOut.size()), int64_t(relocRaw + relocBytes.size()) - int64_t(overlayStart)});
 
         FOut.truncate(s.PointerToRawData);
         FOut += bytes;
@@ -702,7 +708,8 @@ private:
         FOut += overlay;
 
         const TPEDataDirectory relocs = FImage.DataDirectory(TPEImage::ddBaseReloc);
-        SetDirectory(TPEImage::ddBaseReloc, uint32_t(relocVA + (relocs.VirtualAddress - reloc.VirtualAddress)), relocs.Size);
+        SetDirectory(TPEImage::ddBaseReloc, uint32_t(relocVA + (relocs.VirtualAddress - reloc.VirtualAddress)),
+                     relocs.Size);
         reloc.VirtualAddress = uint32_t(relocVA);
         reloc.PointerToRawData = uint32_t(relocRaw);
         s.VirtualSize = uint32_t(blob.Size());
@@ -738,7 +745,7 @@ private:
         uint64_t end = FImage.SizeOfHeaders();
         for (const TPESection& s : FSections) end = std::max(end, uint64_t(s.VirtualAddress) + MappedSize(s));
         const uint64_t rva = AlignUp(end, FImage.SectionAlignment());
-        if (rva + uint64_t(blob.Size()) > 0xFFFFFFFFu) Fail(QStringLiteral("The resources do not fit into the module's address space."));
+        if (rva + uint64_t(blob.Size()) > 0xFFFFFFFFu) Fail(QString::fromLatin1(SNoAddressSpace));
         const QByteArray bytes = Padded(blob.At(uint32_t(rva)));
         const uint64_t raw = AlignUp(uint64_t(FOut.size()), FImage.FileAlignment());
         CheckFileSize(raw + bytes.size());
@@ -867,7 +874,9 @@ TPEImage::TPEImage(const QByteArray& data) : FData(data)
                  .arg(optionalAt)
                  .arg(optionalSize));
     if (optionalSize < 2)
-        Fail(QStringLiteral("The optional header at offset %1 is missing (%2 bytes).").arg(optionalAt).arg(optionalSize));
+        Fail(QStringLiteral("The optional header at offset %1 is missing (%2 bytes).")
+                 .arg(optionalAt)
+                 .arg(optionalSize));
     const uint16_t magic = Get16(data, FOptionalHeaderOffset);
     if (magic == 0x20B)
         FIs64 = true;

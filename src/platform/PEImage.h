@@ -76,7 +76,10 @@ public:
     int64_t SectionTableOffset() const { return FSectionTableOffset; }
 
     // Every resource in directory order: type, then name, then language; at each level the named entries
-    // first, then the ids, each in file order. Language entries that are named are skipped.
+    // first, then the ids, each in file order. Language entries that are named are skipped. A data entry may
+    // point outside the resource section. Raises EPEImageError for a directory that loops, is deeper or
+    // shallower than 3 levels, counts more entries than the data holds, or a data entry that does not map
+    // wholly into the file.
     QList<TPEResource> Resources() const;
 
     // Maps an RVA range to a file offset; -1 when it does not map wholly into the file.
@@ -108,5 +111,8 @@ private:
 // each resource and ending the update would. Returns the new file bytes. Later duplicates of a (type, name,
 // language) replace earlier ones. Warnings (a dropped certificate table) go to warn. Raises EPEImageError
 // when the image cannot take the new resources.
+// The directory is rewritten in place when the section it starts holds nothing else and it fits; else that
+// section grows when it is the last one or followed only by the base relocations (which move up); else a
+// new section ".rsrc" is appended and the old one stays, unreferenced.
 QByteArray ReplacePEResources(const QByteArray& image, const QList<TPEResource>& resources,
                               const std::function<void(const QString&)>& warn = {});

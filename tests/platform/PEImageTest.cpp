@@ -12,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <random>
 #include <vector>
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -481,11 +482,10 @@ TEST(PEImage, RefusesDataEntriesThatClaimMoreThanTheFile)
     EXPECT_TRUE(message.contains("overlaps others")) << message.toStdString();
 }
 
-// Every truncation and many single-byte changes of a real directory: each either reads or raises
-// EPEImageError; a rewrite that succeeds lists exactly what was written.
+// Every truncation, single-byte changes everywhere and random scribbles: each damaged image either reads or
+// raises EPEImageError, and a rewrite that succeeds lists exactly what was written.
 TEST(PEImage, SurvivesDamagedInput)
 {
-    const QByteArray base = ReplacePEResources(ResourceImage(MinimalDirectory(0x1000)).Build(), SampleResources());
     const QList<TPEResource> replacement = {Res(Ord(10), QStringLiteral("NEW"), 0x409, QByteArray(3000, 'n'))};
     const QStringList expected = Describe(replacement);
     const auto probe = [&](const QByteArray& data, const std::string& what) {
@@ -498,13 +498,24 @@ TEST(PEImage, SurvivesDamagedInput)
             EXPECT_FALSE(e.Message().isEmpty()) << what;
         }
     };
-    for (qsizetype length = 0; length < base.size(); length += 3) probe(base.left(length), "truncated");
-    for (qsizetype at = 0; at < base.size(); ++at)
-        for (char value : {'\xFF', '\x80', '\x01'}) {
+    std::mt19937 random(20240611);
+    for (bool is64 : {false, true}) {
+        const QByteArray base =
+            ReplacePEResources(ResourceImage(MinimalDirectory(0x1000), is64).Build(), SampleResources());
+        for (qsizetype length = 0; length < base.size(); length += 3) probe(base.left(length), "truncated");
+        for (qsizetype at = 0; at < base.size(); ++at)
+            for (char value : {'\xFF', '\x80', '\x01'}) {
+                QByteArray data = base;
+                data[at] = char(data[at] ^ value);
+                probe(data, "byte " + std::to_string(at));
+            }
+        for (int round = 0; round < 3000; ++round) {
             QByteArray data = base;
-            data[at] = char(data[at] ^ value);
-            probe(data, "byte " + std::to_string(at));
+            const int writes = 1 + int(random() % 8);
+            for (int i = 0; i < writes; ++i) data[qsizetype(random() % uint32_t(data.size()))] = char(random());
+            probe(data, "round " + std::to_string(round));
         }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -655,8 +666,9 @@ TEST(PEImage, InPlaceKeepsTheNextSectionAdjacent)
 TEST(PEImage, MovesFileOffsetsIntoMovedData)
 {
     QByteArray debug(0x40, '\0');
-    Put32(debug, 16, 8);     // SizeOfData
-    Put32(debug, 28 + 24, 0x10); // a second entry pointing into the headers, which stay
+    Put32(debug, 16, 8);         // the first entry's data: 8 bytes in the overlay (pointer set below)
+    Put32(debug, 28 + 24, 0x10); // the second entry's data lies in the headers, which stay
+    const QByteArray block("\0\x10\0\0\x0C\0\0\0\x08\xA0\0\0", 12); // page 0x1000, one fix-up
     for (bool beforeReloc : {false, true}) {
         SCOPED_TRACE(beforeReloc ? ".rsrc before .reloc" : ".rsrc last");
         TImage spec = ResourceImage(MinimalDirectory(0x2000));
@@ -665,7 +677,7 @@ TEST(PEImage, MovesFileOffsetsIntoMovedData)
         spec.Sections.prepend({".rdata", 0x1000, uint32_t(debug.size()), debug});
         spec.Directories[TPEImage::ddDebug] = {0x1000, 2 * 28};
         if (beforeReloc) {
-            spec.Sections.append({".reloc", 0x3000, 0x0C, QByteArray("\0\x10\0\0\x0C\0\0\0\x08\xA0\0\0", 12), 0x42000040});
+            spec.Sections.append({".reloc", 0x3000, 0x0C, block, 0x42000040});
             spec.Directories[TPEImage::ddBaseReloc] = {0x3000, 0x0C};
         }
         spec.Overlay = "SYMBOLS!DEBUGDAT";
@@ -685,7 +697,7 @@ TEST(PEImage, MovesFileOffsetsIntoMovedData)
         if (beforeReloc) {
             EXPECT_EQ(image.Sections().last().VirtualAddress, 0x6000u);
             EXPECT_EQ(image.DataDirectory(TPEImage::ddBaseReloc).VirtualAddress, 0x6000u);
-            EXPECT_EQ(DirectoryBytes(image, TPEImage::ddBaseReloc), DirectoryBytes(TPEImage(before), TPEImage::ddBaseReloc));
+            EXPECT_EQ(DirectoryBytes(image, TPEImage::ddBaseReloc), block);
         }
     }
 }
@@ -771,7 +783,8 @@ TEST(PEImage, ComputesTheImageCheckSum)
         {QByteArray("\xFF\xFF\xFF\xFF\x03", 5), 8, 3 + 5},
         {QByteArray("\x10\x00\xAA\xBB\xCC\xDD\x20\x00", 8), 2, 0x30 + 8}, // the field counts as zero
     };
-    for (const Case& c : cases) EXPECT_EQ(TPEImage::ComputeCheckSum(c.Data, c.Field), c.Expected) << c.Data.toHex().toStdString();
+    for (const Case& c : cases)
+        EXPECT_EQ(TPEImage::ComputeCheckSum(c.Data, c.Field), c.Expected) << c.Data.toHex().toStdString();
 }
 
 TEST(PEImage, RecomputesANonZeroCheckSumAndKeepsAZeroOne)
@@ -1128,7 +1141,8 @@ protected:
 
         const QStringList others = {"--coff-imports", "--coff-exports", "--coff-basereloc"};
         EXPECT_EQ(FirstDifference(Readobj(after, others), Readobj(before, others)), std::string());
-        EXPECT_EQ(DirectoryBytes(image, TPEImage::ddBaseReloc), DirectoryBytes(TPEImage(before), TPEImage::ddBaseReloc));
+        EXPECT_EQ(DirectoryBytes(image, TPEImage::ddBaseReloc),
+                  DirectoryBytes(TPEImage(before), TPEImage::ddBaseReloc));
 
         // Sections follow each other in memory without gaps; raw data lies in the file.
         const QList<TPESection>& sections = image.Sections();
@@ -1300,10 +1314,18 @@ TEST_F(PEInterop, AppendsASectionWhenTheResourceSectionCannotGrow)
                       c.Module.mid(before.SizeOfHeaders()));
             ExpectSound(c.Module, after, LargeResources());
         }
-        // The COFF symbols of the unstripped module stay where they were and still read.
-        EXPECT_EQ(FirstDifference(Readobj(ReplacePEResources(m.App, LargeResources()), {"--symbols"}),
-                                  Readobj(m.App, {"--symbols"})),
-                  std::string());
+        // The COFF symbols of the unstripped module stay where they were and still read; only the old
+        // resource section, now unreferenced, has a new name.
+        QByteArray symbolsAfter = Readobj(ReplacePEResources(m.App, LargeResources()), {"--symbols"});
+        symbolsAfter.replace("Section: .oldrsrc", "Section: .rsrc");
+        EXPECT_EQ(FirstDifference(symbolsAfter, Readobj(m.App, {"--symbols"})), std::string());
+        // Tools that look for resources by section name see only the new directory.
+        const QByteArray renamed = ReplacePEResources(m.App, LargeResources());
+        const TPEImage renamedImage(renamed);
+        int resourceSections = 0;
+        for (const TPESection& section : renamedImage.Sections())
+            if (SectionName(section) == QStringLiteral(".rsrc")) ++resourceSections;
+        EXPECT_EQ(resourceSections, 1);
     }
 }
 
@@ -1312,7 +1334,8 @@ TEST_F(PEInterop, AppendsASectionWhenTheResourceSectionCannotGrow)
 TEST_F(PEInterop, RecomputesTheCheckSum)
 {
     for (const TArch& arch : Arches)
-        for (const QByteArray* module : {&Modules[arch.Is64].Stripped, &Modules[arch.Is64].Last, &Modules[arch.Is64].Dll}) {
+        for (const QByteArray* module :
+             {&Modules[arch.Is64].Stripped, &Modules[arch.Is64].Last, &Modules[arch.Is64].Dll}) {
             SCOPED_TRACE(arch.Name);
             const TPEImage original(*module);
             const qsizetype field = original.OptionalHeaderOffset() + 64;
