@@ -358,7 +358,7 @@ TEST(RCWriterData, AsciiDetectionLooksAtTheStartButEveryByteIsKept)
     TBytesStream source(data);
     TResourceModuleWriterRC::WriteData(encoder, source, QString());
     const QString text = QString::fromLatin1(out.Bytes());
-    EXPECT_TRUE(text.endsWith(QStringLiteral("\"\\x80\\x7F\\xFF\\x01\"\r\n"))) << text.right(60).toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("x\\x80\\x7F\\xFF\\x01\"\r\n"))) << text.right(60).toStdString();
     EXPECT_EQ(text.count(QLatin1String("\r\n")), 6) << "200 + 200 + 200 + 200 + 200 + 104 bytes";
 }
 
@@ -378,7 +378,6 @@ TEST_F(RCWriter, RegistryOrderAndFind)
     TResourceItemGeneric* named = AddItem(module, TResourceIdent("MYTYPE"), Ord(1), 0, "a");
     TResourceItemGeneric* withFile = AddItem(module, TResourceIdent("MYTYPE"), Ord(2), 0, "a");
     withFile->SetFilename(QStringLiteral("a.bin"));
-    TExportOnlyItem exportOnly(Ord(3));
     EXPECT_EQ(database->Find(rcdata), TRCItemRcDataWriter::ClassInfo());
     EXPECT_EQ(database->Find(bitmap), TRCItemExternalFileWriter::ClassInfo());
     EXPECT_EQ(database->Find(withFile), TRCItemExternalFileWriter::ClassInfo());
@@ -593,7 +592,7 @@ TEST_F(RCWriter, SymbolsLanguagesAndHiddenGroups)
     TResourceModule module;
     module.Symbols()->Add(QStringLiteral("IDD_MAIN"))->SetLiteralValue(QStringLiteral("101"));
     module.Symbols()->Find(QStringLiteral("IDD_MAIN"))->SetSourceFile(module.SymbolFile());
-    TResourceSymbol* longName = module.Symbols()->Add(QStringLiteral("IDS_A_SYMBOL_NAME_OF_32_CHARACTER"));
+    TResourceSymbol* longName = module.Symbols()->Add(QStringLiteral("IDS_A_NAME_PAST_THE_PADDING_COLUMN"));
     longName->SetLiteralValue(QStringLiteral("0x10"));
     longName->SetSourceFile(module.SymbolFile());
     AddItem(module, Ord(RT_RCDATA), Ord(2), 0x0407, "yo");
@@ -618,7 +617,7 @@ LANGUAGE LANG_NEUTRAL,SUBLANG_NEUTRAL // Language neutral
 //
 
 #define IDD_MAIN                        101
-#define IDS_A_SYMBOL_NAME_OF_32_CHARACTER 0x10
+#define IDS_A_NAME_PAST_THE_PADDING_COLUMN 0x10
 
 <rule>
 //
@@ -726,9 +725,9 @@ TEST_F(RCWriter, LanguageTexts)
         {0x0000, "LANG_NEUTRAL,SUBLANG_NEUTRAL", "0x00,0x00"},
         {0x0400, "LANG_NEUTRAL,SUBLANG_DEFAULT", "0x00,0x01"},
         {0x0800, "LANG_NEUTRAL,SUBLANG_SYS_DEFAULT", "0x00,0x02"},
-        {0x007F, "LANG_INVARIANT,SUBLANG_NEUTRAL", "0x7f,0x00"},
+        {0x007F, "LANG_INVARIANT,SUBLANG_NEUTRAL", "0x7F,0x00"},
         {0x1C00, "LANG_NEUTRAL,0x07", "0x00,0x07"},
-        {0x03FF, "0x3ff,0x00", "0x3ff,0x00"},
+        {0x03FF, "0x3FF,0x00", "0x3FF,0x00"},
     };
     for (const auto& c : cases) {
         const QString comment = QStringLiteral(" // ") + LanguageIDToString(c.Language);
@@ -747,20 +746,30 @@ TEST_F(RCWriter, LanguageTexts)
 
 TEST_F(RCWriter, ManifestTypeIsDefinedWhenNoIncludedFileDefinesIt)
 {
-    TResourceModule module;
-    AddItem(module, Ord(RT_MANIFEST), Ord(1), 0, "<x/>")->SetFilename(QStringLiteral("app.manifest"));
     const QString defineLine = Lines("#define RT_MANIFEST 24\n\n1 RT_MANIFEST \"app.manifest\"\n");
-    // windows.h defines it, and LANGUAGE LANG_NEUTRAL brings windows.h in.
-    EXPECT_FALSE(Script(module).contains(QStringLiteral("#define RT_MANIFEST")));
-    TResourceModule numeric;
-    AddItem(numeric, Ord(RT_MANIFEST), Ord(1), 0, "<x/>")->SetFilename(QStringLiteral("app.manifest"));
-    Writer.SetSymbolicValues(false);
-    EXPECT_TRUE(Script(numeric).contains(defineLine)) << "windows.h is not included";
+    auto manifestModule = [](TResourceModule& module) {
+        module.SetDeferDefaultSymbols(true);
+        AddItem(module, Ord(RT_MANIFEST), Ord(1), 0, "<x/>")->SetFilename(QStringLiteral("app.manifest"));
+    };
     TResourceModule bare;
-    bare.SetDeferDefaultSymbols(true);
-    AddItem(bare, Ord(RT_MANIFEST), Ord(1), 0, "<x/>")->SetFilename(QStringLiteral("app.manifest"));
+    manifestModule(bare);
     EXPECT_TRUE(Script(bare).contains(defineLine));
     EXPECT_EQ(ReadFile(Path + QStringLiteral("app.manifest")), QByteArray("<x/>"));
+
+    TResourceModule own;
+    manifestModule(own);
+    TResourceSymbol* symbol = own.Symbols()->Add(QStringLiteral("RT_MANIFEST"));
+    symbol->SetLiteralValue(QStringLiteral("24"));
+    symbol->SetSourceFile(own.SymbolFile());
+    const QString script = Script(own);
+    EXPECT_FALSE(script.contains(defineLine)) << "the script defines it itself";
+    EXPECT_TRUE(script.contains(Lines("1 RT_MANIFEST \"app.manifest\"\n")));
+
+    // A file included only once one of its symbols is used is not included for this one.
+    TResourceSymbolFile* onDemand = own.SymbolFile()->Files()->Add(QStringLiteral("defs.h"), true, true);
+    onDemand->SetIncludeOnDemand(true);
+    symbol->SetSourceFile(onDemand);
+    EXPECT_TRUE(Script(own).contains(defineLine));
 }
 
 TEST_F(RCWriter, UnicodeScriptAnsiHeaders)
@@ -804,7 +813,7 @@ TEST_F(RCWriter, TextIncludesCarryTheIncludeInformation)
     EXPECT_TRUE(script.contains(Lines("// Additional include files\n//\n\n#include \"") + Path + Lines("my.h\"\n\n")))
         << "included files, made absolute";
     EXPECT_FALSE(script.contains(QStringLiteral("#include \"") + Path + QStringLiteral("extra.h")));
-    EXPECT_TRUE(script.contains(Lines("#ifndef APSTUDIO_INVOKED\n#include \"extra.rc\"\r\n\n#endif    // not APSTUDIO_INVOKED")))
+    EXPECT_TRUE(script.contains(Lines("#ifndef APSTUDIO_INVOKED\n#include \"extra.rc\"\n\n#endif    // not APSTUDIO_INVOKED")))
         << "the third block keeps its text";
     EXPECT_FALSE(QFileInfo::exists(Path + QStringLiteral("my.h"))) << "not generated, so not written";
 
@@ -868,7 +877,7 @@ TEST_F(RCWriter, HelpHeaderIsIncludedAndWritten)
     TResourceSymbolFile* help = module.SymbolFile()->Files()->Add(QStringLiteral("resource.hm"), false, true);
     module.SymbolFile()->SetHelpFile(help);
     TResourceSymbol* symbol = module.Symbols()->Add(QStringLiteral("HIDR_A"));
-    symbol->SetLiteralValue(QStringLiteral("0x20001"));
+    symbol->SetLiteralValue(QStringLiteral("0x8001"));
     symbol->SetSourceFile(help);
     TResourceItemGeneric* item = AddItem(module, Ord(RT_RCDATA), Ord(1), 0, "x");
     item->LocalID()->SetIdentifier(QStringLiteral("HIDR_A"));
@@ -878,7 +887,7 @@ TEST_F(RCWriter, HelpHeaderIsIncludedAndWritten)
                                       "#undef APSTUDIO_READONLY_SYMBOLS\n#undef APSTUDIO_HIDDEN_SYMBOLS\n//\n")))
         << script.toStdString();
     const QString header = QString::fromLatin1(ReadFile(Path + QStringLiteral("resource.hm")));
-    EXPECT_TRUE(header.contains(Lines("// Help ID definitions\n//\n\n#define HIDR_A                          0x20001        // HIDR_A\n")))
+    EXPECT_TRUE(header.contains(Lines("// Help ID definitions\n//\n\n#define HIDR_A                          0x8001         // HIDR_A\n")))
         << header.toStdString();
 }
 
