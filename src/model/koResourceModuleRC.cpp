@@ -689,10 +689,13 @@ std::unique_ptr<TRCEncoder> TResourceModuleWriterRC::CreateEncoder(const QString
 void TResourceModuleWriterRC::WriteData(TRCEncoder& Encoder, TStream& Source, const QString& Margin)
 {
     Source.SetPosition(0);
-    const bool ascii = IsASCIIText(Source);
-    const bool unicode = !ascii && IsUnicodeText(Source);
-    Source.SetPosition(0);
     const QByteArray data = Source.ReadBytes(Source.Size());
+    TBytesStream probe(data);
+    // The detection looks at the start only; a byte above 127 further on would need a narrow escape
+    // that not every compiler takes (llvm-rc refuses them), so such data is written as words.
+    const bool ascii = IsASCIIText(probe) &&
+                       std::none_of(data.cbegin(), data.cend(), [](char c) { return static_cast<uint8_t>(c) > 127; });
+    const bool unicode = !ascii && IsUnicodeText(probe);
     if (ascii)
         WriteTextLines(Encoder, data, Margin);
     else if (unicode)

@@ -44,9 +44,10 @@ public:
     virtual void WriteLine(const QString& S) = 0;
 
     void Write(const void* Data, int64_t Size);
-    // S as the body of a string literal, with quotes when Quote. A text with characters outside 7-bit
-    // ASCII is a wide literal; ForceWide makes any text one (UTF-16 data). Very long literals continue
-    // on the next line about every 4000 characters.
+    // S as the body of a string literal, with quotes when Quote. Characters outside 7-bit ASCII make
+    // the literal wide (UnicodePrefix: ANSI text must not leave them to the reader's code page, UTF-16
+    // text holds them as they are); four-digit escapes and ForceWide (UTF-16 data) always write "L".
+    // Very long literals continue on the next line about every 4000 characters.
     QString Escape(const QString& S, bool Quote, bool ForceWide = false);
 
 protected:

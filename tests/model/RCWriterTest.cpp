@@ -348,18 +348,23 @@ TEST(RCWriterData, BlocksByContent)
     }
 }
 
-TEST(RCWriterData, AsciiDetectionLooksAtTheStartButEveryByteIsKept)
+TEST(RCWriterData, TextDetectionLooksAtTheStartButEveryByteIsKept)
 {
-    // Text in the first 1024 bytes, then bytes no text has: they become escapes, never lost.
-    QByteArray data(1100, 'x');
-    data.append("\x80\x7F\xFF\x01", 4);
-    TBytesStream out;
-    TRCAnsiEncoder encoder(out, 1252);
-    TBytesStream source(data);
-    TResourceModuleWriterRC::WriteData(encoder, source, QString());
-    const QString text = QString::fromLatin1(out.Bytes());
-    EXPECT_TRUE(text.endsWith(QStringLiteral("x\\x80\\x7F\\xFF\\x01\"\r\n"))) << text.right(60).toStdString();
-    EXPECT_EQ(text.count(QLatin1String("\r\n")), 6) << "200 + 200 + 200 + 200 + 200 + 104 bytes";
+    auto written = [](const QByteArray& data) {
+        TBytesStream out;
+        TRCAnsiEncoder encoder(out, 1252);
+        TBytesStream source(data);
+        TResourceModuleWriterRC::WriteData(encoder, source, QString());
+        return QString::fromLatin1(out.Bytes());
+    };
+    // Text in the first 1024 bytes, then control bytes: still text, every byte an escape.
+    const QString controls = written(QByteArray(1100, 'x') + QByteArray("\x01\x7F\0\0" "1\t", 6));
+    EXPECT_TRUE(controls.endsWith(QStringLiteral("x\\x01\\x7F\\0\\0\",\r\n\"1\\t\"\r\n"))) << controls.right(60).toStdString();
+    EXPECT_EQ(controls.count(QLatin1String("\r\n")), 7) << "200 + 200 + 200 + 200 + 200 + 104 bytes, then the rest";
+    // A byte above 127 anywhere: words, since some compilers take no such byte in a narrow literal.
+    const QString high = written(QByteArray(1100, 'x') + QByteArray("\x80\x01", 2) + QByteArray("y"));
+    EXPECT_TRUE(high.startsWith(QStringLiteral("0x7878, 0x7878,"))) << high.left(40).toStdString();
+    EXPECT_TRUE(high.endsWith(QStringLiteral("0x0180, \"y\"\r\n"))) << high.right(40).toStdString();
 }
 
 // Item writers
