@@ -1,9 +1,14 @@
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
+#include "model/koResourceModuleRes.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
+#include "platform/PeerTools.h"
 #include "platform/Streams.h"
+
+#include <QTemporaryDir>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -83,4 +88,67 @@ TEST_F(StringTableWriter, NothingToWriteWritesNothing)
 {
     Add(1, "");
     EXPECT_TRUE(Write().isEmpty());
+}
+
+namespace {
+std::map<std::pair<int, uint32_t>, QString> TableContents(TCustomResourceModule* module)
+{
+    std::map<std::pair<int, uint32_t>, QString> contents;
+    for (TCustomResourceItem* item : *module->Items())
+        if (auto* table = qobject_cast<TStringListResourceItem*>(item))
+            for (int i = 0; i < table->Strings()->Count(); ++i)
+                if (!table->Strings()->Items(i)->Value().isEmpty())
+                    contents[{table->Language(), table->Strings()->Items(i)->IDValue()}] = table->Strings()->Items(i)->Value();
+    return contents;
+}
+} // namespace
+
+// Module -> RC script -> compiler -> RES -> module: the strings come back as they were.
+TEST_F(StringTableWriter, CompilersReadTheScriptBackInterop)
+{
+    koResourceModuleRes_Initialize();
+    QTemporaryDir dir;
+    Add(1, "plain");
+    Add(17, "quotes \"inside\" and a back\\slash");
+    Add(40, "tab\there, line\r\nbreak");
+    Add(1000, QString(600, QLatin1Char('x')));
+    Add(4097, QString::fromUtf8("non-ASCII: caf\xC3\xA9 \xD0\x96 \xE6\x97\xA5"));
+    Add(5, "")->ID()->SetIdentifier("IDS_EMPTY");
+    Add(6, "named")->ID()->SetIdentifier("IDS_NAMED");
+    auto* german = new TStringListResourceItem();
+    Module.Items()->Add(german);
+    german->SetLanguage(0x0407);
+    TResourceStringsString* hallo = german->Strings()->Add();
+    hallo->ID()->SetOrdinalValue(1);
+    hallo->SetValue("Hallo");
+    const auto expected = TableContents(&Module);
+
+    const QString script = dir.filePath("strings.rc");
+    TResourceModuleWriterRC writer;
+    writer.SetSymbolicValues(false);
+    writer.SaveToFile(&Module, script, QString());
+    struct Compiler {
+        const char* tool;
+        QString res;
+        QStringList args;
+    } compilers[] = {
+        {"x86_64-w64-mingw32-windres", dir.filePath("w.res"),
+         {"--include-dir=/usr/share/mingw-w64/include", "-O", "res", "-i", script, "-o", dir.filePath("w.res")}},
+        {"llvm-rc", dir.filePath("l.res"), {"-I", "/usr/share/mingw-w64/include", "-fo", dir.filePath("l.res"), script}},
+    };
+    int compiled = 0;
+    for (const Compiler& c : compilers) {
+        SCOPED_TRACE(c.tool);
+        const QString tool = FindPeerTool(QString::fromLatin1(c.tool));
+        if (tool.isEmpty()) continue;
+        const TPeerToolResult run = RunPeerTool(tool, c.args, 60000, dir.path());
+        ASSERT_TRUE(run.Ok()) << run.Describe().toStdString();
+        auto module = TCustomResourceModule::LoadFromFile(c.res);
+        ASSERT_TRUE(module);
+        EXPECT_EQ(TableContents(module.get()), expected);
+        ++compiled;
+    }
+    koResourceModuleRes_Finalize();
+    koResourcesFiler_Finalize();
+    if (compiled == 0) GTEST_SKIP() << "no resource compiler is installed";
 }
