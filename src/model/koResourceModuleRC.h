@@ -98,16 +98,8 @@ public:
 using TRCItemWriterClass = const TRCItemWriterClassInfo*;
 
 template <class T>
-class TRCItemWriterClassOf final : public TRCItemWriterClassInfo {
+class TRCItemWriterClassOf final : public TClassInfoOf<T, TRCItemWriterClassInfo> {
 public:
-    QString ClassName() const override { return QString::fromLatin1(T::StaticClassName()); }
-    const TClassInfo* ClassParent() const override
-    {
-        if constexpr (requires { typename T::inherited; })
-            return T::inherited::ClassInfo();
-        else
-            return nullptr;
-    }
     bool Handles(TCustomResourceItem* Item) const override { return T::Handles(Item); }
     std::unique_ptr<TCustomRCItemWriter> Create(const QString& APath) const override
     {

@@ -171,16 +171,8 @@ using TResourceModuleFilerClass = const TResourceModuleFilerClassInfo*;
 
 // Adapts a filer class's static functions; only those the class (or a base) declares are used.
 template <class T>
-class TResourceModuleFilerClassOf final : public TResourceModuleFilerClassInfo {
+class TResourceModuleFilerClassOf final : public TClassInfoOf<T, TResourceModuleFilerClassInfo> {
 public:
-    QString ClassName() const override { return QString::fromLatin1(T::StaticClassName()); }
-    const TClassInfo* ClassParent() const override
-    {
-        if constexpr (requires { typename T::inherited; })
-            return T::inherited::ClassInfo();
-        else
-            return nullptr;
-    }
     std::unique_ptr<TCustomResourceModuleFiler> Create() const override
     {
         if constexpr (!std::is_abstract_v<T>)

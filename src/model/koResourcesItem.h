@@ -123,16 +123,8 @@ public:
 using TResourceItemClass = const TResourceItemClassInfo*;
 
 template <class T>
-class TResourceItemClassOf final : public TResourceItemClassInfo {
+class TResourceItemClassOf final : public TClassInfoOf<T, TResourceItemClassInfo> {
 public:
-    QString ClassName() const override { return QString::fromLatin1(T::staticMetaObject.className()); }
-    const TClassInfo* ClassParent() const override
-    {
-        if constexpr (requires { typename T::inherited; })
-            return T::inherited::ClassInfo();
-        else
-            return nullptr;
-    }
     bool Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream* Data) const override
     {
         return T::Handles(ResourceType, Name, Data);

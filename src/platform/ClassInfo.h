@@ -28,3 +28,24 @@ public:                                                                         
     static const char* StaticClassName() { return #Class; }                                       \
                                                                                                   \
 private:
+
+// The family-independent answers of a class-info adapter: the class's name (its StaticClassName, else
+// its meta-object's name) and its base within the family (the class's `inherited`, if it declares one).
+template <class T, class TFamilyInfo>
+class TClassInfoOf : public TFamilyInfo {
+public:
+    QString ClassName() const override
+    {
+        if constexpr (requires { T::StaticClassName(); })
+            return QString::fromLatin1(T::StaticClassName());
+        else
+            return QString::fromLatin1(T::staticMetaObject.className());
+    }
+    const TClassInfo* ClassParent() const override
+    {
+        if constexpr (requires { typename T::inherited; })
+            return T::inherited::ClassInfo();
+        else
+            return nullptr;
+    }
+};
