@@ -12,6 +12,9 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "platform/PublishedProperties.h"
+#include "shell/koAtelier.h"
+#include "shell/koAtelierFramework.h"
+#include "shell/koResourceView.h"
 
 void InitializeUnits()
 {
@@ -34,6 +37,9 @@ void InitializeUnits()
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    koAtelierFramework_Finalize();
+    koAtelier_Finalize();
+    koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();

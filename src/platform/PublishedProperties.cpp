@@ -149,4 +149,13 @@ void PublishedProperties_Initialize()
                                   throw EConvertError(QStringLiteral("'%1' is not a valid language identifier").arg(text));
                               return QVariant::fromValue(TLanguageID(static_cast<uint16_t>(value)));
                           }});
+    RegisterPropertyType(QMetaType::fromType<TDateTime>(),
+                         {QStringLiteral("TDateTime"),
+                          [](const QVariant& v) { return QString::number(v.value<TDateTime>().Value, 'g', 17); },
+                          [](const QString& text) {
+                              bool ok = false;
+                              const double value = text.trimmed().toDouble(&ok);
+                              if (!ok) throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+                              return QVariant::fromValue(TDateTime(value));
+                          }});
 }

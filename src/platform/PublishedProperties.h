@@ -25,6 +25,16 @@ struct TLanguageID {
 };
 Q_DECLARE_METATYPE(TLanguageID)
 
+// A point in time as the platform counts it: days since 1899-12-30, the time of day as the fraction.
+// A type of its own, so that stores can tell it from a plain double; its text form is the number.
+struct TDateTime {
+    double Value = 0;
+    constexpr TDateTime() = default;
+    constexpr TDateTime(double value) : Value(value) {}
+    constexpr operator double() const { return Value; }
+};
+Q_DECLARE_METATYPE(TDateTime)
+
 // How a value type of published properties reads and writes as text.
 struct TPropertyType {
     QString Name;
@@ -50,5 +60,5 @@ QVariant PropertyDefault(const QMetaObject* metaObject, const QMetaProperty& pro
 // True when the property has a default and the object's value equals it.
 bool PropertyIsDefault(const QObject* object, const QMetaProperty& property);
 
-// Registers the value types of the platform layer (TLanguageID); called once at start-up.
+// Registers the value types of the platform layer (TLanguageID, TDateTime); called once at start-up.
 void PublishedProperties_Initialize();
