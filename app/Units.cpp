@@ -12,6 +12,7 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "platform/PublishedProperties.h"
+#include "platform/koGraphics32Color.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFramework.h"
 #include "shell/koResourceView.h"
@@ -22,6 +23,7 @@ void InitializeUnits()
     PublishedProperties_Initialize();
     koResources_Initialize();
     koResourcesItem_Initialize();
+    koGraphics32Color_Initialize();
     // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
     koResourcesKinds_Initialize();
     koResourceItemSymbols_Initialize();
@@ -49,4 +51,5 @@ void FinalizeUnits()
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();
     koResourcesMessages_Finalize();
+    koGraphics32Color_Finalize();
 }
