@@ -255,9 +255,9 @@ TEST(PEImage, ReadsHeadersOfBothForms)
 {
     for (bool is64 : {false, true}) {
         SCOPED_TRACE(is64 ? "PE32+" : "PE32");
-        TImage spec = ResourceImage(MinimalDirectory(0x1000), is64);
-        spec.CheckSum = 0x1234;
-        const TPEImage image(spec.Build());
+        TImage layout = ResourceImage(MinimalDirectory(0x1000), is64);
+        layout.CheckSum = 0x1234;
+        const TPEImage image(layout.Build());
         EXPECT_EQ(image.Is64(), is64);
         EXPECT_EQ(image.Machine(), is64 ? 0x8664 : 0x14C);
         EXPECT_EQ(image.CheckSum(), 0x1234u);
@@ -306,12 +306,12 @@ TEST(PEImage, RejectsDamagedHeadersWithTheOffset)
 
 TEST(PEImage, MapsRvaRangesOnlyWhenTheFileHoldsThemWholly)
 {
-    TImage spec = ResourceImage(MinimalDirectory(0x1000));
+    TImage layout = ResourceImage(MinimalDirectory(0x1000));
     // Memory beyond the raw data is zero-filled by the loader, not read from the file.
-    spec.Sections.append({".data", 0x2000, 0x1000, QByteArray(0x10, 'd')});
+    layout.Sections.append({".data", 0x2000, 0x1000, QByteArray(0x10, 'd')});
     // VirtualSize 0 means the raw size.
-    spec.Sections.append({".zero", 0x3000, 0, QByteArray(0x10, 'z')});
-    const TPEImage image(spec.Build());
+    layout.Sections.append({".zero", 0x3000, 0, QByteArray(0x10, 'z')});
+    const TPEImage image(layout.Build());
     struct Case {
         uint32_t Rva, Size;
         int64_t Expected;
@@ -392,9 +392,9 @@ TEST(PEImage, ResolvesDataOutsideTheResourceSection)
     QByteArray directory = MinimalDirectory(0x1000);
     Put32(directory, 0x48, 0x2010);
     Put32(directory, 0x4C, 6);
-    TImage spec = ResourceImage(directory);
-    spec.Sections.append({".rdata", 0x2000, 0x20, QByteArray(16, '-') + "faraway"});
-    const QList<TPEResource> resources = TPEImage(spec.Build()).Resources();
+    TImage layout = ResourceImage(directory);
+    layout.Sections.append({".rdata", 0x2000, 0x20, QByteArray(16, '-') + "faraway"});
+    const QList<TPEResource> resources = TPEImage(layout.Build()).Resources();
     ASSERT_EQ(resources.size(), 1);
     EXPECT_EQ(resources[0].Data, "farawa");
 }
@@ -447,11 +447,11 @@ TEST(PEImage, RejectsDamagedDirectoriesWithTheOffset)
     };
     for (const Case& c : cases) {
         QByteArray directory = MinimalDirectory(0x1000);
-        TImage spec = ResourceImage(directory);
-        c.Damage(directory, spec);
-        spec.Sections[0].Raw = directory;
-        spec.Sections[0].VirtualSize = uint32_t(directory.size());
-        const TPEImage image(spec.Build());
+        TImage layout = ResourceImage(directory);
+        c.Damage(directory, layout);
+        layout.Sections[0].Raw = directory;
+        layout.Sections[0].VirtualSize = uint32_t(directory.size());
+        const TPEImage image(layout.Build());
         const QString message = ErrorOf([&] { image.Resources(); });
         EXPECT_TRUE(message.contains(QString::fromUtf8(c.Message))) << c.Name << ": " << message.toStdString();
     }
@@ -650,10 +650,10 @@ TEST(PEImage, EmptyListDropsOrEmptiesTheDirectory)
 TEST(PEImage, InPlaceKeepsTheNextSectionAdjacent)
 {
     // A large resource section followed by another: a small directory must not leave a gap in memory.
-    TImage spec = ResourceImage(MinimalDirectory(0x1000) + QByteArray(0x2800, 'r'));
-    spec.Sections[0].VirtualSize = 0x3000;
-    spec.Sections.append({".data", 0x4000, 0x10, QByteArray(0x10, 'd'), 0xC0000040});
-    const QByteArray before = spec.Build();
+    TImage layout = ResourceImage(MinimalDirectory(0x1000) + QByteArray(0x2800, 'r'));
+    layout.Sections[0].VirtualSize = 0x3000;
+    layout.Sections.append({".data", 0x4000, 0x10, QByteArray(0x10, 'd'), 0xC0000040});
+    const QByteArray before = layout.Build();
     const TPEImage image(ReplacePEResources(before, {Res(Ord(10), Ord(1), 0, "small")}));
     ASSERT_EQ(image.Sections().size(), 2);
     EXPECT_EQ(image.Data().size(), before.size());
@@ -671,18 +671,18 @@ TEST(PEImage, MovesFileOffsetsIntoMovedData)
     const QByteArray block("\0\x10\0\0\x0C\0\0\0\x08\xA0\0\0", 12); // page 0x1000, one fix-up
     for (bool beforeReloc : {false, true}) {
         SCOPED_TRACE(beforeReloc ? ".rsrc before .reloc" : ".rsrc last");
-        TImage spec = ResourceImage(MinimalDirectory(0x2000));
-        spec.Sections[0].VirtualAddress = 0x2000;
-        spec.Directories[TPEImage::ddResource] = {0x2000, 0x5C};
-        spec.Sections.prepend({".rdata", 0x1000, uint32_t(debug.size()), debug});
-        spec.Directories[TPEImage::ddDebug] = {0x1000, 2 * 28};
+        TImage layout = ResourceImage(MinimalDirectory(0x2000));
+        layout.Sections[0].VirtualAddress = 0x2000;
+        layout.Directories[TPEImage::ddResource] = {0x2000, 0x5C};
+        layout.Sections.prepend({".rdata", 0x1000, uint32_t(debug.size()), debug});
+        layout.Directories[TPEImage::ddDebug] = {0x1000, 2 * 28};
         if (beforeReloc) {
-            spec.Sections.append({".reloc", 0x3000, 0x0C, block, 0x42000040});
-            spec.Directories[TPEImage::ddBaseReloc] = {0x3000, 0x0C};
+            layout.Sections.append({".reloc", 0x3000, 0x0C, block, 0x42000040});
+            layout.Directories[TPEImage::ddBaseReloc] = {0x3000, 0x0C};
         }
-        spec.Overlay = "SYMBOLS!DEBUGDAT";
-        QByteArray before = spec.Build();
-        const qsizetype overlay = before.size() - spec.Overlay.size();
+        layout.Overlay = "SYMBOLS!DEBUGDAT";
+        QByteArray before = layout.Build();
+        const qsizetype overlay = before.size() - layout.Overlay.size();
         Put32(before, PeOffset + 12, uint32_t(overlay));
         Put32(before, 0x400 + 24, uint32_t(overlay + 8));
 
@@ -707,9 +707,9 @@ TEST(PEImage, AppendsASectionWhenTheResourceSectionHoldsMore)
     // Another data directory inside the resource section: it is not ours to rewrite.
     for (bool is64 : {false, true}) {
         SCOPED_TRACE(is64 ? "PE32+" : "PE32");
-        TImage spec = ResourceImage(MinimalDirectory(0x1000) + QByteArray(0x40, 'g'), is64);
-        spec.Directories[TPEImage::ddDebug] = {0x1060, 0x1C};
-        const QByteArray before = spec.Build();
+        TImage layout = ResourceImage(MinimalDirectory(0x1000) + QByteArray(0x40, 'g'), is64);
+        layout.Directories[TPEImage::ddDebug] = {0x1060, 0x1C};
+        const QByteArray before = layout.Build();
         const QByteArray after = ReplacePEResources(before, SampleResources());
         const TPEImage image(after);
         ASSERT_EQ(image.Sections().size(), 2);
@@ -755,9 +755,9 @@ TEST(PEImage, NeedsFortyFreeHeaderBytesForANewSection)
     for (bool is64 : {false, true})
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.Name) + (is64 ? " PE32+" : " PE32"));
-            TImage spec = CodeOnlyImage(is64);
-            QByteArray before = spec.Build();
-            c.Prepare(spec, before);
+            TImage layout = CodeOnlyImage(is64);
+            QByteArray before = layout.Build();
+            c.Prepare(layout, before);
             if (!c.Works) {
                 EXPECT_EQ(ErrorOf([&] { ReplacePEResources(before, SampleResources()); }),
                           QStringLiteral("No room in the file header for a new section"));
@@ -790,10 +790,10 @@ TEST(PEImage, ComputesTheImageCheckSum)
 TEST(PEImage, RecomputesANonZeroCheckSumAndKeepsAZeroOne)
 {
     for (uint32_t initial : {0u, 1u}) {
-        TImage spec = ResourceImage(MinimalDirectory(0x1000));
-        spec.CheckSum = initial;
-        spec.Overlay = "odd"; // an odd length exercises the last half word
-        const QByteArray out = ReplacePEResources(spec.Build(), SampleResources());
+        TImage layout = ResourceImage(MinimalDirectory(0x1000));
+        layout.CheckSum = initial;
+        layout.Overlay = "odd"; // an odd length exercises the last half word
+        const QByteArray out = ReplacePEResources(layout.Build(), SampleResources());
         EXPECT_EQ(TPEImage(out).CheckSum(), initial ? ReferenceCheckSum(out, OptionalHeader + 64) : 0u);
     }
 }
@@ -807,14 +807,14 @@ TEST(PEImage, DropsTheCertificateTableWithAWarning)
     } cases[] = {{"at the end", true}, {"followed by other data", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        TImage spec = ResourceImage(MinimalDirectory(0x1000));
-        spec.Overlay = "OVERLAY!";
-        const uint32_t at = uint32_t(spec.Build().size());
-        spec.Overlay += certificate;
-        if (!c.AtEnd) spec.Overlay += "TRAILING DATA";
-        spec.Directories[TPEImage::ddSecurity] = {at, uint32_t(certificate.size())};
+        TImage layout = ResourceImage(MinimalDirectory(0x1000));
+        layout.Overlay = "OVERLAY!";
+        const uint32_t at = uint32_t(layout.Build().size());
+        layout.Overlay += certificate;
+        if (!c.AtEnd) layout.Overlay += "TRAILING DATA";
+        layout.Directories[TPEImage::ddSecurity] = {at, uint32_t(certificate.size())};
         QStringList warnings;
-        const QByteArray out = ReplacePEResources(spec.Build(), SampleResources(),
+        const QByteArray out = ReplacePEResources(layout.Build(), SampleResources(),
                                                   [&](const QString& w) { warnings.append(w); });
         EXPECT_EQ(warnings, QStringList{QString::fromLatin1(SignatureRemoved)});
         const TPEImage image(out);
