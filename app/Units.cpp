@@ -15,6 +15,8 @@
 #include "platform/koGraphics32Color.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFramework.h"
+#include "shell/koCursorService.h"
+#include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 
 void InitializeUnits()
@@ -24,6 +26,8 @@ void InitializeUnits()
     koResources_Initialize();
     koResourcesItem_Initialize();
     koGraphics32Color_Initialize();
+    koGlyphService_Initialize();
+    koCursorService_Initialize();
     // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
     koResourcesKinds_Initialize();
     koResourceItemSymbols_Initialize();
@@ -51,5 +55,7 @@ void FinalizeUnits()
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();
     koResourcesMessages_Finalize();
+    koCursorService_Finalize();
+    koGlyphService_Finalize();
     koGraphics32Color_Finalize();
 }
