@@ -15,6 +15,7 @@
 #include "platform/koGraphics32Color.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFramework.h"
+#include "shell/koConfigurationService.h"
 #include "shell/koCursorService.h"
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
@@ -38,11 +39,15 @@ void InitializeUnits()
     koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
+    koConfigurationService_Initialize();
+    // Last: the settings of every unit live below the program's own key.
+    SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
 }
 
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    koConfigurationService_Finalize();
     koAtelierFramework_Finalize();
     koAtelier_Finalize();
     koResourceView_Finalize();

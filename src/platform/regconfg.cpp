@@ -1,5 +1,7 @@
 #include "regconfg.h"
 
+#include <QMetaEnum>
+
 #include "StringList.h"
 #include "SysUtils.h"
 #include "UpdateGuard.h"
@@ -266,6 +268,9 @@ QVariant OrdinalValue(const QMetaProperty& property, int64_t ordinal)
     }
     if (property.isEnumType()) {
         if (ordinal < INT32_MIN || ordinal > UINT32_MAX) return {};
+        const QMetaEnum e = property.enumerator();
+        // A number that names no value of a plain enumeration is damage, not a value.
+        if (!e.isFlag() && !e.valueToKey(static_cast<int>(ordinal))) return {};
         return QVariant(static_cast<int>(ordinal));
     }
     try {

@@ -13,6 +13,19 @@ TRegistrySingleton<TCustomResourceItemEditorDatabase, TResourceItemEditorDatabas
     static TRegistrySingleton<TCustomResourceItemEditorDatabase, TResourceItemEditorDatabase> registry;
     return registry;
 }
+
+IConfigurationServicePtr& KeptConfigurationService()
+{
+    static IConfigurationServicePtr service;
+    return service;
+}
+
+IConfigurationServicePtr GetConfigurationService()
+{
+    IConfigurationServicePtr& service = KeptConfigurationService();
+    if (!service) service = ConfigurationService();
+    return service;
+}
 } // namespace
 
 void TCustomResourceItemEditor::ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification)
@@ -114,4 +127,12 @@ QString TFrameViewEditHandlerError::Text() const { return FLabelError->text(); }
 
 void TFrameViewEditHandlerError::SetText(const QString& Value) { FLabelError->setText(Value); }
 
-void koAtelier_Finalize() { Registry().Reset(); }
+IConfigurationServicePtr EditorsConfigurationService() { return GetConfigurationService()->OpenSection(QStringLiteral("Editors")); }
+
+IConfigurationServicePtr ViewersConfigurationService() { return GetConfigurationService()->OpenSection(QStringLiteral("Viewers")); }
+
+void koAtelier_Finalize()
+{
+    Registry().Reset();
+    KeptConfigurationService().reset();
+}

@@ -2,6 +2,7 @@
 // editors, and the registry that finds the editor of an item.
 #pragma once
 
+#include "koConfigurationService.h"
 #include "koResourceView.h"
 
 class IResourceItemEditor {
@@ -143,4 +144,12 @@ private:
     class QLabel* FLabelError;
 };
 
+// The configuration service's sections "Editors" and "Viewers" (OpenSection), where the settings of
+// editors and views live (ISettingsProvider; the workspace loads and saves them). The root service used
+// to open them is obtained from ConfigurationService on the first call and kept for the rest of the run;
+// every call opens a new section service on it.
+IConfigurationServicePtr EditorsConfigurationService();
+IConfigurationServicePtr ViewersConfigurationService();
+
+// Frees the editor registry and lets go of the kept configuration service.
 void koAtelier_Finalize();
