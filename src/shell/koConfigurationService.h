@@ -1,4 +1,4 @@
-// The configuration service (Part 3.105): everything that remembers something between runs keeps it in a
+// The configuration service: everything that remembers something between runs keeps it in a
 // settings object whose published properties are the stored values, and asks the service to read or
 // write that object under a key. The service stores through the registry configuration store (regconfg)
 // into the registry store, below a root path ("\Software\Kestovar\Atelier\" once the program has started).
@@ -70,7 +70,7 @@ protected:
 };
 
 // A view, editor, tool or action that keeps a settings object under a key. The workspace and the bitmap
-// editor load and save what it returns (Parts 3.120, 3.122); Settings stays owned by the provider.
+// editor load and save what it returns; Settings stays owned by the provider.
 class ISettingsProvider {
 public:
     virtual bool GetSettings(ISettings*& Settings, QString& Key) = 0;

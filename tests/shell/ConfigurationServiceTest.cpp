@@ -269,7 +269,7 @@ TEST_F(ConfigurationServiceTest, SettingsSurviveARestart)
         EXPECT_EQ(settings.Updated, 1);
         EXPECT_TRUE(settings.Valid); // set by UpdateSettings before the write
     }
-    // What is on disk, as the spec's tree has it.
+    // What is on disk: the tree of keys and values the settings make.
     const QString key = AtelierRoot + QStringLiteral("Forms\\Application");
     const auto disk = OnDisk();
     EXPECT_EQ(disk->ReadString(key, QStringLiteral("Top")), QStringLiteral("-20"));
