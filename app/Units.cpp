@@ -12,7 +12,7 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "platform/PublishedProperties.h"
-#include "platform/koGraphics32Color.h"
+#include "bitmapeditor/koGraphics32Color.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFramework.h"
 #include "shell/koConfigurationService.h"

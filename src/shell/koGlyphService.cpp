@@ -1,7 +1,7 @@
 #include "shell/koGlyphService.h"
 
 #include "platform/Exceptions.h"
-#include "platform/koGraphics32Color.h"
+#include "bitmapeditor/koGraphics32Color.h"
 
 #include <QFile>
 #include <QPixmap>

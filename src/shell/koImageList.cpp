@@ -1,6 +1,6 @@
 #include "shell/koImageList.h"
 
-#include "platform/koGraphics32Color.h"
+#include "bitmapeditor/koGraphics32Color.h"
 
 TCustomImageList::TCustomImageList(int width, int height) : FWidth(width), FHeight(height) {}
 

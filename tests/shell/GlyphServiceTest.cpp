@@ -2,7 +2,7 @@
 #include "shell/koImageList.h"
 
 #include "platform/Exceptions.h"
-#include "platform/koGraphics32Color.h"
+#include "bitmapeditor/koGraphics32Color.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/koGraphics32Color.h"
+#include "bitmapeditor/koGraphics32Color.h"
 
 #include "platform/Exceptions.h"
 
