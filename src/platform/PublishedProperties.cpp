@@ -138,6 +138,23 @@ bool PropertyIsDefault(const QObject* object, const QMetaProperty& property)
     return PropertyValueToText(property, property.read(object)) == PropertyValueToText(property, def);
 }
 
+bool IsSmallIntegerType(QMetaType type)
+{
+    switch (type.id()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Char: return true;
+    default: return false;
+    }
+}
+
 void PublishedProperties_Initialize()
 {
     RegisterPropertyType(QMetaType::fromType<TLanguageID>(),

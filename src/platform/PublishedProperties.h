@@ -60,5 +60,8 @@ QVariant PropertyDefault(const QMetaObject* metaObject, const QMetaProperty& pro
 // True when the property has a default and the object's value equals it.
 bool PropertyIsDefault(const QObject* object, const QMetaProperty& property);
 
+// Booleans, characters and integers up to 32 bits: the values stored as plain numbers.
+bool IsSmallIntegerType(QMetaType type);
+
 // Registers the value types of the platform layer (TLanguageID, TDateTime); called once at start-up.
 void PublishedProperties_Initialize();

@@ -1,11 +1,10 @@
 #include "regconfg.h"
 
-#include <QMetaEnum>
-
 #include "StringList.h"
 #include "SysUtils.h"
 #include "UpdateGuard.h"
 
+#include <QMetaEnum>
 #include <QMetaProperty>
 #include <QtEndian>
 #include <algorithm>
@@ -185,17 +184,8 @@ TStoredKind KindOf(const QMetaProperty& property)
     if (type == QMetaType::fromType<TDateTime>()) return skDateTime;
     if (property.isEnumType()) return skOrdinal;
     if (type.flags() & QMetaType::PointerToQObject) return skObject;
+    if (IsSmallIntegerType(type)) return skOrdinal;
     switch (type.id()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Char: return skOrdinal;
     case QMetaType::QChar: return skChar;
     case QMetaType::Double:
     case QMetaType::Float: return skFloat;

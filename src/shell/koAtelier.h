@@ -43,22 +43,8 @@ public:
 using TResourceItemEditorFactoryClass = const TResourceItemEditorFactoryClassInfo*;
 
 template <class T>
-class TResourceItemEditorFactoryClassOf final : public TClassInfoOf<T, TResourceItemEditorFactoryClassInfo> {
+class TResourceItemEditorFactoryClassOf final : public TItemFactoryClassOf<T, TResourceItemEditorFactoryClassInfo> {
 public:
-    bool Handles(TCustomResourceItem* ResourceItem) const override
-    {
-        if constexpr (requires(TCustomResourceItem* i) { T::Handles(i); })
-            return T::Handles(ResourceItem);
-        else
-            return false;
-    }
-    bool Handles(const TResourceIdent& ResourceType, const TResourceIdent& ResourceName, TStream* Data) const override
-    {
-        if constexpr (requires(const TResourceIdent& t, TStream* d) { T::Handles(t, t, d); })
-            return T::Handles(ResourceType, ResourceName, Data);
-        else
-            return false;
-    }
     IResourceItemEditorPtr CreateEditor() const override
     {
         if constexpr (requires { T::CreateEditor(); })

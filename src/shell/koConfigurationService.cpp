@@ -21,21 +21,11 @@ TUnitState& State()
     return state;
 }
 
-// The property kinds that take a declared default (Delphi's ordinal kinds and Int64).
+// The property kinds that take a declared default: enumerations, characters and integers.
 bool IsOrdinalProperty(const QMetaProperty& property)
 {
-    if (property.isEnumType()) return true;
+    if (property.isEnumType() || IsSmallIntegerType(property.metaType())) return true;
     switch (property.metaType().id()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Char:
     case QMetaType::QChar:
     case QMetaType::LongLong:
     case QMetaType::ULongLong: return true;

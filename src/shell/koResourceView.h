@@ -87,8 +87,10 @@ public:
 };
 using TResourceItemViewFactoryClass = const TResourceItemViewFactoryClassInfo*;
 
-template <class T>
-class TResourceItemViewFactoryClassOf final : public TClassInfoOf<T, TResourceItemViewFactoryClassInfo> {
+// The two questions of view and editor factories, answered by the factory's static Handles functions
+// where it declares them, else False.
+template <class T, class TInfo>
+class TItemFactoryClassOf : public TClassInfoOf<T, TInfo> {
 public:
     bool Handles(TCustomResourceItem* ResourceItem) const override
     {
@@ -104,6 +106,11 @@ public:
         else
             return false;
     }
+};
+
+template <class T>
+class TResourceItemViewFactoryClassOf final : public TItemFactoryClassOf<T, TResourceItemViewFactoryClassInfo> {
+public:
     IResourceItemViewPtr CreateView() const override
     {
         if constexpr (requires { T::CreateView(); })
