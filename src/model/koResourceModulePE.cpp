@@ -17,7 +17,6 @@ const char* const SFailedToLoad = "Failed to load resource module: %s";
 const char* const SSourceMissing = "Source file does not exist: %s";
 const char* const SMultipleMUI = "Multiple MUI items not supported";
 const char* const SItemContext = "%1:s (%0:s)";
-const char* const SItemProgress = "%s (%s)";
 const char* const SLoading = "Loading";
 const char* const SSaving = "Saving";
 const char* const SDescription = "PE (Win32) module";
@@ -40,10 +39,6 @@ TResourceIdent DirectoryNameToIdent(const QString& name)
     return TResourceIdent(name);
 }
 
-QString ItemProgressText(const TCustomResourceItem* item)
-{
-    return Format(QString::fromLatin1(SItemProgress), {item->FriendlyName(), item->FriendlyTypeName()});
-}
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {
@@ -119,7 +114,7 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(con
             TCustomMemoryStream data(resource.Data.constData(), resource.Data.size());
             TCustomResourceItem* item = LoadResourceItem(module.get(), type, name, resource.Language, data, data.Size());
             ++FProgressCount;
-            DoProgress(psProgress, FProgressCount, FProgressMax, ItemProgressText(item));
+            DoProgress(psProgress, FProgressCount, FProgressMax, ResourceItemProgressText(item));
         } catch (const EAbort&) {
             throw;
         } catch (const std::exception& e) {
@@ -168,7 +163,7 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
     QList<TPEResource> resources;
     int index = 0;
     for (TCustomResourceItem* item : items) {
-        DoProgress(psProgress, ++index, count, ItemProgressText(item));
+        DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
         TMemoryStream data;
         item->SaveToStream(data);
         resources.append({item->ResourceType(), item->Name(), item->Language(), 0, data.ToByteArray()});

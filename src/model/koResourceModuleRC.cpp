@@ -39,7 +39,6 @@ const char* const SEndifInvoked = "#endif    // APSTUDIO_INVOKED";
 const char* const SIfndefInvoked = "#ifndef APSTUDIO_INVOKED";
 const char* const SEndifNotInvoked = "#endif    // not APSTUDIO_INVOKED";
 const char* const SSaving = "Saving";
-const char* const SItemProgress = "%s (%s)";
 const char* const SNoItemWriter = "No registered RC writer was able to handle the %s (%s) resource item";
 const char* const SExternalFileRequired =
     "External %s file required for the %s resource item and no file writer has been registered";
@@ -272,10 +271,6 @@ bool IsExternalType(TCustomResourceItem* Item)
     }
 }
 
-QString ItemProgressText(const TCustomResourceItem* Item)
-{
-    return Format(QString::fromLatin1(SItemProgress), {Item->FriendlyName(), Item->FriendlyTypeName()});
-}
 
 QString IncludeLine(TRCEncoder& Encoder, const QString& FileName)
 {
@@ -923,7 +918,7 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
         }
         previous = item;
         SetLanguage(Module, Encoder, item->Language());
-        DoProgress(psProgress, ++index, count, ItemProgressText(item));
+        DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
         if (!writer)
             throw Exception(Format(QString::fromLatin1(SNoItemWriter), {item->FriendlyName(), item->FriendlyTypeName()}));
         writer->SaveToStream(Encoder, item, true);

@@ -14,7 +14,6 @@ const char* const SInvalidRecordHeader = "Invalid record header";
 const char* const SRecordOverran = "Resource record overran stream";
 const char* const SLoading = "Loading";
 const char* const SSaving = "Saving";
-const char* const SItemProgress = "%s (%s)";
 
 // The blank first record, which is also the signature of the format.
 const QByteArray BlankRecord = QByteArray::fromHex("0000000020000000ffff0000ffff0000") + QByteArray(16, '\0');
@@ -41,10 +40,6 @@ uint32_t DWordAt(const QByteArray& bytes, int offset)
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-QString ItemProgressText(const TCustomResourceItem* item)
-{
-    return Format(QString::fromLatin1(SItemProgress), {item->FriendlyName(), item->FriendlyTypeName()});
-}
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {
@@ -129,7 +124,7 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderRes::LoadFromStream(
             item->SetVersion(version);
             item->SetCharacteristics(characteristics);
             DoProgress(psProgress, static_cast<int>(std::min<int64_t>(Stream.Position(), INT32_MAX)), max,
-                       ItemProgressText(item));
+                       ResourceItemProgressText(item));
         });
 
         const int64_t next = recordStart + ((int64_t(headerSize) + int64_t(dataSize) + 3) & ~int64_t(3));
@@ -158,7 +153,7 @@ void TResourceModuleWriterRes::SaveToStream(TCustomResourceModule* Module, TStre
     TFinally end([&] { DoProgress(psEnd, count, count, QString::fromLatin1(SSaving)); });
     int index = 0;
     for (TCustomResourceItem* item : items) {
-        DoProgress(psProgress, ++index, count, ItemProgressText(item));
+        DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
         TMemoryStream names;
         WriteResourceIdent(names, item->ResourceType());
         WriteResourceIdent(names, item->Name());

@@ -350,6 +350,11 @@ void koResourcesFiler_Finalize() { Registry().Reset(); }
 
 // Reading and writing helpers of the module filers
 
+QString ResourceItemProgressText(const TCustomResourceItem* Item)
+{
+    return Format("%s (%s)", {Item->FriendlyName(), Item->FriendlyTypeName()});
+}
+
 std::vector<TCustomResourceItem*> WritableResourceItems(TCustomResourceModule* Module)
 {
     std::vector<TCustomResourceItem*> items;

@@ -409,6 +409,9 @@ using TResourceModuleFilerDatabaseFactory = std::unique_ptr<TCustomResourceModul
 // Replaces the factory and frees the current registry; returns the previous factory.
 TResourceModuleFilerDatabaseFactory SetResourceModuleFilerDatabaseClass(TResourceModuleFilerDatabaseFactory Factory);
 
+// The progress text of one item: "name (type)".
+QString ResourceItemProgressText(const TCustomResourceItem* Item);
+
 // What the module writers write, in order: no internal or design items, no items whose kind cannot
 // write (each logged as a warning), sorted by type and then name.
 std::vector<TCustomResourceItem*> WritableResourceItems(TCustomResourceModule* Module);
