@@ -313,6 +313,17 @@ std::unique_ptr<TCustomResourceModule> TCustomResourceModule::LoadFromStream(TSt
     return FinishLoad(reader->LoadFromStream(Stream), QString());
 }
 
+std::unique_ptr<TCustomResourceModule> TCustomResourceModule::LoadFromStream(TStream& Stream, const QString& FileName,
+                                                                             void* ProgressContext,
+                                                                             const TResourceProgress& OnProgress)
+{
+    TMessageContextScope context(Format(QString::fromLatin1(SFileContext), {ExtractFileName(FileName)}));
+    TResourceModuleFilerClass readerClass = ResourceModuleFilerDatabase()->FindReader(FileName);
+    if (!readerClass) return nullptr;
+    const auto reader = CreateFiler<TCustomResourceModuleReader>(readerClass, ProgressContext, OnProgress);
+    return FinishLoad(reader->LoadFromStream(Stream), FileName);
+}
+
 void TCustomResourceModule::SaveToFile(const QString& FileName, void* ProgressContext, const TResourceProgress& OnProgress)
 {
     TMessageContextScope context(Format(QString::fromLatin1(SFileContext), {ExtractFileName(FileName)}));

@@ -75,6 +75,10 @@ public:
                                                                const TResourceProgress& OnProgress = {});
     static std::unique_ptr<TCustomResourceModule> LoadFromStream(TStream& Stream, void* ProgressContext = nullptr,
                                                                  const TResourceProgress& OnProgress = {});
+    // The reader is chosen by the file name; nullptr when none handles it.
+    static std::unique_ptr<TCustomResourceModule> LoadFromStream(TStream& Stream, const QString& FileName,
+                                                                 void* ProgressContext = nullptr,
+                                                                 const TResourceProgress& OnProgress = {});
     // Raises "Unable to locate a resource module writer for \"%s\"" before anything changes.
     void SaveToFile(const QString& FileName, void* ProgressContext = nullptr, const TResourceProgress& OnProgress = {});
 

@@ -1,0 +1,385 @@
+// The workspace: the one frame that owns the open resource module and shows it as a tree of types and
+// resources, the language variants (or group members) of the chosen resource as buttons, the frames of
+// an animation, and the preview and editor of the chosen item.
+#pragma once
+
+#include "koAtelier.h"
+#include "koAtelierFramework.h"
+#include "koFancyGlyphButton.h"
+#include "koResourceView.h"
+#include "model/koResourcesItem.h"
+#include "model/koResourcesMessages.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTreeWidgetItem>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QMenu;
+class QAction;
+class QTimer;
+class QVBoxLayout;
+class QScrollArea;
+class QToolButton;
+class TTreeView;
+class TImageList;
+class TFrameAtelier;
+class TResourceSymbol;
+class TCustomResourceModule;
+class TFrameViewEditHandlerError;
+class IRecall;
+
+// The frames of an animation can be reordered by the workspace.
+class ISequencedResourceItem {
+public:
+    virtual void MoveFrame(int OldIndex, int NewIndex) = 0;
+
+protected:
+    ~ISequencedResourceItem() = default;
+};
+
+// Tree nodes
+
+class TTreeNodeResource : public QTreeWidgetItem {
+public:
+    explicit TTreeNodeResource(TFrameAtelier* Owner);
+    ~TTreeNodeResource() override;
+
+    // Frees the node; the only child of a parent takes the parent with it.
+    virtual void Purge();
+    virtual void Delete() {}
+    virtual void DeleteItem(TCustomResourceItem*) {}
+    virtual void DeleteItems(TCustomResourceItem*) {}
+    virtual bool CanEdit() const { return false; }
+
+    // Inserts the child now when this node is expanded or has no child yet, else keeps it pending.
+    void AddChild(TTreeNodeResource* Node, const QString& Text);
+    // Inserts every pending child.
+    void Expanding();
+    TTreeNodeResource* GetFirstChild() const;
+    TTreeNodeResource* GetNextChild(TTreeNodeResource* Current) const;
+    int PendingCount() const { return static_cast<int>(FPendingNodes.size()); }
+    bool IsPending() const { return FPendingParent != nullptr; }
+
+    // 0 none, 1 warning (orphaned child items below), 2 modified.
+    int StateIndex() const;
+    void SetStateIndex(int Value);
+
+protected:
+    TFrameAtelier* FOwner;
+
+private:
+    void InsertChild(TTreeNodeResource* Node);
+
+    bool FHasChildren = false;
+    std::vector<std::unique_ptr<TTreeNodeResource>> FPendingNodes;
+    TTreeNodeResource* FPendingParent = nullptr;
+    bool FExpanded = false;
+};
+
+class TTreeNodeResourceType : public TTreeNodeResource {
+public:
+    TTreeNodeResourceType(TFrameAtelier* Owner, const TResourceIdent& ResourceType);
+    const TResourceIdent& ResourceType() const { return FResourceType; }
+
+private:
+    TResourceIdent FResourceType;
+};
+
+class TCustomTreeNodeResourceItem : public TTreeNodeResource {
+public:
+    using TTreeNodeResource::TTreeNodeResource;
+    virtual TResourceItemList* GetItems() = 0;
+    TResourceItemList* Items() { return GetItems(); }
+    virtual void RenameItem(const TResourceIdent& Name) = 0;
+    virtual void RenameItem(TResourceSymbol* Symbol) = 0;
+    void DeleteItem(TCustomResourceItem* Item) override;
+    void DeleteItems(TCustomResourceItem* Exclude) override;
+};
+
+// The language variants of one resource: all top-level items of one type and one name.
+class TTreeNodeResourceItem : public TCustomTreeNodeResourceItem {
+public:
+    using TCustomTreeNodeResourceItem::TCustomTreeNodeResourceItem;
+    TResourceItemList* GetItems() override;
+    void RenameItem(const TResourceIdent& Name) override;
+    void RenameItem(TResourceSymbol* Symbol) override;
+    void Delete() override;
+    bool CanEdit() const override { return true; }
+
+private:
+    std::unique_ptr<TResourceItemList> FItems;
+};
+
+// An internal item shown above the types.
+class TTreeNodeInfoItem : public TTreeNodeResourceItem {
+public:
+    using TTreeNodeResourceItem::TTreeNodeResourceItem;
+    bool CanEdit() const override { return false; }
+};
+
+// One group item; its members are the variants.
+class TTreeNodeResourceGroupItem : public TCustomTreeNodeResourceItem {
+public:
+    TTreeNodeResourceGroupItem(TFrameAtelier* Owner, TCustomResourceItem* Item);
+    TCustomResourceItem* Item() const { return FItem; }
+    TResourceItemList* GetItems() override { return FItem->Items(); }
+    void RenameItem(const TResourceIdent& Name) override;
+    void RenameItem(TResourceSymbol* Symbol) override;
+    void Delete() override;
+    bool CanEdit() const override { return true; }
+
+private:
+    TCustomResourceItem* FItem;
+};
+
+// Variant and frame buttons
+
+class TResourceItemButton : public TCustomFancyGlyphButton, public IResourceItemNotification {
+    Q_OBJECT
+
+public:
+    explicit TResourceItemButton(QWidget* Owner = nullptr);
+    ~TResourceItemButton() override;
+    TCustomResourceItem* ResourceItem() const { return FResourceItem; }
+    void SetResourceItem(TCustomResourceItem* Value);
+    // The line under the button in the Variants pane; owned by the button.
+    QWidget* Divider() const { return FDivider; }
+    void SetDivider(QWidget* Value) { FDivider = Value; }
+    void ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification) override;
+
+protected:
+    void UpdateGlyph(QImage& Glyph, QString& Title, QString& Description) override;
+
+private:
+    TCustomResourceItem* FResourceItem = nullptr;
+    QPointer<QWidget> FDivider;
+};
+
+// The thumbnail size for a picture of Width x Height.
+QSize ResourceButtonThumbnailSize(int Width, int Height);
+
+class TResourceButtonList {
+public:
+    ~TResourceButtonList() { Clear(); }
+    void Add(TResourceItemButton* Button) { FList.push_back(Button); }
+    void Remove(TResourceItemButton* Button);
+    void Delete(int Index);
+    int IndexOf(const TResourceItemButton* Button) const;
+    // Searches from the last button to the first; -1 when absent.
+    int IndexOfItem(const TCustomResourceItem* Item) const;
+    void Move(int OldIndex, int NewIndex);
+    void Clear();
+    int Count() const { return static_cast<int>(FList.size()); }
+    TResourceItemButton* operator[](int Index) const { return FList.at(Index); }
+
+private:
+    std::vector<TResourceItemButton*> FList; // owned
+};
+
+// A pane of the workspace: a caption (shown in its header, later in its dock caption) over its content.
+class TWorkspacePane : public QWidget {
+    Q_OBJECT
+
+public:
+    TWorkspacePane(const QString& Name, const QString& Caption, QWidget* Parent);
+    QString Text() const { return FText; }
+    void SetText(const QString& Value);
+    QWidget* Header() const { return FHeader; }
+    QVBoxLayout* Content() const { return FContent; }
+    // The pane's "Options" menu, opened from its caption.
+    QMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(QMenu* Value);
+
+Q_SIGNALS:
+    void TextChanged(const QString& Text);
+
+private:
+    QString FText;
+    QWidget* FHeader;
+    QLabel* FHeaderLabel;
+    QToolButton* FOptionsButton;
+    QVBoxLayout* FContent;
+    QMenu* FPopupMenu = nullptr;
+};
+
+class TFrameAtelier : public QWidget, public IAtelier, public IResourceItemNotification {
+    Q_OBJECT
+
+public:
+    explicit TFrameAtelier(QWidget* Owner = nullptr);
+    ~TFrameAtelier() override;
+
+    // Module operations
+    // Raises "Unable to locate a resource module reader for \"%s\"" when no reader handles the file.
+    void LoadFromFile(const QString& Filename, const TResourceProgress& ProgressCallback = {});
+    bool TryLoadFromFile(const QString& Filename, const TResourceProgress& ProgressCallback = {});
+    void LoadFromStream(TStream& Stream, const QString& Filename);
+    TCustomResourceModule* NewModule();
+    // Clears the workspace, takes the module and fills the tree; a failing fill leaves no module.
+    void InstallModule(std::unique_ptr<TCustomResourceModule> Module, const QString& Filename,
+                       const TResourceProgress& ProgressCallback = {});
+    void SaveToFile(const QString& Filename, const TResourceProgress& ProgressCallback = {});
+    void CloseModule() { ClearWorkspace(); }
+
+    TCustomResourceModule* ResourceModule() const { return FResourceModule.get(); }
+    void SetResourceModule(std::unique_ptr<TCustomResourceModule> Value);
+    QString Filename() const { return FFilename; }
+    bool ViewHidden() const { return FViewHidden; }
+    void SetViewHidden(bool Value) { FViewHidden = Value; }
+
+    // Tree
+    TTreeView* TreeViewResources() const { return FTreeViewResources; }
+    TTreeNodeResourceType* GetTypeNode(TCustomResourceItem* Item, bool Reuse);
+    TCustomTreeNodeResourceItem* GetItemNode(TTreeNodeResourceType* TypeNode, TCustomResourceItem* Item);
+    TCustomTreeNodeResourceItem* AddItemNode(TCustomResourceItem* Item);
+    TCustomTreeNodeResourceItem* AddInfoNode(TCustomResourceItem* Item);
+    TTreeNodeResourceType* FindTypeNode(const TResourceIdent& ResourceType) const;
+    TCustomTreeNodeResourceItem* FindItemNode(TCustomResourceItem* Item) const;
+    TCustomTreeNodeResourceItem* FindClassNode(TResourceItemClass ItemClass) const;
+    // The in-place rename's commit; raises when a name is refused (the node keeps its text).
+    void RenameNode(TCustomTreeNodeResourceItem* Node, const QString& Text);
+
+    // Selection
+    void SelectNode(TTreeNodeResource* Node, bool Debounce);
+    void SelectChild(TCustomResourceItem* Item);
+    void SelectFrame(TCustomResourceItem* Item);
+    void SelectItem(TCustomResourceItem* Item, bool IsFrame);
+    void FillVariantButtons(TCustomTreeNodeResourceItem* Node, bool Clear);
+    void AddVariantButton(TCustomResourceItem* Item);
+    void AddFrameButton(TCustomResourceItem* Item);
+    void AttachView(TResourceItemViewFactoryClass Factory);
+    void AttachEditor(TResourceItemEditorFactoryClass Factory);
+    void Deactivate();
+    // Puts a pending node selection into effect (the debounce timer's handler).
+    void TimerSelectTimer();
+    bool SelectPending() const;
+    QTimer* TimerSelect() const { return FTimerSelect; }
+    // Lists the views and editors of the shown item in the panes' option menus.
+    void PopupPreview();
+    void PopupEdit();
+
+    TCustomResourceItem* SelectResourceItemValue() const { return FSelectResourceItem; }
+    TCustomResourceItem* ChildResourceItem() const { return FChildResourceItem; }
+    TCustomResourceItem* FrameResourceItem() const { return FFrameResourceItem; }
+    TCustomResourceItem* ViewResourceItem() const { return FViewResourceItem; }
+    TCustomResourceItem* EditResourceItem() const { return FEditResourceItem; }
+    TCustomResourceItem* InspectResourceItem() const { return FInspectResourceItem; }
+    TCustomResourceItem* SymbolsResourceItem() const { return FSymbolsResourceItem; }
+    const TResourceButtonList& ChildButtons() const { return FChildButtons; }
+    const TResourceButtonList& FrameButtons() const { return FFrameButtons; }
+
+    TWorkspacePane* PanelResources() const { return FPanelResources; }
+    TWorkspacePane* PanelVariants() const { return FPanelVariants; }
+    TWorkspacePane* PanelFrames() const { return FPanelFrames; }
+    TWorkspacePane* PanelPreview() const { return FPanelPreview; }
+    TWorkspacePane* PanelEditor() const { return FPanelEditor; }
+    TWorkspacePane* PaneView() const { return FPanelPreview; }
+    TFrameViewEditHandlerError* FrameViewError() const { return FFrameViewError; }
+    TFrameViewEditHandlerError* FrameEditError() const { return FFrameEditError; }
+    QMenu* PopupActionBarPreview() const { return FPopupActionBarPreview; }
+    QMenu* PopupActionBarEdit() const { return FPopupActionBarEdit; }
+    QAction* ActionViewAs() const { return FActionViewAs; }
+    QAction* ActionEditAs() const { return FActionEditAs; }
+
+    // IAtelier
+    void SelectResourceItem(TCustomResourceItem* Item) override;
+    void Navigate(QObject* Target) override;
+    IResourceItemViewPtr GetResourceItemView() override { return FResourceItemView; }
+    IResourceItemEditorPtr GetResourceItemEditor() override { return FResourceItemEditor; }
+    IAtelierPropertyInspector* GetPropertyInspector() override { return FPropertyInspector; }
+
+    // IResourceItemNotification (the module's)
+    void ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification) override;
+
+    // The glyph images of the tree
+    TImageList* ImageListResourceTypes() const { return FImageListResourceTypes.get(); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    friend class TTreeNodeResource;
+    friend class TResourceNameDelegate;
+
+    void CreatePanes();
+    void ClearWorkspace();
+    void FillTree(const TResourceProgress& ProgressCallback);
+    int NodeImage(TResourceItemClass ItemClass, TResourceItemGlyph Kind, int DefaultGlyph);
+    void ApplyNodeImage(TTreeNodeResource* Node, int ImageIndex);
+    void ForgetItem(TCustomResourceItem* Item);
+    void UpdateNodeMark(TCustomResourceItem* Item);
+
+    void TreeCurrentChanged(QTreeWidgetItem* Current, QTreeWidgetItem* Previous);
+    bool TreeChanging();
+    void TreeChange(QTreeWidgetItem* Node);
+    void TreeKeyUp(QKeyEvent* Event);
+    void SetEditPaneRedraw(bool Value);
+
+    void SetViewItem(TCustomResourceItem* Item);
+    void SetEditItem(TCustomResourceItem* Item);
+    void SetInspectItem(TCustomResourceItem* Item);
+    void SetFrameButtonCaption(TResourceItemButton* Button);
+    void VariantButtonClick(TResourceItemButton* Button);
+    void FrameButtonClick(TResourceItemButton* Button);
+    TResourceItemButton* ButtonOfItem(const TResourceButtonList& List, TCustomResourceItem* Item) const;
+
+    void MsgSelectItem(TCustomResourceItem* Item);
+    void MsgSelectChild(TCustomResourceItem* Item);
+    void MsgRecreateItem(TCustomResourceItem* Item);
+    void MsgNavigate(const std::shared_ptr<QPointer<QObject>>& Target);
+
+    // IAtelier's registration
+    IAtelier* FPreviousAtelier = nullptr;
+
+    std::unique_ptr<TCustomResourceModule> FResourceModule;
+    TCustomResourceItem* FChildResourceItem = nullptr;
+    TCustomResourceItem* FFrameResourceItem = nullptr;
+    TCustomResourceItem* FSelectResourceItem = nullptr;
+    TTreeNodeResource* FPendingSelectNode = nullptr;
+    TCustomResourceItem* FViewResourceItem = nullptr;
+    TCustomResourceItem* FEditResourceItem = nullptr;
+    TCustomResourceItem* FInspectResourceItem = nullptr;
+    TCustomResourceItem* FSymbolsResourceItem = nullptr;
+    IResourceItemViewPtr FResourceItemView;
+    IResourceItemEditorPtr FResourceItemEditor;
+    IAtelierPropertyInspector* FPropertyInspector = nullptr;
+    QString FFilename;
+    TResourceButtonList FChildButtons;
+    TResourceButtonList FFrameButtons;
+    int FDefaultGlyphType = -1;
+    int FDefaultGlyphItem = -1;
+    int FInfoGlyph = -1;
+    bool FChanging = false;
+    int FBusyCursor = 0;
+    bool FViewHidden = false;
+    bool FLoading = false;
+    bool FEditPaneRedrawOff = false;
+
+    std::unique_ptr<TImageList> FImageListResourceTypes;
+    std::vector<std::pair<int, int>> FGlyphImages; // glyph handle -> image index
+
+    TWorkspacePane* FPanelResources = nullptr;
+    TWorkspacePane* FPanelVariants = nullptr;
+    TWorkspacePane* FPanelFrames = nullptr;
+    TWorkspacePane* FPanelPreview = nullptr;
+    TWorkspacePane* FPanelEditor = nullptr;
+    TTreeView* FTreeViewResources = nullptr;
+    QScrollArea* FScrollBoxChildren = nullptr;
+    QWidget* FFlowPanelChildren = nullptr;
+    QScrollArea* FScrollBoxFrames = nullptr;
+    QWidget* FFlowPanelFrames = nullptr;
+    TFrameViewEditHandlerError* FFrameViewError = nullptr;
+    TFrameViewEditHandlerError* FFrameEditError = nullptr;
+    QMenu* FPopupActionBarPreview = nullptr;
+    QMenu* FPopupActionBarEdit = nullptr;
+    QAction* FActionViewAs = nullptr;
+    QAction* FActionEditAs = nullptr;
+    TCustomResourceItem* FPreviewMenuTag = nullptr;
+    TCustomResourceItem* FEditMenuTag = nullptr;
+    QTimer* FTimerSelect = nullptr;
+    QTreeWidgetItem* FCurrentNode = nullptr;
+    bool FRevertingSelection = false;
+};
