@@ -11,7 +11,8 @@ int main(int argc, char* argv[])
     InitializeUnits();
     int result;
     {
-        auto window = CreateStartupWindow();
+        const QStringList arguments = QApplication::arguments();
+        auto window = CreateStartupWindow(arguments.size() > 1 ? arguments.at(1) : QString());
         window->show();
         result = QApplication::exec();
     }

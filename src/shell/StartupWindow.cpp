@@ -1,15 +1,27 @@
 #include "StartupWindow.h"
 
-#include <QLabel>
-#include <QMainWindow>
+#include "koAtelierFrame.h"
+#include "platform/Exceptions.h"
 
-std::unique_ptr<QMainWindow> CreateStartupWindow()
+#include <QMainWindow>
+#include <QStatusBar>
+
+std::unique_ptr<QMainWindow> CreateStartupWindow(const QString& Filename)
 {
     auto window = std::make_unique<QMainWindow>();
     window->setWindowTitle(QStringLiteral("Atelier"));
-    auto* label = new QLabel(QStringLiteral("No module open"), window.get());
-    label->setAlignment(Qt::AlignCenter);
-    window->setCentralWidget(label);
-    window->resize(900, 600);
+    auto* frame = new TFrameAtelier(window.get());
+    window->setCentralWidget(frame);
+    window->resize(1000, 680);
+    try {
+        if (Filename.isEmpty()) {
+            frame->NewModule();
+        } else {
+            frame->LoadFromFile(Filename);
+            window->setWindowTitle(QStringLiteral("Atelier - %1").arg(Filename));
+        }
+    } catch (const Exception& error) {
+        window->statusBar()->showMessage(error.Message());
+    }
     return window;
 }

@@ -436,6 +436,7 @@ TWorkspacePane::TWorkspacePane(const QString& Name, const QString& Caption, QWid
     layout->setSpacing(0);
     FHeader = new QWidget(this);
     FHeader->setAutoFillBackground(true);
+    FHeader->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     QPalette palette = FHeader->palette();
     palette.setColor(QPalette::Window, clGradientInactiveCaption());
     FHeader->setPalette(palette);
@@ -449,6 +450,7 @@ TWorkspacePane::TWorkspacePane(const QString& Name, const QString& Caption, QWid
     FOptionsButton->setAutoRaise(true);
     FOptionsButton->setPopupMode(QToolButton::InstantPopup);
     FOptionsButton->setArrowType(Qt::DownArrow);
+    FOptionsButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     FOptionsButton->setVisible(false);
     header->addWidget(FOptionsButton);
     layout->addWidget(FHeader);
@@ -1549,6 +1551,30 @@ void TFrameAtelier::MsgNavigate(const std::shared_ptr<QPointer<QObject>>& Target
 }
 
 // Keyboard
+
+namespace {
+// The first enabled action of the control, or of any widget inside it, that has the key as shortcut.
+bool TriggerShortcut(QWidget* Control, const QKeySequence& Key)
+{
+    if (!Control) return false;
+    QList<QAction*> actions = Control->actions();
+    for (QWidget* child : Control->findChildren<QWidget*>()) actions += child->actions();
+    actions += Control->findChildren<QAction*>();
+    for (QAction* action : actions)
+        if (action->isEnabled() && action->shortcuts().contains(Key)) {
+            action->trigger();
+            return true;
+        }
+    return false;
+}
+} // namespace
+
+bool TFrameAtelier::IsShortCut(QKeyEvent* Event)
+{
+    const QKeySequence key(Event->keyCombination());
+    if (FResourceItemEditor && TriggerShortcut(FResourceItemEditor->GetControl(), key)) return true;
+    return FResourceItemView && TriggerShortcut(FResourceItemView->GetControl(), key);
+}
 
 bool TFrameAtelier::eventFilter(QObject* Watched, QEvent* Event)
 {

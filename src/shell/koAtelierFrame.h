@@ -253,6 +253,8 @@ public:
     void AttachView(TResourceItemViewFactoryClass Factory);
     void AttachEditor(TResourceItemEditorFactoryClass Factory);
     void Deactivate();
+    // Offers a key to the editor's actions, then to the view's; true when one took it.
+    bool IsShortCut(QKeyEvent* Event);
     // Puts a pending node selection into effect (the debounce timer's handler).
     void TimerSelectTimer();
     bool SelectPending() const;

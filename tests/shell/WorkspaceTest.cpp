@@ -581,6 +581,57 @@ TEST_F(Workspace, FirstSymbolBringsASymbolsItem)
     EXPECT_EQ(Frame->FindItemNode(Frame->SymbolsResourceItem()), Frame->TreeViewResources()->topLevelItem(0));
 }
 
+TEST_F(Workspace, ChangedTypeGetsTheKindThatHandlesIt)
+{
+    Populate();
+    TTestItem* zeta = static_cast<TTestItem*>(Find(TResourceIdent("ZETA"), TResourceIdent("B"), 0));
+    zeta->SetData("payload");
+    const int items = Module->Items()->Count();
+    zeta->SetResourceType(TResourceIdent("NEWTYPE"));
+    QApplication::processEvents();
+    TCustomResourceItem* replaced = Module->Find(TResourceIdent("NEWTYPE"), TResourceIdent("B"));
+    ASSERT_NE(replaced, nullptr);
+    EXPECT_EQ(dynamic_cast<TTestItem*>(replaced), nullptr); // the generic kind now
+    EXPECT_EQ(Module->Items()->Count(), items);
+    TMemoryStream data;
+    replaced->SaveToStream(data);
+    EXPECT_EQ(data.Size(), 7);
+    EXPECT_NE(Frame->FindTypeNode(TResourceIdent("NEWTYPE")), nullptr);
+    EXPECT_EQ(Frame->TreeViewResources()->currentItem(), NodeOf(replaced));
+
+    // To a type that has a node already: only the text follows.
+    TCustomResourceItem* alpha = Find(Ord(RT_RCDATA), TResourceIdent("ALPHA"), 0);
+    alpha->SetResourceType(TResourceIdent("NEWTYPE"));
+    QApplication::processEvents();
+    EXPECT_EQ(Module->Find(TResourceIdent("NEWTYPE"), TResourceIdent("ALPHA")), alpha);
+}
+
+TEST_F(Workspace, ShortcutsGoToTheEditorFirst)
+{
+    Populate();
+    Choose(NodeOf(Find(TResourceIdent("ZETA"), TResourceIdent("B"), 0)));
+    QWidget* editor = Frame->GetResourceItemEditor()->GetControl();
+    QWidget* view = Frame->GetResourceItemView()->GetControl();
+    int editorHits = 0, viewHits = 0;
+    auto* inEditor = new QAction(editor);
+    inEditor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    editor->addAction(inEditor);
+    QObject::connect(inEditor, &QAction::triggered, [&] { ++editorHits; });
+    auto* inView = new QAction(view);
+    inView->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    view->addAction(inView);
+    QObject::connect(inView, &QAction::triggered, [&] { ++viewHits; });
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(Frame->IsShortCut(&key));
+    EXPECT_EQ(editorHits, 1);
+    EXPECT_EQ(viewHits, 0);
+    inEditor->setEnabled(false);
+    EXPECT_TRUE(Frame->IsShortCut(&key));
+    EXPECT_EQ(viewHits, 1);
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier);
+    EXPECT_FALSE(Frame->IsShortCut(&other));
+}
+
 TEST_F(Workspace, UnknownFileRaisesAClearError)
 {
     QTemporaryDir dir;
