@@ -19,6 +19,8 @@
 #include "shell/koCursorService.h"
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
+#include "editors/koAtelierBinary.h"
+#include "views/koResourceViewGeneric.h"
 
 void InitializeUnits()
 {
@@ -40,6 +42,9 @@ void InitializeUnits()
     koResourceModulePE_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
+    // Views and editors of resources.
+    koResourceViewGeneric_Initialize();
+    koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
 }
@@ -47,6 +52,8 @@ void InitializeUnits()
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    koAtelierBinary_Finalize();
+    koResourceViewGeneric_Finalize();
     koConfigurationService_Finalize();
     koAtelierFramework_Finalize();
     koAtelier_Finalize();

@@ -10,30 +10,6 @@ class TStream;
 class TCustomStringResourceItem;
 class TResourceStringsString;
 
-// A set of byte values 0..255 that a text test accepts besides the ones it always accepts.
-class TByteSet {
-public:
-    TByteSet() = default;
-    TByteSet(std::initializer_list<uint8_t> values)
-    {
-        for (uint8_t v : values) Include(v);
-    }
-    bool Contains(uint8_t value) const { return (FBits[value >> 6] >> (value & 63)) & 1; }
-    TByteSet& Include(uint8_t value)
-    {
-        FBits[value >> 6] |= uint64_t(1) << (value & 63);
-        return *this;
-    }
-    TByteSet& IncludeRange(uint8_t first, uint8_t last)
-    {
-        for (int v = first; v <= last; ++v) Include(static_cast<uint8_t>(v));
-        return *this;
-    }
-
-private:
-    uint64_t FBits[4] = {0, 0, 0, 0};
-};
-
 // Each looks at the first kilobyte from the stream's position and leaves the position as it was,
 // also when reading fails. An empty stream is no text.
 bool IsASCIIText(TStream& Stream, const TByteSet& Extra = {});
