@@ -137,6 +137,13 @@ QString LanguageIDToString(uint16_t langID)
 {
     if (langID == 0) return QString::fromLatin1(SLanguageNeutral);
     if (const TLanguageInfo* info = FindLanguage(langID)) return QString::fromUtf8(info->Name);
+    // A language without sublanguage is named after the language of its default sublanguage.
+    if (SubLangID(langID) == 0)
+        if (const TLanguageInfo* info = FindLanguage(MakeLangID(PrimaryLangID(langID), 1))) {
+            const QString name = QString::fromUtf8(info->Name);
+            const int region = name.indexOf(QLatin1String(" ("));
+            return region > 0 ? name.left(region) : name;
+        }
     return QString::number(langID);
 }
 

@@ -454,10 +454,13 @@ TWorkspacePane::TWorkspacePane(const QString& Name, const QString& Caption, QWid
     FOptionsButton->setVisible(false);
     header->addWidget(FOptionsButton);
     layout->addWidget(FHeader);
-    FContent = new QVBoxLayout;
+    // The content area takes the room even while it is empty, so the header stays on top.
+    auto* content = new QWidget(this);
+    content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    FContent = new QVBoxLayout(content);
     FContent->setContentsMargins(0, 0, 0, 0);
     FContent->setSpacing(0);
-    layout->addLayout(FContent, 1);
+    layout->addWidget(content, 1);
     SetText(Caption);
 }
 

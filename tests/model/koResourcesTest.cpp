@@ -78,6 +78,9 @@ TEST(ResourceIdent, DisplayTexts)
 
     EXPECT_EQ(LanguageIDToString(0), "Language neutral");
     EXPECT_EQ(LanguageIDToString(0x0409), "English (United States)");
+    EXPECT_EQ(LanguageIDToString(0x0019), "Russian");
+    EXPECT_EQ(LanguageIDToString(0x0009), "English");
+    EXPECT_EQ(LanguageIDToString(0x0030), "48"); // a language the table does not know
     EXPECT_EQ(LanguageIDToString(0x7FFF), "32767");
 }
 
