@@ -3,19 +3,14 @@
 #include "platform/Streams.h"
 #include "platform/UpdateGuard.h"
 #include "views/HexDump.h"
+#include "views/koResourceViewGeneric.h"
 
 #include <QFontDatabase>
 #include <algorithm>
 #include <climits>
 
-// A memory stream whose bytes the dump may overwrite in place.
-class TBinaryEditBuffer : public TMemoryStream {
-public:
-    uint8_t* WritableMemory() { return FMemory; }
-};
-
 TFrameAtelierBinary::TFrameAtelierBinary(QWidget* Parent)
-    : TCustomResourceItemEditor(Parent), FData(std::make_unique<TBinaryEditBuffer>())
+    : TCustomResourceItemEditor(Parent), FData(std::make_unique<TMemoryStream>())
 {
     QFont frameFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     frameFont.setPixelSize(13);
@@ -50,24 +45,7 @@ void TFrameAtelierBinary::ResourceItemNotification(TCustomResourceItem* Item, TR
 
 void TFrameAtelierBinary::LoadData()
 {
-    // Writing into the buffer moves its memory: the dump must not point into it meanwhile, also when
-    // the item fails to write.
-    FHexDump->SetDataSize(0);
-    FHexDump->SetAddress(nullptr);
-    FData->Clear();
-    if (ResourceItem()) ResourceItem()->SaveToStream(*FData);
-    FHexDump->SetAddress(FData->WritableMemory());
-    FHexDump->SetDataSize(static_cast<int32_t>(std::min<int64_t>(FData->Size(), INT32_MAX)));
-    FHexDump->SetCurrentLine(0);
-    FHexDump->SetAddressColor(QColor(0x00, 0x00, 0x80));
-    FHexDump->SetAddressBackgroundColor(palette().color(QPalette::Window));
-    FHexDump->SetHexDataColor(QColor(0x00, 0x00, 0x00));
-    FHexDump->SetHexDataBackgroundColor(QColor(0xF4, 0xF4, 0xF4));
-    FHexDump->SetHexDataBackgroundColorOdd(QColor(0xFF, 0xFF, 0xFF));
-    FHexDump->SetAnsiCharColor(QColor(0x00, 0x00, 0xFF));
-    FHexDump->SetAnsiCharBackgroundColor(palette().color(QPalette::Window));
-    FHexDump->SetLeftDividerColor(QColor(0xC0, 0xC0, 0xC0));
-    FHexDump->SetRightDividerColor(QColor(0xC0, 0xC0, 0xC0));
+    LoadHexDumpFromItem(FHexDump, ResourceItem(), *FData, palette().color(QPalette::Window));
     FHexDump->SetNonprintableReplacement(QChar(0x2219));
     FHexDump->show();
 }

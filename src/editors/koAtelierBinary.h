@@ -7,7 +7,7 @@
 #include <memory>
 
 class THexDump;
-class TBinaryEditBuffer;
+class TMemoryStream;
 
 class TFrameAtelierBinary : public TCustomResourceItemEditor {
     Q_OBJECT
@@ -26,7 +26,7 @@ private:
     void DataChanged();
 
     // The buffer the user edits.
-    std::unique_ptr<TBinaryEditBuffer> FData;
+    std::unique_ptr<TMemoryStream> FData;
     THexDump* FHexDump; // owned as a child widget
     // Set while the buffer is written into the item, so that its own change does not reload it.
     bool FSaving = false;

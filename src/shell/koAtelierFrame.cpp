@@ -1320,73 +1320,59 @@ void LoadFrameSettings(const std::shared_ptr<TFace>& Frame, const IConfiguration
 }
 } // namespace
 
-void TFrameAtelier::AttachView(TResourceItemViewFactoryClass Factory)
+namespace {
+void DeactivateFrame(IResourceItemView&) {}
+void DeactivateFrame(IResourceItemEditor& Editor) { Editor.Deactivate(); }
+
+// Puts a new view or editor into its pane: Frame holds the one attached (released first, with its
+// settings saved), Created the new one or nullptr. A start that fails shows the error frame instead.
+template <class TFace>
+void AttachFrame(std::shared_ptr<TFace>& Frame, std::shared_ptr<TFace> Created, TCustomResourceItem* Item,
+                 TWorkspacePane* Pane, TFrameViewEditHandlerError* ErrorFrame, const IConfigurationServicePtr& Section,
+                 const QString& Caption, const char* ErrorText)
 {
-    if (FResourceItemView) {
-        IResourceItemViewPtr view = std::move(FResourceItemView);
-        SaveFrameSettings(view, ViewersConfigurationService());
+    if (Frame) {
+        std::shared_ptr<TFace> released = std::move(Frame);
+        SaveFrameSettings(released, Section);
+        DeactivateFrame(*released);
     }
-    FFrameViewError->hide();
-    if (!Factory) {
-        FPanelPreview->SetText(QStringLiteral("Preview"));
+    ErrorFrame->hide();
+    if (!Created) {
+        Pane->SetText(Caption);
         return;
     }
-    IResourceItemViewPtr view = Factory->CreateView();
-    QWidget* control = view->GetControl();
+    QWidget* control = Created->GetControl();
     control->setObjectName(QString());
     control->hide();
-    control->setParent(FPanelPreview);
-    FPanelPreview->Content()->addWidget(control);
+    Pane->Content()->addWidget(control);
     try {
-        view->SetResourceItem(FViewResourceItem);
+        Created->SetResourceItem(Item);
     } catch (const Exception& error) {
         control->hide();
-        FPanelPreview->SetText(QStringLiteral("Preview"));
-        FFrameViewError->SetText(Format(SViewInitError, {error.Message()}));
-        FFrameViewError->show();
+        Pane->SetText(Caption);
+        ErrorFrame->SetText(Format(ErrorText, {error.Message()}));
+        ErrorFrame->show();
+        DeactivateFrame(*Created);
         return;
     }
-    FResourceItemView = view;
-    LoadFrameSettings(view, ViewersConfigurationService());
+    Frame = Created;
+    LoadFrameSettings(Created, Section);
     control->show();
-    const QString caption = view->GetCaption();
-    FPanelPreview->SetText(caption.isEmpty() ? QStringLiteral("Preview") : Format("Preview (%s)", {caption}));
+    const QString title = Created->GetCaption();
+    Pane->SetText(title.isEmpty() ? Caption : Caption + QStringLiteral(" (") + title + QLatin1Char(')'));
+}
+} // namespace
+
+void TFrameAtelier::AttachView(TResourceItemViewFactoryClass Factory)
+{
+    AttachFrame(FResourceItemView, Factory ? Factory->CreateView() : nullptr, FViewResourceItem, FPanelPreview,
+                FFrameViewError, ViewersConfigurationService(), QStringLiteral("Preview"), SViewInitError);
 }
 
 void TFrameAtelier::AttachEditor(TResourceItemEditorFactoryClass Factory)
 {
-    if (FResourceItemEditor) {
-        IResourceItemEditorPtr editor = FResourceItemEditor;
-        SaveFrameSettings(editor, EditorsConfigurationService());
-        editor->Deactivate();
-        FResourceItemEditor.reset();
-    }
-    FFrameEditError->hide();
-    if (!Factory) {
-        FPanelEditor->SetText(QStringLiteral("Edit"));
-        return;
-    }
-    IResourceItemEditorPtr editor = Factory->CreateEditor();
-    QWidget* control = editor->GetControl();
-    control->setObjectName(QString());
-    control->hide();
-    control->setParent(FPanelEditor);
-    FPanelEditor->Content()->addWidget(control);
-    try {
-        editor->SetResourceItem(FEditResourceItem);
-    } catch (const Exception& error) {
-        control->hide();
-        FPanelEditor->SetText(QStringLiteral("Edit"));
-        FFrameEditError->SetText(Format(SEditInitError, {error.Message()}));
-        FFrameEditError->show();
-        editor->Deactivate();
-        return;
-    }
-    FResourceItemEditor = editor;
-    LoadFrameSettings(editor, EditorsConfigurationService());
-    control->show();
-    const QString caption = editor->GetCaption();
-    FPanelEditor->SetText(caption.isEmpty() ? QStringLiteral("Edit") : Format("Edit (%s)", {caption}));
+    AttachFrame(FResourceItemEditor, Factory ? Factory->CreateEditor() : nullptr, FEditResourceItem, FPanelEditor,
+                FFrameEditError, EditorsConfigurationService(), QStringLiteral("Edit"), SEditInitError);
 }
 
 void TFrameAtelier::SetInspectItem(TCustomResourceItem* Item)

@@ -31,27 +31,32 @@ TGenericResourceItemView::~TGenericResourceItemView()
 
 QString TGenericResourceItemView::GetCaption() { return QStringLiteral("Binary data"); }
 
-void TGenericResourceItemView::LoadView()
+void LoadHexDumpFromItem(THexDump* Dump, TCustomResourceItem* Item, TMemoryStream& Data, const QColor& FrameColor)
 {
     // Writing into the buffer moves its memory: the dump must not point into it meanwhile, also when
     // the item fails to write.
-    FHexDump->SetDataSize(0);
-    FHexDump->SetAddress(nullptr);
-    FData->Clear();
-    if (ResourceItem()) ResourceItem()->SaveToStream(*FData);
+    Dump->SetDataSize(0);
+    Dump->SetAddress(nullptr);
+    Data.Clear();
+    if (Item) Item->SaveToStream(Data);
+    Dump->SetAddress(const_cast<uint8_t*>(Data.Memory()));
+    Dump->SetDataSize(static_cast<int32_t>(std::min<int64_t>(Data.Size(), INT32_MAX)));
+    Dump->SetCurrentLine(0);
+    Dump->SetAddressColor(QColor(0x00, 0x00, 0x80));
+    Dump->SetAddressBackgroundColor(FrameColor);
+    Dump->SetHexDataColor(QColor(0x00, 0x00, 0x00));
+    Dump->SetHexDataBackgroundColor(QColor(0xF4, 0xF4, 0xF4));
+    Dump->SetHexDataBackgroundColorOdd(QColor(0xFF, 0xFF, 0xFF));
+    Dump->SetAnsiCharColor(QColor(0x00, 0x00, 0xFF));
+    Dump->SetAnsiCharBackgroundColor(FrameColor);
+    Dump->SetLeftDividerColor(QColor(0xC0, 0xC0, 0xC0));
+    Dump->SetRightDividerColor(QColor(0xC0, 0xC0, 0xC0));
+}
+
+void TGenericResourceItemView::LoadView()
+{
     // The dump is read-only: it never writes through the pointer.
-    FHexDump->SetAddress(const_cast<uint8_t*>(FData->Memory()));
-    FHexDump->SetDataSize(static_cast<int32_t>(std::min<int64_t>(FData->Size(), INT32_MAX)));
-    FHexDump->SetCurrentLine(0);
-    FHexDump->SetAddressColor(QColor(0x00, 0x00, 0x80));
-    FHexDump->SetAddressBackgroundColor(palette().color(QPalette::Window));
-    FHexDump->SetHexDataColor(QColor(0x00, 0x00, 0x00));
-    FHexDump->SetHexDataBackgroundColor(QColor(0xF4, 0xF4, 0xF4));
-    FHexDump->SetHexDataBackgroundColorOdd(QColor(0xFF, 0xFF, 0xFF));
-    FHexDump->SetAnsiCharColor(QColor(0x00, 0x00, 0xFF));
-    FHexDump->SetAnsiCharBackgroundColor(palette().color(QPalette::Window));
-    FHexDump->SetLeftDividerColor(QColor(0xC0, 0xC0, 0xC0));
-    FHexDump->SetRightDividerColor(QColor(0xC0, 0xC0, 0xC0));
+    LoadHexDumpFromItem(FHexDump, ResourceItem(), *FData, palette().color(QPalette::Window));
     FHexDump->show();
 }
 

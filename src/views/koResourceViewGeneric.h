@@ -34,5 +34,8 @@ public:
     static IResourceItemViewPtr CreateView();
 };
 
+// Shows a snapshot of the item's data, taken into Data, in the colours of the raw-data frames.
+void LoadHexDumpFromItem(THexDump* Dump, TCustomResourceItem* Item, TMemoryStream& Data, const QColor& FrameColor);
+
 void koResourceViewGeneric_Initialize();
 void koResourceViewGeneric_Finalize();
