@@ -1,21 +1,104 @@
 #include "Units.h"
-#include "shell/StartupWindow.h"
+#include "model/VersionInfo.h"
+#include "platform/CrashHandler.h"
+#include "platform/Exceptions.h"
+#include "shell/koSplash.h"
+#include "shell/main.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QFile>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// Qt must not see an exception leave an event handler: ordinary ones go to the window's exception filter.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* Receiver, QEvent* Event) override
+    {
+        try {
+            return QApplication::notify(Receiver, Event);
+        } catch (...) {
+            if (!HandleApplicationException(std::current_exception())) throw;
+            return false;
+        }
+    }
+};
+
+// A request to end (SIGTERM, SIGINT) quits the event loop, so the window saves its settings on the way
+// out. The signal handler only writes to a socket; the loop does the rest.
+int TerminateSockets[2] = {-1, -1};
+
+void TerminateSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(TerminateSockets[0], &byte, 1);
+}
+
+void HandleTerminateSignals(QObject* Parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, TerminateSockets) != 0) return;
+    auto* notifier = new QSocketNotifier(TerminateSockets[1], QSocketNotifier::Read, Parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, Parent, [notifier] {
+        notifier->setEnabled(false);
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(TerminateSockets[1], &byte, 1);
+        QApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = TerminateSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool DebuggerAttached()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("TracerPid:")) return line.mid(10).trimmed() != "0";
+    return false;
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Atelier"));
+    const TVersionInfo version = ProgramVersionInfo();
+    InstallCrashHandler(QStringLiteral("Atelier ") + TVersionInfo::VersionToString(version.FileVersion()));
+    SetCrashReportHook([](const QString& report, const QString& what) {
+        QMessageBox::critical(nullptr, QStringLiteral("Atelier"),
+                              QStringLiteral("Atelier met an error it cannot recover from:\n%1\n\nA report was written to\n%2")
+                                  .arg(what, report));
+    });
     InitializeUnits();
+    HandleTerminateSignals(&app);
     int result;
     {
-        const QStringList arguments = QApplication::arguments();
-        auto window = CreateStartupWindow(arguments.size() > 1 ? arguments.at(1) : QString());
-        window->show();
+        const QStringList arguments = QApplication::arguments().mid(1);
+        TFormMain window;
+        window.SetCommandLine(arguments);
+        if (arguments.isEmpty() && !DebuggerAttached() && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            auto* splash = new TFormSplash(nullptr);
+            splash->setAttribute(Qt::WA_DeleteOnClose);
+            try {
+                splash->Execute(true, QStringLiteral("SPLASH"), QStringLiteral("PNG"));
+            } catch (const Exception&) {
+                delete splash;
+            }
+            window.setAttribute(Qt::WA_ShowWithoutActivating);
+        }
+        window.show();
         result = QApplication::exec();
     }
     FinalizeUnits();
+    UninstallCrashHandler();
     return result;
 }

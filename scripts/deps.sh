@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build ccache g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpcre2-dev libjpeg62-turbo-dev
   xvfb xauth

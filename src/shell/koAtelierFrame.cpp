@@ -1,6 +1,10 @@
 #include "koAtelierFrame.h"
 
+#include "koConfigurationService.h"
 #include "koCursorService.h"
+#include "koDockForm.h"
+#include "koSplash.h"
+#include "model/VersionInfo.h"
 #include "koGlyphService.h"
 #include "koImageList.h"
 #include "koScrollBox.h"
@@ -13,12 +17,16 @@
 #include "model/koResourcesSymbols.h"
 #include "platform/Format.h"
 #include "platform/SysUtils.h"
+#include "platform/ShellLink.h"
 #include "platform/UpdateGuard.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMainWindow>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -469,12 +477,14 @@ void TWorkspacePane::SetText(const QString& Value)
     if (Value == FText && !FHeaderLabel->text().isEmpty()) return;
     FText = Value;
     FHeaderLabel->setText(Value);
+    setWindowTitle(Value);
     Q_EMIT TextChanged(Value);
 }
 
 void TWorkspacePane::SetPopupMenu(QMenu* Value)
 {
     FPopupMenu = Value;
+    setProperty(DockPopupMenuProperty, QVariant::fromValue<QObject*>(Value));
     FOptionsButton->setMenu(Value);
     FOptionsButton->setVisible(Value != nullptr);
 }
@@ -502,6 +512,7 @@ TFrameAtelier::TFrameAtelier(QWidget* Owner) : QWidget(Owner)
     FTimerSelect->setInterval(200);
     connect(FTimerSelect, &QTimer::timeout, this, [this] { Guarded([this] { TimerSelectTimer(); }); });
 
+    FSettings = std::make_unique<TAtelierSettings>(this);
     RegisterAtelier(this, FPreviousAtelier);
 }
 
@@ -608,6 +619,7 @@ void TFrameAtelier::CreatePanes()
     main->setStretchFactor(1, 1);
     main->setSizes({260, 640});
     layout->addWidget(main);
+    FSplitters = main;
     FPanelFrames->hide();
 }
 
@@ -981,6 +993,19 @@ void TFrameAtelier::ForgetItem(TCustomResourceItem* Item)
     node->Purge();
 }
 
+namespace {
+// Symbols of the module's own files; the Windows constants waiting on demand do not count.
+bool HasOwnSymbols(TCustomResourceModule* Module)
+{
+    TResourceSymbols* symbols = Module->Symbols();
+    for (int i = 0; i < symbols->Count(); ++i) {
+        TResourceSymbolFile* file = symbols->Items(i)->SourceFile();
+        if (!file || !file->IncludeOnDemand()) return true;
+    }
+    return false;
+}
+} // namespace
+
 void TFrameAtelier::ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification)
 {
     if (!Item || !FResourceModule) return;
@@ -1009,7 +1034,7 @@ void TFrameAtelier::ResourceItemNotification(TCustomResourceItem* Item, TResourc
                 node->setText(0, top->FriendlyName());
             }
         }
-        if (!FSymbolsResourceItem && FResourceModule->Symbols()->Count() > 0 && !FLoading) {
+        if (!FSymbolsResourceItem && !FLoading && HasOwnSymbols(FResourceModule.get())) {
             auto symbols = std::make_unique<TSymbolsResourceItem>();
             TSymbolsResourceItem* item = symbols.get();
             item->SetModule(FResourceModule.get());
@@ -1598,4 +1623,337 @@ void TFrameAtelier::TreeKeyUp(QKeyEvent* Event)
         return;
     }
     if (dynamic_cast<TCustomTreeNodeResourceItem*>(node) && FPropertyInspector) FPropertyInspector->Activate();
+}
+
+// Items from files
+
+TCustomResourceItem* TFrameAtelier::CreateResourceItem(TResourceItemClass ItemClass, TCustomResourceItem* Parent)
+{
+    ATELIER_ASSERT(FResourceModule != nullptr);
+    if (ItemClass->Capabilities().Contains(rcSingle))
+        for (TCustomResourceItem* item : *FResourceModule->Items())
+            if (item->ClassType() == ItemClass)
+                throw Exception(Format("Only one %s item can be created", {ItemClass->ResourceTypeName()}));
+    const auto create = [this](TResourceItemClass kind) {
+        TResourceItemPtr owned = kind->Create(TResourceIdent::FromOrdinal(0));
+        TCustomResourceItem* item = owned.get();
+        item->SetModule(FResourceModule.get());
+        owned.release();
+        try {
+            item->InitializeNewItem();
+        } catch (...) {
+            TResourceItemPtr(FResourceModule->Items()->Extract(item));
+            throw;
+        }
+        return item;
+    };
+    TCustomResourceItem* item = create(ItemClass);
+    item->BeginUpdate();
+    try {
+        TResourceItemClass parentClass = ItemClass->ParentClass();
+        if (parentClass) {
+            TCustomResourceItem* newParent = nullptr;
+            if (!Parent) Parent = newParent = create(parentClass);
+            try {
+                item->SetParent(Parent);
+            } catch (...) {
+                if (newParent) TResourceItemPtr(FResourceModule->Items()->Extract(newParent));
+                throw;
+            }
+        }
+        item->EndUpdate();
+    } catch (...) {
+        item->EndUpdate();
+        TResourceItemPtr(FResourceModule->Items()->Extract(item));
+        throw;
+    }
+    return ItemClass->ParentClass() ? Parent : item;
+}
+
+namespace {
+// A file name as a resource name: blanks and full stops become "_", letters upper case, the rest goes.
+QString FileNameToIdentifier(const QString& Filename)
+{
+    QString name;
+    for (QChar c : QFileInfo(Filename).completeBaseName()) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('.'))
+            name += QLatin1Char('_');
+        else if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                 c == QLatin1Char('_'))
+            name += c;
+        else if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            name += c.toUpper();
+    }
+    return name;
+}
+} // namespace
+
+TCustomResourceItem* TFrameAtelier::AddItemFromFile(const QString& Filename)
+{
+    const QString name = ResolveShortcut(Filename);
+    TFileStream stream(name, fmOpenRead);
+    TResourceItemClass kind = ResourceItemDatabase()->FindFileFormat(name, &stream);
+    if (!kind) return nullptr;
+    TCustomResourceItem* item = CreateResourceItem(kind, nullptr);
+    try {
+        stream.Seek(0, soBeginning);
+        if (!item->ClassType()->HandlesFile(name, &stream)) throw Exception(QStringLiteral("Invalid file format"));
+        stream.Seek(0, soBeginning);
+        {
+            auto busy = SaveCursor(FBusyCursor);
+            item->LoadFromFileStream(stream);
+        }
+        item->SetFilename(name);
+        QString identifier = FileNameToIdentifier(name);
+        if (!identifier.isEmpty()) {
+            QString unique = identifier;
+            for (int n = 0; FResourceModule->Find(item->ResourceType(), TResourceIdent(unique)); ++n)
+                unique = identifier + QString::number(n);
+            try {
+                item->SetName(TResourceIdent(unique));
+            } catch (const Exception&) {
+                // The kind takes only numbers: the item keeps its ordinal name.
+            }
+        }
+    } catch (...) {
+        if (TCustomResourceModule* module = item->Module()) TResourceItemPtr(module->Items()->Extract(item));
+        throw;
+    }
+    TCustomTreeNodeResourceItem* node = AddItemNode(item);
+    if (node->parent()) node->parent()->setExpanded(true);
+    FTreeViewResources->scrollToItem(node);
+    FTreeViewResources->setCurrentItem(node);
+    return item;
+}
+
+QString TFrameAtelier::ResolveShortcut(const QString& Filename) const
+{
+    if (ExtractFileExt(Filename).compare(QStringLiteral(".lnk"), Qt::CaseInsensitive) != 0) return Filename;
+    QString target;
+    return ResolveShellLink(Filename, target) ? target : Filename;
+}
+
+// Dock layout
+
+QColor PaneColor() { return QApplication::palette().color(QPalette::Base); }
+
+void TFrameAtelier::SetDockHost(QMainWindow* Value)
+{
+    if (Value == FDockHost) return;
+    ATELIER_ASSERT(FDockHost == nullptr);
+    FDockHost = Value;
+    FDockedLayout = true;
+    MakeDockSite(Value);
+    for (TWorkspacePane* pane : {FPanelResources, FPanelVariants, FPanelFrames, FPanelPreview, FPanelEditor})
+        pane->SetHeaderVisible(false);
+    // The editor stays in the middle: the host's central place takes no other pane.
+    FDockFormEdit = DockControl(Value, FPanelEditor, alClient);
+    FDockFormResources = DockControl(Value, FPanelResources, alLeft);
+    FDockFormVariants = DockControl(Value, FPanelVariants, alLeft);
+    FDockFormFrames = DockControl(Value, FPanelFrames, alLeft);
+    Value->splitDockWidget(FDockFormVariants, FDockFormFrames, Qt::Vertical);
+    FDockFormView = DockControl(Value, FPanelPreview, alRight);
+    SetDockBorderIcons(FDockFormView, {biSystemMenu});
+    FDockForms = {FDockFormResources, FDockFormVariants, FDockFormFrames, FDockFormView, FDockFormEdit};
+    for (TDockForm* form : FDockForms)
+        connect(form, &TDockForm::Hidden, this, [this, form] {
+            if (OnPaneHidden) OnPaneHidden(form->Client());
+        });
+    delete FSplitters;
+    FSplitters = nullptr;
+    FDockFormFrames->hide();
+    // The sizes the panes come back to when the layout is realigned.
+    FDockFormResources->SetUndockWidth(200);
+    FDockFormResources->SetUndockHeight(400);
+    FDockFormVariants->SetUndockWidth(130);
+    FDockFormVariants->SetUndockHeight(300);
+    FDockFormFrames->SetUndockHeight(200);
+    FDockFormView->SetUndockWidth(280);
+    ApplyUndockSizes();
+}
+
+void TFrameAtelier::ApplyUndockSizes()
+{
+    QList<QDockWidget*> forms;
+    QList<int> widths, heights;
+    for (TDockForm* form : FDockForms)
+        if (form != FDockFormEdit && form->isVisibleTo(FDockHost)) {
+            forms << form;
+            widths << std::max(form->UndockWidth(), 50);
+            heights << std::max(form->UndockHeight(), 50);
+        }
+    FDockHost->resizeDocks(forms, widths, Qt::Horizontal);
+    FDockHost->resizeDocks(forms, heights, Qt::Vertical);
+}
+
+TDockForm* TFrameAtelier::DockPane(QWidget* Pane, Qt::DockWidgetArea Area, QWidget* Below)
+{
+    ATELIER_ASSERT(FDockHost != nullptr);
+    if (auto* pane = qobject_cast<TWorkspacePane*>(Pane)) pane->SetHeaderVisible(false);
+    const TAlign side = Area == Qt::LeftDockWidgetArea    ? alLeft
+                        : Area == Qt::RightDockWidgetArea ? alRight
+                        : Area == Qt::TopDockWidgetArea   ? alTop
+                                                          : alBottom;
+    TDockForm* form = DockControl(FDockHost, Pane, side);
+    SetDockBorderIcons(form, {biSystemMenu});
+    form->SetUndockWidth(std::max(Pane->minimumWidth(), 180));
+    form->SetUndockHeight(std::max(Pane->minimumHeight(), 150));
+    if (TDockForm* above = Below ? DockFormOf(Below) : nullptr) FDockHost->splitDockWidget(above, form, Qt::Vertical);
+    FDockForms.push_back(form);
+    connect(form, &TDockForm::Hidden, this, [this, form] {
+        if (OnPaneHidden) OnPaneHidden(form->Client());
+    });
+    return form;
+}
+
+TDockForm* TFrameAtelier::DockFormOf(QWidget* Pane) const
+{
+    for (TDockForm* form : FDockForms)
+        if (form->Client() == Pane) return form;
+    return nullptr;
+}
+
+void TFrameAtelier::SetPaneVisible(QWidget* Pane, bool Visible)
+{
+    if (TDockForm* form = DockFormOf(Pane)) {
+        if (form->isVisibleTo(FDockHost) == Visible) return;
+        form->setVisible(Visible);
+        // A window not yet shown hears no hide event of its panes.
+        if (!Visible && !FDockHost->isVisible() && OnPaneHidden) OnPaneHidden(Pane);
+        RealignDockLayout();
+    } else {
+        Pane->setVisible(Visible);
+    }
+}
+
+bool TFrameAtelier::PaneVisible(QWidget* Pane) const
+{
+    if (TDockForm* form = DockFormOf(Pane)) return form->isVisibleTo(FDockHost);
+    return Pane->isVisibleTo(const_cast<TFrameAtelier*>(this));
+}
+
+QByteArray TFrameAtelier::SaveDockLayout()
+{
+    ATELIER_ASSERT(FDockHost != nullptr);
+    std::vector<TDockForm*> hidden;
+    for (TDockForm* form : FDockForms)
+        if (!form->isVisibleTo(FDockHost)) {
+            hidden.push_back(form);
+            form->show();
+        }
+    const QByteArray layout = FDockHost->saveState();
+    for (TDockForm* form : hidden) form->hide();
+    return layout;
+}
+
+void TFrameAtelier::LoadDockLayout(const QByteArray& Layout)
+{
+    ATELIER_ASSERT(FDockHost != nullptr);
+    if (!FDockFormResources->isVisibleTo(FDockHost)) {
+        FDockFormResources->show();
+        LogMessage(QStringLiteral("The current layout is invalid"), rmError);
+    }
+    std::vector<TDockForm*> hidden;
+    for (TDockForm* form : FDockForms)
+        if (!form->isVisibleTo(FDockHost)) {
+            hidden.push_back(form);
+            form->show();
+        }
+    bool restored;
+    {
+        FDockHost->setUpdatesEnabled(false);
+        TFinally resume([this] { FDockHost->setUpdatesEnabled(true); });
+        restored = FDockHost->restoreState(Layout);
+        ResetDockZoneLimits(FDockHost);
+    }
+    for (TDockForm* form : hidden) form->hide();
+    if (!restored) throw EReadError(QStringLiteral("Invalid dock layout"));
+    if (!FDockFormResources->isVisibleTo(FDockHost)) {
+        FDockFormResources->show();
+        LogMessage(QStringLiteral("The saved layout was invalid"), rmWarning);
+    }
+}
+
+void TFrameAtelier::RealignDockLayout()
+{
+    QPointer<QMainWindow> host(FDockHost);
+    QMetaObject::invokeMethod(
+        this, [host] { if (host) ResetDockZoneLimits(host); }, Qt::QueuedConnection);
+}
+
+void TFrameAtelier::RestoreDefaultLayout()
+{
+    // Until the window is shown the layout is the docking itself with the panes' sizes.
+    if (FDefaultLayout.isEmpty()) {
+        ApplyUndockSizes();
+        return;
+    }
+    LoadDockLayout(FDefaultLayout);
+    RealignDockLayout();
+}
+
+void TFrameAtelier::RestoreCompactLayout()
+{
+    if (FDefaultLayout.isEmpty()) FDefaultLayout = SaveDockLayout();
+    if (FCompactLayout.isEmpty()) {
+        // The default arrangement with narrow side panes and a low messages row, for small screens.
+        const QByteArray current = SaveDockLayout();
+        LoadDockLayout(FDefaultLayout);
+        std::vector<QDockWidget*> columns;
+        for (TDockForm* form : {FDockFormResources, FDockFormVariants, FDockFormView})
+            columns.push_back(form);
+        FDockHost->resizeDocks({columns.begin(), columns.end()}, {150, 110, 180}, Qt::Horizontal);
+        FCompactLayout = SaveDockLayout();
+        LoadDockLayout(current);
+    }
+    LoadDockLayout(FCompactLayout);
+    RealignDockLayout();
+}
+
+void TFrameAtelier::Initialize()
+{
+    // The default layout is taken once the host has its size.
+    if (FDockHost && FDefaultLayout.isEmpty()) {
+        ApplyUndockSizes();
+        FDefaultLayout = SaveDockLayout();
+    }
+    if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) return;
+    if (!FSettings) FSettings = std::make_unique<TAtelierSettings>(this);
+    ConfigurationService()->LoadSettings(QStringLiteral("Forms\\Main"), FSettings.get());
+}
+
+void TFrameAtelier::Finalize()
+{
+    ClearWorkspace();
+    if (!FDockHost) return;
+    if (!FSettings) FSettings = std::make_unique<TAtelierSettings>(this);
+    ConfigurationService()->SaveSettings(QStringLiteral("Forms\\Main"), FSettings.get());
+}
+
+bool TAtelierSettings::ApplySettings()
+{
+    if (!FValid) return false;
+    if (!FLayout.isEmpty() && FOwner->DockHost()) FOwner->LoadDockLayout(QByteArray::fromHex(FLayout.toLatin1()));
+    FOwner->RealignDockLayout();
+    return true;
+}
+
+bool TAtelierSettings::UpdateSettings()
+{
+    FValid = true;
+    if (FOwner->DockHost()) FLayout = QString::fromLatin1(FOwner->DockHost()->saveState().toHex().toUpper());
+    return true;
+}
+
+void TFrameAtelier::About()
+{
+    // The splash window frees itself when it is dismissed.
+    auto* splash = new TFormSplash(nullptr);
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->SetVersion(TVersionInfo::VersionToString(ProgramVersionInfo().FileVersion()));
+    if (FindProgramResource(QStringLiteral("SPLASH"), QStringLiteral("DISCO")))
+        splash->PlayThatFunkyMusicWhiteBoy(QStringLiteral("SPLASH"), QStringLiteral("DISCO"));
+    splash->Execute(false, QStringLiteral("SPLASH"), QStringLiteral("PNG"));
+    if (FindProgramResource(QStringLiteral("CREDITS"), QStringLiteral("TEXT")))
+        splash->DisplayBannerResource(QStringLiteral("CREDITS"), QStringLiteral("TEXT"));
 }

@@ -188,6 +188,8 @@ public:
     QString Text() const { return FText; }
     void SetText(const QString& Value);
     QWidget* Header() const { return FHeader; }
+    // Docked panes show their caption on the dock form instead.
+    void SetHeaderVisible(bool Value) { FHeader->setVisible(Value); }
     QVBoxLayout* Content() const { return FContent; }
     // The pane's "Options" menu, opened from its caption.
     QMenu* PopupMenu() const { return FPopupMenu; }
@@ -204,6 +206,13 @@ private:
     QVBoxLayout* FContent;
     QMenu* FPopupMenu = nullptr;
 };
+
+class TDockForm;
+class QMainWindow;
+class TAtelierSettings;
+
+// The background of the panes: the system window colour.
+QColor PaneColor();
 
 class TFrameAtelier : public QWidget, public IAtelier, public IResourceItemNotification {
     Q_OBJECT
@@ -229,6 +238,14 @@ public:
     QString Filename() const { return FFilename; }
     bool ViewHidden() const { return FViewHidden; }
     void SetViewHidden(bool Value) { FViewHidden = Value; }
+
+    // Items
+    // A new item of the kind in the module (a child kind brings its new parent, which is returned).
+    TCustomResourceItem* CreateResourceItem(TResourceItemClass ItemClass, TCustomResourceItem* Parent);
+    // A new resource loaded from a file, named after it and selected; nullptr when no kind takes the file.
+    TCustomResourceItem* AddItemFromFile(const QString& Filename);
+    // The target of a Windows shell link, or the name itself.
+    QString ResolveShortcut(const QString& Filename) const;
 
     // Tree
     TTreeView* TreeViewResources() const { return FTreeViewResources; }
@@ -295,6 +312,33 @@ public:
 
     // IResourceItemNotification (the module's)
     void ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification) override;
+
+    // Dock layout
+    QMainWindow* DockHost() const { return FDockHost; }
+    // Docks the five panes into Value, once.
+    void SetDockHost(QMainWindow* Value);
+    bool DockedLayout() const { return FDockedLayout; }
+    // Docks another pane of the window into the host (the property inspector, the messages).
+    // Below names a docked pane that the new one goes under.
+    TDockForm* DockPane(QWidget* Pane, Qt::DockWidgetArea Area, QWidget* Below = nullptr);
+    void SetPaneVisible(QWidget* Pane, bool Visible);
+    bool PaneVisible(QWidget* Pane) const;
+    TDockForm* DockFormOf(QWidget* Pane) const;
+    // Told when a pane's dock form was hidden.
+    std::function<void(QWidget* Pane)> OnPaneHidden;
+    QByteArray SaveDockLayout();
+    void LoadDockLayout(const QByteArray& Layout);
+    // Gives the panes their remembered sizes again, after the current event.
+    void RealignDockLayout();
+    void RestoreDefaultLayout();
+    void RestoreCompactLayout();
+    // Gives every docked pane the size its dock form remembers.
+    void ApplyUndockSizes();
+    // Applies the saved workspace settings unless Shift is held; Finalize closes the module and saves them.
+    void Initialize();
+    void Finalize();
+    void About();
+    TAtelierSettings* Settings() const { return FSettings.get(); }
 
     // The glyph images of the tree
     TImageList* ImageListResourceTypes() const { return FImageListResourceTypes.get(); }
@@ -383,5 +427,38 @@ private:
     TCustomResourceItem* FEditMenuTag = nullptr;
     QTimer* FTimerSelect = nullptr;
     QTreeWidgetItem* FCurrentNode = nullptr;
+    QMainWindow* FDockHost = nullptr;
+    bool FDockedLayout = false;
+    std::vector<TDockForm*> FDockForms;
+    TDockForm* FDockFormResources = nullptr;
+    TDockForm* FDockFormVariants = nullptr;
+    TDockForm* FDockFormFrames = nullptr;
+    TDockForm* FDockFormView = nullptr;
+    TDockForm* FDockFormEdit = nullptr;
+    QWidget* FSplitters = nullptr;
+    QByteArray FDefaultLayout;
+    QByteArray FCompactLayout;
+    std::unique_ptr<TAtelierSettings> FSettings;
     bool FRevertingSelection = false;
+};
+
+// The workspace's settings: whether they were ever saved, and the dock layout as hexadecimal text.
+class TAtelierSettings : public TCustomSettings {
+    Q_OBJECT
+    Q_PROPERTY(bool Valid MEMBER FValid)
+    Q_PROPERTY(QString Layout MEMBER FLayout)
+    Q_CLASSINFO("default:Valid", "false")
+
+public:
+    explicit TAtelierSettings(TFrameAtelier* Owner) : FOwner(Owner) {}
+    bool Valid() const { return FValid; }
+    QString Layout() const { return FLayout; }
+    void SetLayout(const QString& Value) { FLayout = Value; }
+    bool ApplySettings() override;
+    bool UpdateSettings() override;
+
+private:
+    TFrameAtelier* FOwner;
+    bool FValid = false;
+    QString FLayout;
 };

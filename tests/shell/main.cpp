@@ -1,3 +1,6 @@
+#include "shell/koCursorService.h"
+#include "shell/koGlyphService.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -6,5 +9,9 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Cursors and pictures must go before the application does.
+    koCursorService_Finalize();
+    koGlyphService_Finalize();
+    return result;
 }

@@ -1,17 +1,21 @@
 // Draws every glyph and cursor the program carries, writes resources/glyphs.qrc and a contact sheet
-// (docs/glyphs.png). Usage: glyphgen <repository root>
+// (docs/glyphs.png); draws the splash picture, synthesizes its chime and writes the credits
+// (resources/splash.qrc). Usage: glyphgen <repository root>
 
-#include "platform/koGraphics32Color.h"
+#include "bitmapeditor/koGraphics32Color.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
+#include <QRadialGradient>
 #include <QPainterPath>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -518,6 +522,115 @@ QImage BusyFrame(int frame)
     }, 32);
 }
 
+// The splash picture: a rounded card with a soft shadow (real alpha), an easel with a picture on it and
+// the product name. Light enough for the credits, drawn in black, to read over every part of it.
+QImage Splash()
+{
+    const QSize size(440, 280);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(0);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF card(14, 10, 404, 248);
+    // Shadow: rounded rectangles growing outwards, each a little fainter.
+    for (int i = 12; i >= 1; --i) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(20, 30, 50, 9));
+        p.drawRoundedRect(card.translated(4, 7).adjusted(-i * 0.8, -i * 0.8, i * 0.8, i * 0.8), 18 + i, 18 + i);
+    }
+    QLinearGradient face(card.topLeft(), card.bottomLeft());
+    face.setColorAt(0, QColor(254, 253, 250));
+    face.setColorAt(1, QColor(226, 234, 246));
+    p.setBrush(face);
+    p.setPen(Pen(QColor(150, 170, 200), 1.2));
+    p.drawRoundedRect(card, 18, 18);
+
+    // Easel: three legs, a ledge, and a canvas with a landscape.
+    p.setPen(Pen(QColor(120, 80, 40), 5));
+    p.drawLine(QPointF(92, 70), QPointF(58, 236));
+    p.drawLine(QPointF(92, 70), QPointF(126, 236));
+    p.setPen(Pen(QColor(95, 62, 30), 4));
+    p.drawLine(QPointF(92, 60), QPointF(92, 226));
+    p.setPen(Pen(QColor(120, 80, 40), 6));
+    p.drawLine(QPointF(48, 178), QPointF(136, 178));
+    const QRectF canvas(44, 80, 96, 94);
+    p.setPen(Pen(QColor(70, 70, 70), 1.5));
+    p.setBrush(Qt::white);
+    p.drawRect(canvas);
+    Picture(p, canvas.adjusted(6, 6, -6, -6), QColor(150, 200, 245));
+
+    // Palette: a row of colour dabs.
+    const QColor dabs[] = {QColor(220, 60, 50), QColor(245, 170, 40), QColor(250, 220, 60), QColor(70, 170, 90),
+                           QColor(60, 120, 210), QColor(140, 80, 190)};
+    for (int i = 0; i < 6; ++i) {
+        p.setPen(Pen(dabs[i].darker(140), 1));
+        p.setBrush(dabs[i]);
+        p.drawEllipse(QPointF(184 + i * 30, 206), 9, 9);
+    }
+
+    QFont title(QStringLiteral("DejaVu Serif"));
+    title.setPixelSize(54);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(QColor(160, 180, 210));
+    p.drawText(QRectF(166, 60, 240, 80), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Atelier"));
+    p.setPen(QColor(36, 60, 96));
+    p.drawText(QRectF(164, 57, 240, 80), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Atelier"));
+    QFont sub(QStringLiteral("DejaVu Sans"));
+    sub.setPixelSize(14);
+    p.setFont(sub);
+    p.setPen(QColor(70, 90, 120));
+    p.drawText(QRectF(168, 138, 240, 40), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               QStringLiteral("Resource editor for Windows modules"));
+    p.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+// A short chime: three bell tones rising (C6, E6, G6), each a fundamental with a fainter inharmonic
+// partial, decaying; 22050 Hz, 16-bit mono PCM in a RIFF WAVE file.
+QByteArray Chime()
+{
+    const int rate = 22050;
+    const int samples = rate * 13 / 10;
+    std::vector<double> mix(samples, 0.0);
+    const double notes[] = {1046.5, 1318.5, 1568.0};
+    for (int n = 0; n < 3; ++n) {
+        const int start = n * rate * 12 / 100;
+        for (int i = start; i < samples; ++i) {
+            const double t = double(i - start) / rate;
+            const double attack = std::min(1.0, t / 0.004);
+            const double envelope = attack * std::exp(-t * 4.2);
+            mix[i] += envelope * (0.6 * std::sin(2 * M_PI * notes[n] * t) +
+                                  0.25 * std::exp(-t * 6.0) * std::sin(2 * M_PI * notes[n] * 2.76 * t));
+        }
+    }
+    QByteArray pcm;
+    for (int i = 0; i < samples; ++i) {
+        const double fadeOut = std::min(1.0, double(samples - i) / (rate * 0.05));
+        const int v = int(std::lround(std::clamp(mix[i] * 0.45 * fadeOut, -1.0, 1.0) * 32767));
+        PutWord(pcm, uint16_t(int16_t(v)));
+    }
+    QByteArray fmt;
+    PutWord(fmt, 1); // PCM
+    PutWord(fmt, 1);
+    PutDWord(fmt, rate);
+    PutDWord(fmt, rate * 2);
+    PutWord(fmt, 2);
+    PutWord(fmt, 16);
+    return Chunk("RIFF", QByteArray("WAVE") + Chunk("fmt ", fmt) + Chunk("data", pcm));
+}
+
+// The credits the about box scrolls over the splash picture, UTF-16LE; "<version>" is filled in there.
+QByteArray Credits()
+{
+    const QString text = QStringLiteral("Atelier\r\nVersion <version>\r\n\r\nResource editor for Windows modules\r\n\r\n"
+                                        "by Lorn Kestovar\r\n\r\nBuilt with Qt\r\n");
+    QByteArray bytes;
+    for (const QChar c : text)
+        PutWord(bytes, c.unicode());
+    return bytes;
+}
+
 bool Write(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -634,6 +747,19 @@ int main(int argc, char* argv[])
     p.end();
     if (!sheet.save(root.filePath(QStringLiteral("docs/glyphs.png"))))
         return 1;
-    std::printf("glyphgen: %d bitmaps, 3 cursors\n", int(loaded.size()));
+
+    root.mkpath(QStringLiteral("resources/splash"));
+    const QImage splash = Splash();
+    if (!splash.save(root.filePath(QStringLiteral("resources/splash/SPLASH.png"))) ||
+        !Write(root.filePath(QStringLiteral("resources/splash/SPLASH.wav")), Chime()) ||
+        !Write(root.filePath(QStringLiteral("resources/splash/CREDITS.txt")), Credits()) ||
+        !Write(root.filePath(QStringLiteral("resources/splash.qrc")),
+               "<RCC>\n"
+               "    <qresource prefix=\"/res/PNG\">\n        <file alias=\"SPLASH\">splash/SPLASH.png</file>\n    </qresource>\n"
+               "    <qresource prefix=\"/res/DISCO\">\n        <file alias=\"SPLASH\">splash/SPLASH.wav</file>\n    </qresource>\n"
+               "    <qresource prefix=\"/res/TEXT\">\n        <file alias=\"CREDITS\">splash/CREDITS.txt</file>\n    </qresource>\n"
+               "</RCC>\n"))
+        return 1;
+    std::printf("glyphgen: %d bitmaps, 3 cursors, splash picture, chime and credits\n", int(loaded.size()));
     return 0;
 }
