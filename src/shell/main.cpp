@@ -2,6 +2,7 @@
 
 #include "koAtelierFrame.h"
 #include "koDockForm.h"
+#include "koDropFiles.h"
 #include "koDocking.h"
 #include "koResourceView.h"
 #include "model/koResourcesKinds.h"
@@ -1144,9 +1145,9 @@ void TFormMain::dragEnterEvent(QDragEnterEvent* Event)
 
 void TFormMain::dropEvent(QDropEvent* Event)
 {
+    const TDropFiles drop(*Event);
     QStringList files;
-    for (const QUrl& url : Event->mimeData()->urls())
-        if (url.isLocalFile()) files << url.toLocalFile();
+    for (int i = 0; i < drop.Count(); ++i) files << drop.GetFileName(i);
     Event->acceptProposedAction();
     Guarded([&] { DropFiles(files); });
 }
