@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -96,6 +97,14 @@ int main(int argc, char* argv[])
             window.setAttribute(Qt::WA_ShowWithoutActivating);
         }
         window.show();
+        // Reports that earlier runs left behind are offered once.
+        QTimer::singleShot(0, &window, [&window] {
+            for (const QString& report : PendingCrashReports()) {
+                QMessageBox::information(&window, QStringLiteral("Atelier"),
+                                         QStringLiteral("Atelier ended unexpectedly last time. A report was written to\n%1").arg(report));
+                DismissCrashReport(report);
+            }
+        });
         result = QApplication::exec();
     }
     FinalizeUnits();
