@@ -2,6 +2,7 @@
 #include "model/VersionInfo.h"
 #include "platform/CrashHandler.h"
 #include "platform/Exceptions.h"
+#include "platform/SysUtils.h"
 #include "shell/koSplash.h"
 #include "shell/main.h"
 
@@ -58,14 +59,6 @@ void HandleTerminateSignals(QObject* Parent)
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool DebuggerAttached()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return false;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("TracerPid:")) return line.mid(10).trimmed() != "0";
-    return false;
-}
 } // namespace
 
 int main(int argc, char* argv[])

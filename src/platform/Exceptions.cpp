@@ -1,5 +1,6 @@
 #include "Exceptions.h"
 
+#include <QtGlobal>
 #include <cerrno>
 #include <cstring>
 
@@ -47,4 +48,33 @@ bool HandleApplicationException(std::exception_ptr error)
     if (!handler) return false;
     handler(error);
     return true;
+}
+
+void HandleEventException()
+{
+    const std::exception_ptr error = std::current_exception();
+    if (!error) return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+        return;
+    } catch (...) {
+    }
+    if (HandleApplicationException(error)) return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        qWarning("%s", e.what());
+    } catch (...) {
+        qWarning("Unknown exception in an event handler");
+    }
+}
+
+void GuardedCall(const std::function<void()>& Handler)
+{
+    try {
+        Handler();
+    } catch (...) {
+        HandleEventException();
+    }
 }

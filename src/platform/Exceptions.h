@@ -59,3 +59,8 @@ ATELIER_EXCEPTION_CLASS(EFCreateError, EStreamError)
 using TApplicationExceptionHandler = std::function<void(std::exception_ptr)>;
 TApplicationExceptionHandler SetApplicationExceptionHandler(TApplicationExceptionHandler handler);
 bool HandleApplicationException(std::exception_ptr error);
+// For a catch block of an event handler, which no exception may leave: the current exception goes to the
+// application's handler, or is written to the log without one. A silent abort is dropped.
+void HandleEventException();
+// Runs an event handler under HandleEventException.
+void GuardedCall(const std::function<void()>& Handler);

@@ -1,5 +1,7 @@
 #include "SysUtils.h"
 
+#include <QFile>
+
 #include "Exceptions.h"
 
 #include <algorithm>
@@ -154,4 +156,13 @@ QString ChangeFileExt(const QString& fileName, const QString& extension)
 {
     const qsizetype dot = ExtensionDot(fileName);
     return (dot >= 0 ? fileName.left(dot) : fileName) + extension;
+}
+
+bool DebuggerAttached()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("TracerPid:")) return line.mid(10).trimmed() != "0";
+    return false;
 }

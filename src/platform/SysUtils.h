@@ -23,3 +23,6 @@ QString ExtractFileName(const QString& fileName);
 // The folder with its trailing separator.
 QString ExtractFilePath(const QString& fileName);
 QString ChangeFileExt(const QString& fileName, const QString& extension);
+
+// True while a debugger traces the process.
+bool DebuggerAttached();

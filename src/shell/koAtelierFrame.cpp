@@ -52,16 +52,8 @@ const QRgb TransparentKey = qRgb(255, 254, 255);
 
 QString Str(const char* Text) { return QString::fromLatin1(Text); }
 
-// Runs an event handler: Qt must not see exceptions. A silent abort ends the handler quietly.
-void Guarded(const std::function<void()>& Handler)
-{
-    try {
-        Handler();
-    } catch (const EAbort&) {
-    } catch (...) {
-        if (!HandleApplicationException(std::current_exception())) qWarning("Unhandled exception in the workspace");
-    }
-}
+// Qt must not see exceptions: event handlers run guarded.
+void Guarded(const std::function<void()>& Handler) { GuardedCall(Handler); }
 
 TCustomResourceItem* TopItem(TCustomResourceItem* Item)
 {

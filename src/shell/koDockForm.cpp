@@ -24,19 +24,6 @@ namespace {
 // The caption colour of the active window; Linux has no such system colour.
 QColor clActiveCaption() { return QColor(153, 180, 209); }
 
-// Exceptions must not leave an event handler.
-void HandleEventException()
-{
-    if (HandleApplicationException(std::current_exception())) return;
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-    } catch (...) {
-        qWarning("Unknown exception in a dock drag");
-    }
-}
-
 QRect GlobalRect(const QWidget* Widget)
 {
     return QRect(Widget->mapToGlobal(QPoint(0, 0)), Widget->size());

@@ -124,19 +124,6 @@ void DrawPin(QPainter& canvas, const QRect& rect, bool pressed, const QColor& pe
     }
 }
 
-// Exceptions must not leave an event handler.
-void HandleEventException()
-{
-    if (HandleApplicationException(std::current_exception())) return;
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-    } catch (...) {
-        qWarning("Unknown exception in a dock caption");
-    }
-}
-
 // Sizes the separators of a dock site and draws their grips through the site's tree.
 class TDockSiteStyle : public QProxyStyle
 {

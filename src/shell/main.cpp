@@ -85,14 +85,6 @@ QStringList ToQStringList(const TStringList& List)
     return List.Strings();
 }
 
-bool DebuggerAttached()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return false;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("TracerPid:")) return line.mid(10).trimmed() != "0";
-    return false;
-}
 
 // A row of the Messages pane holds its message.
 class TMessageRow : public QTreeWidgetItem {
