@@ -9,6 +9,7 @@
 #include "model/koResourcesFiler.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
+#include "model/koResourcesSymbols.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFrame.h"
 #include "shell/koConfigurationService.h"
@@ -385,6 +386,24 @@ TEST_F(MainWindow, DroppedModuleOpensAndOtherFilesBecomeResources)
     EXPECT_THROW(Form->DropFiles({Dir.filePath("third.bin"), Dir.filePath("missing.bin")}), Exception);
     EXPECT_EQ(Module()->Items()->Count(), before + 1);
     EXPECT_TRUE(Form->Dirty());
+}
+
+TEST_F(MainWindow, SymbolListsAreWrittenAndReadInTheCurrentFolder)
+{
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(Dir.path());
+    WriteFile(Dir.filePath("symbols.txt"), "IDC_ONE=1\r\nIDC_TWO=0x20\r\nIDC_ONE=5\r\n");
+    Form->ReadSymbolList();
+    TResourceSymbols* symbols = Module()->Symbols();
+    QStringList read;
+    for (int i = 0; i < symbols->Count(); ++i)
+        read << symbols->Items(i)->Symbol() + QLatin1Char('=') + symbols->Items(i)->LiteralValue();
+    // A name on two lines takes the first line's value; the symbol table keeps one symbol of a name.
+    EXPECT_EQ(read, (QStringList{"IDC_ONE=1", "IDC_TWO=0x20"}));
+    QFile::remove(Dir.filePath("symbols.txt"));
+    Form->WriteSymbolList();
+    EXPECT_EQ(ReadFile(Dir.filePath("symbols.txt")), QByteArray("IDC_ONE=1\r\nIDC_TWO=0x20\r\n"));
+    QDir::setCurrent(previous);
 }
 
 TEST_F(MainWindow, PeModuleSavedAsPeInterop)
