@@ -27,44 +27,44 @@ QByteArray Utf16Z(const QString& text)
     return bytes + LE(0, 2);
 }
 
-struct TLinkInfoSpec {
+struct TLinkInfoFields {
     QString Local;  // empty: no local base path
     QString Suffix;
     QString Net;    // empty: no network link
     bool Unicode = false; // the header with the Unicode offsets, and the strings in both forms
 };
 
-QByteArray LinkInfo(const TLinkInfoSpec& spec)
+QByteArray LinkInfo(const TLinkInfoFields& fields)
 {
-    const uint32_t headerSize = spec.Unicode ? 0x24 : 0x1C;
+    const uint32_t headerSize = fields.Unicode ? 0x24 : 0x1C;
     QByteArray body;
     auto here = [&] { return uint32_t(headerSize + body.size()); };
     uint32_t flags = 0, volume = 0, local = 0, net = 0, localUnicode = 0, suffixUnicode = 0;
-    if (!spec.Local.isEmpty()) {
+    if (!fields.Local.isEmpty()) {
         flags |= 1;
         volume = here();
         body += LE(0x11, 4) + LE(3, 4) + LE(0x1234, 4) + LE(0x10, 4) + QByteArray(1, '\0');
         local = here();
-        body += spec.Local.toLatin1() + '\0';
+        body += fields.Local.toLatin1() + '\0';
     }
-    if (!spec.Net.isEmpty()) {
+    if (!fields.Net.isEmpty()) {
         flags |= 2;
         net = here();
-        const QByteArray name = spec.Net.toLatin1() + '\0';
+        const QByteArray name = fields.Net.toLatin1() + '\0';
         body += LE(uint32_t(0x14 + name.size()), 4) + LE(2, 4) + LE(0x14, 4) + LE(0, 4) + LE(0x20000, 4) + name;
     }
     const uint32_t suffix = here();
-    body += spec.Suffix.toLatin1() + '\0';
-    if (spec.Unicode) {
-        if (!spec.Local.isEmpty()) {
+    body += fields.Suffix.toLatin1() + '\0';
+    if (fields.Unicode) {
+        if (!fields.Local.isEmpty()) {
             localUnicode = here();
-            body += Utf16Z(spec.Local);
+            body += Utf16Z(fields.Local);
         }
         suffixUnicode = here();
-        body += Utf16Z(spec.Suffix);
+        body += Utf16Z(fields.Suffix);
     }
     QByteArray header = LE(headerSize, 4) + LE(flags, 4) + LE(volume, 4) + LE(local, 4) + LE(net, 4) + LE(suffix, 4);
-    if (spec.Unicode) header += LE(localUnicode, 4) + LE(suffixUnicode, 4);
+    if (fields.Unicode) header += LE(localUnicode, 4) + LE(suffixUnicode, 4);
     return LE(uint32_t(4 + header.size() + body.size()), 4) + header + body;
 }
 
