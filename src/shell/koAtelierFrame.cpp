@@ -224,13 +224,9 @@ void TCustomTreeNodeResourceItem::DeleteItem(TCustomResourceItem* Item)
 {
     TResourceItemList* items = Items();
     ATELIER_ASSERT(Item != items->Parent());
-    TResourceItemPtr owned(items->Extract(Item));
-    owned.reset();
-    if (Item && Item->Module()) {
-        // Still owned by its module: free it there.
-        TResourceItemPtr fromModule(Item->Module()->Items()->Extract(Item));
-    }
-    if (Items()->Count() == 0) Purge();
+    // Freeing an item takes it out of its module.
+    TResourceItemPtr(items->Extract(Item));
+    if (items->Count() == 0) Purge();
 }
 
 void TCustomTreeNodeResourceItem::DeleteItems(TCustomResourceItem* Exclude)
@@ -238,9 +234,7 @@ void TCustomTreeNodeResourceItem::DeleteItems(TCustomResourceItem* Exclude)
     TResourceItemList* items = Items();
     for (int i = items->Count() - 1; i >= 0; --i) {
         TCustomResourceItem* item = items->Items(i);
-        if (item == Exclude) continue;
-        items->Extract(item);
-        if (TCustomResourceModule* module = TopItem(item)->Module()) TResourceItemPtr(module->Items()->Extract(item));
+        if (item != Exclude) TResourceItemPtr(items->Extract(item));
     }
 }
 
@@ -294,8 +288,8 @@ void TTreeNodeResourceGroupItem::RenameItem(TResourceSymbol* Symbol) { FItem->ID
 void TTreeNodeResourceGroupItem::Delete()
 {
     DeleteItems(nullptr);
-    TCustomResourceItem* item = FItem;
-    if (TCustomResourceModule* module = item->Module()) TResourceItemPtr(module->Items()->Extract(item));
+    // Forgotten first, so the tree does not look for this node while the item goes.
+    TResourceItemDeleter()(std::exchange(FItem, nullptr));
     Purge();
 }
 
@@ -332,8 +326,7 @@ void TResourceItemButton::SetResourceItem(TCustomResourceItem* Value)
     FResourceItem = Value;
     if (Value) {
         Value->Subscribe(this);
-        SetTitle(Title()); // schedules the rebuild
-        update();
+        ScheduleUpdate();
     }
 }
 
@@ -343,9 +336,7 @@ void TResourceItemButton::ResourceItemNotification(TCustomResourceItem* Item, TR
         FResourceItem = nullptr;
         update();
     } else if (Notification == rnChanged) {
-        SetDescription(Description() + QStringLiteral("x")); // a texts change is what schedules a rebuild
-        SetDescription(Description().chopped(1));
-        update();
+        ScheduleUpdate();
     }
 }
 
@@ -917,7 +908,7 @@ TCustomTreeNodeResourceItem* TFrameAtelier::FindClassNode(TResourceItemClass Ite
             auto* itemNode = dynamic_cast<TCustomTreeNodeResourceItem*>(child);
             bool hit = false;
             if (auto* group = dynamic_cast<TTreeNodeResourceGroupItem*>(child))
-                hit = group->Item()->ClassType() == ItemClass;
+                hit = group->Item() && group->Item()->ClassType() == ItemClass;
             else if (itemNode)
                 for (TCustomResourceItem* item : *itemNode->Items())
                     if (item->ClassType() == ItemClass) hit = true;
@@ -978,11 +969,9 @@ void TFrameAtelier::ForgetItem(TCustomResourceItem* Item)
         node->Items()->Extract(Item);
         if (node->Items()->Count() > 0) return;
     }
-    if (FCurrentNode == node || (FCurrentNode && FCurrentNode->parent() == node->parent() && node->parent() &&
-                                 node->parent()->childCount() == 1))
-        FCurrentNode = nullptr;
     const QSignalBlocker block(FTreeViewResources);
     node->Purge();
+    FCurrentNode = FTreeViewResources->currentItem();
 }
 
 namespace {

@@ -125,7 +125,7 @@ class TTreeNodeResourceGroupItem : public TCustomTreeNodeResourceItem {
 public:
     TTreeNodeResourceGroupItem(TFrameAtelier* Owner, TCustomResourceItem* Item);
     TCustomResourceItem* Item() const { return FItem; }
-    TResourceItemList* GetItems() override { return FItem->Items(); }
+    TResourceItemList* GetItems() override { return FItem ? FItem->Items() : &FNoItems; }
     void RenameItem(const TResourceIdent& Name) override;
     void RenameItem(TResourceSymbol* Symbol) override;
     void Delete() override;
@@ -133,6 +133,7 @@ public:
 
 private:
     TCustomResourceItem* FItem;
+    TResourceItemList FNoItems{nullptr, false}; // while the group item is being freed
 };
 
 // Variant and frame buttons

@@ -94,8 +94,10 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+    // The caption, height and glyph are rebuilt before the next paint.
     void ScheduleUpdate();
+
+private:
     void GroupToggled(bool checked);
 
     bool FNeedUpdate = true;

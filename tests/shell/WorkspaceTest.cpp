@@ -571,6 +571,39 @@ TEST_F(Workspace, DeletingTheLastItemOfATypeRemovesTheTypeNode)
     EXPECT_EQ(Module->Items()->Count(), items - 1);
 }
 
+TEST_F(Workspace, DeletingVariantsAndGroupsFreesTheirItems)
+{
+    std::vector<TCustomResourceItem*> groups;
+    TTestItem* english = nullptr;
+    TTestItem* german = nullptr;
+    Install([&] {
+        english = Add(Ord(RT_RCDATA), Ord(7), 0x409);
+        german = Add(Ord(RT_RCDATA), Ord(7), 0x407);
+        for (int i = 0; i < 2; ++i) {
+            auto group = std::make_unique<TTestGroup>(TResourceIdent("ICONS"));
+            group->SetLanguage(TLanguageID(0x409 + i));
+            groups.push_back(group.get());
+            Module->Items()->Add(group.release());
+        }
+        auto child = std::make_unique<TTestChild>(Ord(1));
+        TTestChild* member = child.get();
+        Module->Items()->Add(child.release());
+        member->SetParent(groups[0]);
+    });
+    TCustomTreeNodeResourceItem* node = NodeOf(english);
+    node->DeleteItem(english);
+    EXPECT_EQ(Module->Items()->IndexOf(english), -1);
+    EXPECT_EQ(NodeOf(german), node); // the other variant keeps the node
+    node->DeleteItem(german);
+    EXPECT_EQ(Frame->FindTypeNode(Ord(RT_RCDATA)), nullptr); // last item: node and type go
+
+    const int before = Module->Items()->Count();
+    NodeOf(groups[0])->Delete();
+    EXPECT_EQ(Module->Items()->Count(), before - 2); // the group and its member
+    ASSERT_NE(NodeOf(groups[1]), nullptr);
+    EXPECT_EQ(TopTexts().size(), 1);
+}
+
 TEST_F(Workspace, FirstSymbolBringsASymbolsItem)
 {
     Populate();
