@@ -606,7 +606,10 @@ TBetterDockTree::TBetterDockTree(QMainWindow* DockSite)
     FDockSite->setAnimated(false);
     FDockSite->setStyle(DockSiteStyle());
     FDockSite->installEventFilter(this);
-    connect(qApp, &QApplication::focusChanged, this, &TBetterDockTree::UpdateCaptions);
+    // Focus moves while widgets are being destroyed (a focused child clears its focus in its
+    // destructor): the captions are refreshed once control is back in the event loop, never from
+    // inside the change.
+    connect(qApp, &QApplication::focusChanged, this, &TBetterDockTree::ScheduleUpdateCaptions);
     AttachAll();
 }
 
@@ -794,6 +797,19 @@ TDockCaptionBar* TBetterDockTree::CaptionBarOf(QDockWidget* Dock) const
 {
     auto* bar = Dock ? qobject_cast<TDockCaptionBar*>(Dock->titleBarWidget()) : nullptr;
     return bar && bar->Tree() == this ? bar : nullptr;
+}
+
+void TBetterDockTree::ScheduleUpdateCaptions()
+{
+    if (FCaptionsQueued) return;
+    FCaptionsQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FCaptionsQueued = false;
+            UpdateCaptions();
+        },
+        Qt::QueuedConnection);
 }
 
 void TBetterDockTree::UpdateCaptions()

@@ -224,6 +224,7 @@ public:
     void Attach(QDockWidget* Dock);
     TDockCaptionBar* CaptionBarOf(QDockWidget* Dock) const;
     void UpdateCaptions();
+    void ScheduleUpdateCaptions();
 
 Q_SIGNALS:
     // The left button went down on the caption text or glyph and moved past the drag distance;
@@ -242,6 +243,7 @@ private:
     QMainWindow* FDockSite;
     std::unique_ptr<TDockDrawer> FDockDrawer;
     bool FRescanQueued = false;
+    bool FCaptionsQueued = false;
 };
 
 // Makes every dock site that DockTreeOf is asked about get a TBetterDockTree.

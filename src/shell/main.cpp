@@ -53,6 +53,8 @@ const char* const SViewHiddenLater = "The setting will take effect the next time
 const char* const SApplicationError = "Application Error";
 const char* const SSymbolListFile = "symbols.txt";
 const int RecentLimit = 16;
+// Milliseconds between two progress updates of the status bar.
+const int ProgressInterval = 250;
 
 QString Str(const char* Text) { return QString::fromUtf8(Text); }
 
@@ -377,6 +379,7 @@ TFormMain::TFormMain(std::unique_ptr<IMainFormPrompts> Prompts, QWidget* Parent)
     FSaveModuleDialog->OnTypeChange = [this](TSaveModuleDialog& dialog) { SaveDialogTypeChange(dialog); };
     FSaveModuleDialog->OnOptionsClick = [this] { Guarded([this] { SaveOptionsClick(); }); };
     setAcceptDrops(true);
+    qApp->installEventFilter(this);
 
     CreateActions();
     CreateMenus();
@@ -714,12 +717,18 @@ void TFormMain::ShowProgress(TResourceProgressStage Stage, int CurrentProgress, 
         FProgressBar->setGeometry(0, 0, std::max(FStatusPanels[2]->width() - 15, 10), FStatusPanels[2]->height());
         FProgressBar->show();
         repaint();
+        FProgressClock.invalidate(); // the first report shows at once
         break;
     case psProgress:
+        // Readers and writers report every item; painting each report cost more than the work itself.
+        // A few updates a second show the same, and the whole window is painted then, so that what a
+        // closed dialog uncovered does not stay stale until the work ends.
+        if (FProgressClock.isValid() && FProgressClock.elapsed() < ProgressInterval) break;
+        FProgressClock.start();
         FStatusPanels[1]->setText(Msg);
         FProgressBar->setMaximum(std::max(MaxProgress, 0));
         FProgressBar->setValue(std::clamp(CurrentProgress, 0, std::max(MaxProgress, 0)));
-        statusBar()->repaint();
+        repaint();
         break;
     case psEnd:
         for (QLabel* panel : FStatusPanels) panel->clear();
@@ -1114,8 +1123,14 @@ bool TFormMain::event(QEvent* Event)
         return true;
     }
     if (Event->type() == QEvent::ShortcutOverride) {
+        // Reached when the focused widget did not claim the key for itself.
         auto* key = static_cast<QKeyEvent*>(Event);
-        if (FFrameAtelier->IsShortCut(key)) {
+        bool handled = false;
+        Guarded([&] { handled = IsShortCut(key); });
+        if (handled) {
+            // Claiming the key keeps Qt's own shortcut handling from acting on it a second time; the
+            // key press that follows is swallowed so that the key is not typed as well.
+            FSwallowKey = key->keyCombination();
             Event->accept();
             return true;
         }
@@ -1123,8 +1138,28 @@ bool TFormMain::event(QEvent* Event)
     return QMainWindow::event(Event);
 }
 
+bool TFormMain::IsShortCut(QKeyEvent* Event)
+{
+    const QKeySequence key(Event->keyCombination());
+    UpdateActions();
+    for (QAction* action : FActions) {
+        // Actions that live on another widget act only where that widget has the focus.
+        if (action->shortcutContext() != Qt::WindowShortcut || !action->isEnabled()) continue;
+        if (action->shortcuts().contains(key)) {
+            action->trigger();
+            return true;
+        }
+    }
+    return FFrameAtelier->IsShortCut(Event);
+}
+
 bool TFormMain::eventFilter(QObject* Watched, QEvent* Event)
 {
+    if (Event->type() == QEvent::KeyPress && FSwallowKey) {
+        const bool same = static_cast<QKeyEvent*>(Event)->keyCombination() == *FSwallowKey;
+        FSwallowKey.reset();
+        if (same) return true;
+    }
     if (Watched == FStatusPanels[2] && Event->type() == QEvent::Resize && FProgressBar->isVisible())
         FProgressBar->setGeometry(0, 0, std::max(FStatusPanels[2]->width() - 15, 10), FStatusPanels[2]->height());
     return QMainWindow::eventFilter(Watched, Event);

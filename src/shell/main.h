@@ -8,13 +8,16 @@
 #include "model/koResourcesItem.h"
 #include "model/koResourcesMessages.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -240,6 +243,9 @@ public:
     void ExceptionFilter(std::exception_ptr Error);
 
     QAction* Action(const QString& Name) const;
+    // Offers a key to the window's own actions, then to the workspace (editor, then view); true when
+    // one of them acted on it.
+    bool IsShortCut(QKeyEvent* Event);
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -299,4 +305,7 @@ private:
     bool FCommandLinePosted = false;
     QStringList FCommandLine;
     bool FClosing = false;
+    // The key press that follows a shortcut the window acted on.
+    std::optional<QKeyCombination> FSwallowKey;
+    QElapsedTimer FProgressClock;
 };

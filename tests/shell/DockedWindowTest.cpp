@@ -1,0 +1,268 @@
+// The main window as it ships: shown, its workspace docked into the window's dock host, the focus where
+// a person leaves it. Commands that replace the module or the editor while that editor has the focus
+// once crashed the program here.
+#include "../model/TestKinds.h"
+#include "editors/koAtelierBinary.h"
+#include "model/koResourceModulePE.h"
+#include "model/koResourceModuleRC.h"
+#include "model/koResourceModuleRes.h"
+#include "model/koResources.h"
+#include "model/koResourcesFiler.h"
+#include "model/koResourcesKinds.h"
+#include "model/koResourcesMessages.h"
+#include "model/koResourcesModule.h"
+#include "shell/koAtelier.h"
+#include "shell/koAtelierFrame.h"
+#include "shell/koConfigurationService.h"
+#include "shell/main.h"
+#include "views/koResourceViewGeneric.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+#include <gtest/gtest.h>
+
+namespace {
+
+class TScriptedPrompts : public IMainFormPrompts {
+public:
+    TAnswer Confirm(QWidget*, const QString& text) override
+    {
+        Asked << text;
+        if (Answers.empty()) return paCancel;
+        const TAnswer answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    bool Warning(QWidget*, const QString& text, bool) override
+    {
+        Asked << text;
+        return false;
+    }
+    void Information(QWidget*, const QString& text) override { Asked << text; }
+    void Error(QWidget*, const QString& caption, const QString& text) override { Errors << caption + ": " + text; }
+    bool ExecuteOpen(QWidget*, TOpenDialogState& state) override
+    {
+        if (OpenName.isEmpty()) return false;
+        state.FileName = OpenName;
+        return true;
+    }
+    bool ExecuteSave(QWidget*, TSaveModuleDialog&) override { return false; }
+
+    std::deque<TAnswer> Answers;
+    QStringList Asked, Errors;
+    QString OpenName;
+};
+
+// Lets every queued call, timer of zero and deferred deletion run, as the event loop would.
+void Settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+class DockedWindow : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        koResourcesKinds_Initialize();
+        koResourceModuleRes_Initialize();
+        koResourceModuleRC_Initialize();
+        koResourceModulePE_Initialize();
+        koResourceViewGeneric_Initialize();
+        koAtelierBinary_Initialize();
+        FPreviousConfiguration = SetConfigurationServiceFactory(TDummyConfigurationServiceFactory::ClassInfo());
+        auto prompts = std::make_unique<TScriptedPrompts>();
+        Prompts = prompts.get();
+        Form = std::make_unique<TFormMain>(std::move(prompts));
+        ResFile = MakeRes(QStringLiteral("first.res"), 3);
+        OtherResFile = MakeRes(QStringLiteral("second.res"), 2);
+        Form->show();
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        Settle();
+    }
+    void TearDown() override
+    {
+        if (Form) {
+            Prompts->Answers = {IMainFormPrompts::paNo};
+            Form->close();
+        }
+        Form.reset();
+        Settle();
+        koAtelier_Finalize();
+        SetConfigurationServiceFactory(FPreviousConfiguration);
+        koAtelierBinary_Finalize();
+        koResourceViewGeneric_Finalize();
+        koResourceModulePE_Finalize();
+        koResourceModuleRC_Finalize();
+        koResourceModuleRes_Finalize();
+        koResourcesKinds_Finalize();
+        koResourcesFiler_Finalize();
+    }
+
+    QString MakeRes(const QString& name, int count)
+    {
+        auto module = std::make_unique<TResourceModule>();
+        for (int i = 1; i <= count; ++i) {
+            auto item = std::make_unique<TResourceItemGeneric>(Ord(i));
+            item->SetResourceType(TResourceIdent::FromOrdinal(RT_RCDATA));
+            TMemoryStream data;
+            data.WriteBytes(QByteArray("payload ") + QByteArray::number(i));
+            data.SetPosition(0);
+            item->LoadFromStream(data, data.Size());
+            module->Items()->Add(item.release());
+        }
+        const QString path = Dir.filePath(name);
+        module->SaveToFile(path);
+        return path;
+    }
+
+    TFrameAtelier* Frame() const { return Form->FrameAtelier(); }
+    TCustomResourceModule* Module() const { return Frame()->ResourceModule(); }
+
+    // Selects the first resource as a click in the tree does, then clicks into its editor and types
+    // there: the editor has the focus and the module has changed.
+    QWidget* FocusEditorAndType()
+    {
+        TCustomResourceItem* item = Module()->Items()->Items(0);
+        Frame()->SelectResourceItem(item);
+        Settle();
+        if (Frame()->SelectPending()) Frame()->TimerSelectTimer();
+        Settle();
+        EXPECT_EQ(Frame()->EditResourceItem(), item);
+        IResourceItemEditorPtr editor = Frame()->GetResourceItemEditor();
+        if (!editor) return nullptr;
+        QWidget* control = editor->GetControl();
+        QWidget* target = control->focusProxy() ? control->focusProxy() : control;
+        for (QWidget* child : control->findChildren<QWidget*>())
+            if (child->focusPolicy() & Qt::ClickFocus) target = child;
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(target->width() / 2, 8));
+        target->setFocus(Qt::MouseFocusReason);
+        Settle();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("41"));
+        Settle();
+        return QApplication::focusWidget();
+    }
+
+    QTemporaryDir Dir;
+    QString ResFile, OtherResFile;
+    TScriptedPrompts* Prompts = nullptr;
+    std::unique_ptr<TFormMain> Form;
+    TConfigurationServiceFactoryClass FPreviousConfiguration = nullptr;
+};
+
+struct TCommandCase {
+    const char* Name;
+    std::function<void(DockedWindow&)> Run;
+    // What the window shows afterwards: the file name, or empty for a new module.
+    std::function<QString(DockedWindow&)> ExpectedFile;
+};
+
+class DockedWindowCommand : public DockedWindow, public ::testing::WithParamInterface<TCommandCase> {};
+
+TEST_P(DockedWindowCommand, RunsWhileAnEditorHasTheFocus)
+{
+    const TCommandCase& command = GetParam();
+    Form->LoadFile(ResFile);
+    Settle();
+    QPointer<QWidget> focused = FocusEditorAndType();
+    ASSERT_TRUE(focused);
+    ASSERT_TRUE(Frame()->isAncestorOf(focused) || Form->isAncestorOf(focused));
+    command.Run(*this);
+    Settle();
+    if (!Form) return; // closed and gone without a crash
+    // The window survived and shows what the command asked for; the focus is on a live widget.
+    if (command.ExpectedFile) {
+        EXPECT_EQ(Form->Filename(), command.ExpectedFile(*this));
+    }
+    EXPECT_TRUE(Prompts->Errors.isEmpty()) << Prompts->Errors.join('\n').toStdString();
+    if (QWidget* focus = QApplication::focusWidget()) {
+        EXPECT_TRUE(focus->isVisible() || !focus->window()->isVisible());
+    }
+    // The workspace keeps working: another selection attaches a view and an editor again.
+    if (Form->isVisible() && Module()->Items()->Count() > 0) {
+        FocusEditorAndType();
+        EXPECT_TRUE(Frame()->GetResourceItemView());
+    }
+}
+
+QAction* FirstActionOf(QMenu* menu)
+{
+    const QList<QAction*> actions = menu->actions();
+    for (QAction* action : actions)
+        if (!action->isSeparator() && !action->isChecked()) return action;
+    return actions.isEmpty() ? nullptr : actions.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, DockedWindowCommand,
+    ::testing::Values(
+        TCommandCase{"New",
+                     [](DockedWindow& t) {
+                         t.Prompts->Answers = {IMainFormPrompts::paNo};
+                         t.Form->Action("ActionFileNewModule")->trigger();
+                     },
+                     [](DockedWindow&) { return QString(); }},
+        TCommandCase{"OpenThroughTheDialog",
+                     [](DockedWindow& t) {
+                         t.Prompts->Answers = {IMainFormPrompts::paNo};
+                         t.Prompts->OpenName = t.OtherResFile;
+                         t.Form->Action("ActionFileOpen")->trigger();
+                     },
+                     [](DockedWindow& t) { return t.OtherResFile; }},
+        TCommandCase{"Revert",
+                     [](DockedWindow& t) {
+                         t.Prompts->Answers = {IMainFormPrompts::paYes};
+                         ASSERT_TRUE(t.Form->Action("ActionFileRevert")->isEnabled());
+                         t.Form->Action("ActionFileRevert")->trigger();
+                     },
+                     [](DockedWindow& t) { return t.ResFile; }},
+        TCommandCase{"OpenRecent",
+                     [](DockedWindow& t) {
+                         t.Prompts->Answers = {IMainFormPrompts::paNo};
+                         t.Form->UpdateRecentMenu();
+                         QAction* recent = t.Form->RecentMenu()->actions().value(0);
+                         ASSERT_TRUE(recent);
+                         recent->trigger();
+                     },
+                     [](DockedWindow& t) { return t.ResFile; }},
+        TCommandCase{"DropAModule",
+                     [](DockedWindow& t) {
+                         t.Prompts->Answers = {IMainFormPrompts::paNo};
+                         t.Form->DropFiles({t.OtherResFile});
+                     },
+                     [](DockedWindow& t) { return t.OtherResFile; }},
+        TCommandCase{"EditAs",
+                     [](DockedWindow& t) {
+                         t.Frame()->PopupEdit();
+                         QAction* action = FirstActionOf(t.Frame()->PopupActionBarEdit());
+                         ASSERT_TRUE(action);
+                         action->trigger();
+                     },
+                     [](DockedWindow& t) { return t.ResFile; }},
+        TCommandCase{"ViewAs",
+                     [](DockedWindow& t) {
+                         t.Frame()->PopupPreview();
+                         QAction* action = FirstActionOf(t.Frame()->PopupActionBarPreview());
+                         ASSERT_TRUE(action);
+                         action->trigger();
+                     },
+                     [](DockedWindow& t) { return t.ResFile; }},
+        TCommandCase{"Close",
+                     [](DockedWindow& t) {
+                         t.Prompts->Answers = {IMainFormPrompts::paNo};
+                         t.Form->close();
+                         Settle();
+                         t.Form.reset();
+                         Settle();
+                     },
+                     nullptr}),
+    [](const ::testing::TestParamInfo<TCommandCase>& info) { return std::string(info.param.Name); });
+
+} // namespace
