@@ -266,3 +266,57 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TCommandCase>& info) { return std::string(info.param.Name); });
 
 } // namespace
+
+namespace {
+
+// An action of the editor, as an editor offers its own commands.
+QAction* AddEditorAction(QWidget* editor, const QKeySequence& key, int& hits)
+{
+    auto* action = new QAction(editor);
+    action->setShortcut(key);
+    editor->addAction(action);
+    QObject::connect(action, &QAction::triggered, [&hits] { ++hits; });
+    return action;
+}
+
+QByteArray FirstItemData(TCustomResourceModule* module)
+{
+    TMemoryStream data;
+    module->Items()->Items(0)->SaveToStream(data);
+    data.SetPosition(0);
+    return data.ReadBytes(data.Size());
+}
+
+TEST_F(DockedWindow, KeysGoToTheWindowFirstThenTheEditorAndActOnce)
+{
+    Form->LoadFile(ResFile);
+    Settle();
+    QWidget* focus = FocusEditorAndType();
+    ASSERT_TRUE(focus);
+    ASSERT_TRUE(Form->Dirty());
+    QWidget* editor = Frame()->GetResourceItemEditor()->GetControl();
+    int saveHits = 0, letterHits = 0;
+    AddEditorAction(editor, QKeySequence(Qt::CTRL | Qt::Key_S), saveHits);
+    AddEditorAction(editor, QKeySequence(Qt::Key_B), letterHits);
+
+    // The window's Save wins over the editor's command of the same key.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+    Settle();
+    EXPECT_FALSE(Form->Dirty());
+    EXPECT_EQ(saveHits, 0);
+
+    // A key only the editor knows acts once: its command runs and nothing is typed into the data.
+    const QByteArray before = FirstItemData(Module());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_B);
+    Settle();
+    EXPECT_EQ(letterHits, 1);
+    EXPECT_EQ(FirstItemData(Module()), before);
+    EXPECT_FALSE(Form->Dirty());
+
+    // Keys nobody claims still reach the focused editor.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
+    Settle();
+    EXPECT_NE(FirstItemData(Module()), before);
+}
+
+} // namespace
