@@ -4,6 +4,7 @@
 
 #include "koConfigurationService.h"
 #include "koResourceView.h"
+#include "model/koResourcesMessages.h"
 
 class IResourceItemEditor {
 public:
@@ -12,7 +13,7 @@ public:
     // Called before the workspace lets go of the editor, also when SetResourceItem failed.
     virtual void Deactivate() = 0;
     // Selects the element that Target names (a logged message about the edited item).
-    virtual void Navigate(QObject* Target) = 0;
+    virtual void Navigate(const IResourceMessagePtr& Target) = 0;
     virtual QWidget* GetControl() = 0;
     virtual QString GetCaption() = 0;
 };
@@ -25,7 +26,7 @@ public:
     explicit TCustomResourceItemEditor(QWidget* Parent = nullptr) : TResourceItemFrame(Parent) {}
     void SetResourceItem(TCustomResourceItem* Item) override { AttachItem(Item); }
     void Deactivate() override {}
-    void Navigate(QObject*) override {}
+    void Navigate(const IResourceMessagePtr&) override {}
     QWidget* GetControl() override { return this; }
     QString GetCaption() override { return ItemCaption(); }
     void ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification) override;

@@ -1532,17 +1532,16 @@ void TFrameAtelier::MsgSelectChild(TCustomResourceItem* Item)
     SelectChild(Item);
 }
 
-void TFrameAtelier::Navigate(QObject* Target)
+void TFrameAtelier::Navigate(const IResourceMessagePtr& Target)
 {
-    auto target = std::make_shared<QPointer<QObject>>(Target);
-    QMetaObject::invokeMethod(this, [this, target] { Guarded([&] { MsgNavigate(target); }); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, Target] { Guarded([&] { MsgNavigate(Target); }); }, Qt::QueuedConnection);
 }
 
-void TFrameAtelier::MsgNavigate(const std::shared_ptr<QPointer<QObject>>& Target)
+void TFrameAtelier::MsgNavigate(const IResourceMessagePtr& Target)
 {
-    if (!FResourceItemEditor || !*Target) return;
+    if (!FResourceItemEditor || !Target) return;
     if (QWidget* control = FResourceItemEditor->GetControl()) control->setFocus();
-    FResourceItemEditor->Navigate(Target->data());
+    FResourceItemEditor->Navigate(Target);
 }
 
 // Keyboard

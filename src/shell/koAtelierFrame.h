@@ -306,7 +306,7 @@ public:
 
     // IAtelier
     void SelectResourceItem(TCustomResourceItem* Item) override;
-    void Navigate(QObject* Target) override;
+    void Navigate(const IResourceMessagePtr& Target) override;
     IResourceItemViewPtr GetResourceItemView() override { return FResourceItemView; }
     IResourceItemEditorPtr GetResourceItemEditor() override { return FResourceItemEditor; }
     IAtelierPropertyInspector* GetPropertyInspector() override { return FPropertyInspector; }
@@ -376,7 +376,7 @@ private:
     void MsgSelectItem(TCustomResourceItem* Item);
     void MsgSelectChild(TCustomResourceItem* Item);
     void MsgRecreateItem(TCustomResourceItem* Item);
-    void MsgNavigate(const std::shared_ptr<QPointer<QObject>>& Target);
+    void MsgNavigate(const IResourceMessagePtr& Target);
 
     // IAtelier's registration
     IAtelier* FPreviousAtelier = nullptr;

@@ -1,6 +1,8 @@
 // The current workspace, reachable from anywhere: the workspace registers itself while it exists.
 #pragma once
 
+#include "model/koResourcesMessages.h"
+
 #include <memory>
 
 class QObject;
@@ -13,8 +15,8 @@ class IAtelier {
 public:
     virtual ~IAtelier() = default;
     virtual void SelectResourceItem(TCustomResourceItem* Item) = 0;
-    // Shows what Target names (a logged message that carries an item).
-    virtual void Navigate(QObject* Target) = 0;
+    // Shows what Target names (a logged message that carries an item); Target is kept alive until then.
+    virtual void Navigate(const IResourceMessagePtr& Target) = 0;
     virtual std::shared_ptr<IResourceItemView> GetResourceItemView() = 0;
     virtual std::shared_ptr<IResourceItemEditor> GetResourceItemEditor() = 0;
     virtual IAtelierPropertyInspector* GetPropertyInspector() = 0;

@@ -1083,7 +1083,7 @@ void TFormMain::MessagesViewItem()
     IAtelier* atelier = CurrentAtelier();
     if (!item || !atelier) return;
     atelier->SelectResourceItem(item);
-    if (auto* target = dynamic_cast<QObject*>(row->Message.get())) atelier->Navigate(target);
+    atelier->Navigate(row->Message);
 }
 
 // Window events

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTest>
 #include <deque>
 #include <gtest/gtest.h>
@@ -317,6 +318,55 @@ TEST_F(DockedWindow, KeysGoToTheWindowFirstThenTheEditorAndActOnce)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_C);
     Settle();
     EXPECT_NE(FirstItemData(Module()), before);
+}
+
+} // namespace
+
+namespace {
+
+// An editor that remembers where it was asked to go.
+class TNavigationRecorder : public TCustomResourceItemEditor {
+public:
+    void Navigate(const IResourceMessagePtr& Target) override { Targets().push_back(Target); }
+    static std::vector<IResourceMessagePtr>& Targets()
+    {
+        static std::vector<IResourceMessagePtr> targets;
+        return targets;
+    }
+};
+
+class TNavigationRecorderFactory {
+    RESOURCE_EDITOR_FACTORY_CLASS(TNavigationRecorderFactory, TCustomResourceItemEditorFactory)
+public:
+    static bool Handles(TCustomResourceItem*) { return true; }
+    static IResourceItemEditorPtr CreateEditor() { return std::make_shared<TNavigationRecorder>(); }
+};
+
+TEST_F(DockedWindow, ViewResourceItemSelectsTheItemAndNavigatesItsEditor)
+{
+    TNavigationRecorderFactory::ClassInfo()->Register(0);
+    struct TUnregister {
+        ~TUnregister()
+        {
+            TNavigationRecorder::Targets().clear();
+            TNavigationRecorderFactory::ClassInfo()->Unregister();
+        }
+    } unregister;
+    Form->LoadFile(ResFile);
+    Settle();
+    TCustomResourceItem* item = Module()->Items()->Items(1);
+    LogMessage(QStringLiteral("Something about the second item"), rmWarning, item);
+    QTreeWidget* list = Form->ListViewMessages();
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    list->setCurrentItem(list->topLevelItem(0));
+    ASSERT_TRUE(Form->Action("ActionMessagesViewItem")->isEnabled());
+    Form->Action("ActionMessagesViewItem")->trigger();
+    Settle();
+    if (Frame()->SelectPending()) Frame()->TimerSelectTimer();
+    Settle();
+    EXPECT_EQ(Frame()->EditResourceItem(), item);
+    ASSERT_EQ(TNavigationRecorder::Targets().size(), 1u);
+    EXPECT_EQ(TNavigationRecorder::Targets()[0]->GetMessage(), QStringLiteral("Something about the second item"));
 }
 
 } // namespace

@@ -172,7 +172,7 @@ TEST_F(Framework, CurrentWorkspaceRegistration)
 {
     struct TWorkspace : IAtelier {
         void SelectResourceItem(TCustomResourceItem*) override {}
-        void Navigate(QObject*) override {}
+        void Navigate(const IResourceMessagePtr&) override {}
         IResourceItemViewPtr GetResourceItemView() override { return nullptr; }
         IResourceItemEditorPtr GetResourceItemEditor() override { return nullptr; }
         IAtelierPropertyInspector* GetPropertyInspector() override { return nullptr; }
