@@ -496,6 +496,11 @@ void TFormMain::CreateActions()
     QAction* messages = AddAction("ActionViewMessages", "&Messages", "Display the message pane", {});
     messages->setCheckable(true);
     connect(messages, &QAction::toggled, this, [this](bool on) { FFrameAtelier->SetPaneVisible(FPanelMessages, on); });
+    // A closed Properties pane has no other way back.
+    QAction* properties = AddAction("ActionViewProperties", "P&roperties", "Display the property pane", {});
+    properties->setCheckable(true);
+    connect(properties, &QAction::toggled, this,
+            [this](bool on) { FFrameAtelier->SetPaneVisible(FPanelPropertyInspector, on); });
     QAction* internal = AddAction("ActionViewInternal", "&View internal resources", "Display hidden resource types", {});
     internal->setCheckable(true);
     connect(internal, &QAction::triggered, this, [this](bool on) {
@@ -546,6 +551,7 @@ void TFormMain::CreateMenus()
     view->addSeparator();
     view->addAction(Action("ActionViewPreview"));
     view->addAction(Action("ActionViewMessages"));
+    view->addAction(Action("ActionViewProperties"));
     view->addSeparator();
     QMenu* debug = view->addMenu(QStringLiteral("&Debug"));
     debug->addAction(Action("ActionViewInternal"));
@@ -567,6 +573,7 @@ void TFormMain::CreateMenus()
     connect(view, &QMenu::aboutToShow, this, [this] {
         Action("ActionViewPreview")->setChecked(FFrameAtelier->PaneVisible(FFrameAtelier->PaneView()));
         Action("ActionViewMessages")->setChecked(FFrameAtelier->PaneVisible(FPanelMessages));
+        Action("ActionViewProperties")->setChecked(FFrameAtelier->PaneVisible(FPanelPropertyInspector));
     });
 
     FMenuDebug = menuBar()->addMenu(QStringLiteral("D&ebug"));
@@ -637,6 +644,8 @@ void TFormMain::CreatePanes()
 }
 
 QWidget* TFormMain::MessagesPane() const { return FPanelMessages; }
+
+QWidget* TFormMain::PropertiesPane() const { return FPanelPropertyInspector; }
 
 void TFormMain::UpdateActions()
 {

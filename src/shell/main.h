@@ -234,6 +234,7 @@ public:
     void LogMessage(const IResourceMessagePtr& Msg);
     void MessagePaneHide();
     QWidget* MessagesPane() const;
+    QWidget* PropertiesPane() const;
 
     // The recent files menu is rebuilt each time it opens.
     void UpdateRecentMenu();

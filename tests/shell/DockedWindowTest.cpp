@@ -18,6 +18,7 @@
 #include "views/koResourceViewGeneric.h"
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -367,6 +368,29 @@ TEST_F(DockedWindow, ViewResourceItemSelectsTheItemAndNavigatesItsEditor)
     EXPECT_EQ(Frame()->EditResourceItem(), item);
     ASSERT_EQ(TNavigationRecorder::Targets().size(), 1u);
     EXPECT_EQ(TNavigationRecorder::Targets()[0]->GetMessage(), QStringLiteral("Something about the second item"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DockedWindow, AClosedPropertiesPaneComesBackFromTheViewMenu)
+{
+    QWidget* pane = Form->PropertiesPane();
+    ASSERT_TRUE(Frame()->PaneVisible(pane));
+    QDockWidget* form = nullptr;
+    for (QWidget* w = pane; w && !form; w = w->parentWidget()) form = qobject_cast<QDockWidget*>(w);
+    ASSERT_TRUE(form);
+    form->close(); // the caption's close button
+    Settle();
+    EXPECT_FALSE(Frame()->PaneVisible(pane));
+    QAction* action = Form->Action("ActionViewProperties");
+    ASSERT_TRUE(action);
+    action->setChecked(false);
+    action->trigger();
+    Settle();
+    EXPECT_TRUE(Frame()->PaneVisible(pane));
+    EXPECT_TRUE(pane->isVisible());
 }
 
 } // namespace
