@@ -10,9 +10,11 @@ namespace {
 const int IDColumn = 30;
 }
 
+// Only the merged tables: a string resource kept as raw data (a block that could not be merged, a text
+// name) is written by the writers of raw data.
 bool TRCItemStringTableWriter::Handles(TCustomResourceItem* Item)
 {
-    return Item->ResourceType() == TResourceIdent::FromOrdinal(RT_STRING);
+    return qobject_cast<TStringListResourceItem*>(Item) != nullptr;
 }
 
 void TRCItemStringTableWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item)
@@ -23,7 +25,7 @@ void TRCItemStringTableWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourc
 void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool)
 {
     auto* table = qobject_cast<TStringListResourceItem*>(Item);
-    ATELIER_ASSERT(table != nullptr);
+    if (!table) throw EInvalidOperation(QStringLiteral("Only string tables are written as STRINGTABLE statements."));
     // Empty strings without a symbol are no strings.
     std::vector<TResourceStringsString*> strings;
     for (int i = 0; i < table->Strings()->Count(); ++i) {
@@ -31,7 +33,7 @@ void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResource
         if (!string->Value().isEmpty() || string->ID()->Symbol()) strings.push_back(string);
     }
     std::stable_sort(strings.begin(), strings.end(), [](const TResourceStringsString* a, const TResourceStringsString* b) {
-        return static_cast<int32_t>(a->IDValue() - b->IDValue()) < 0;
+        return a->IDValue() < b->IDValue();
     });
     int64_t block = -1;
     for (TResourceStringsString* string : strings) {
