@@ -10,11 +10,12 @@ namespace {
 const int IDColumn = 30;
 }
 
-// Only the merged tables: a string resource kept as raw data (a block that could not be merged, a text
-// name) is written by the writers of raw data.
+// The script writer keeps one item writer for a run of items of one type, so this one takes every
+// string resource: the merged tables, and those kept as raw data (a block that could not be merged, a
+// text name), which go out as raw data under the type's number.
 bool TRCItemStringTableWriter::Handles(TCustomResourceItem* Item)
 {
-    return qobject_cast<TStringListResourceItem*>(Item) != nullptr;
+    return Item->ResourceType() == TResourceIdent::FromOrdinal(RT_STRING);
 }
 
 void TRCItemStringTableWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item)
@@ -22,10 +23,15 @@ void TRCItemStringTableWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourc
     WriteOptionalStatements(Encoder, Item);
 }
 
-void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool)
+void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool SaveExternals)
 {
     auto* table = qobject_cast<TStringListResourceItem*>(Item);
-    if (!table) throw EInvalidOperation(QStringLiteral("Only string tables are written as STRINGTABLE statements."));
+    if (!table) {
+        const std::unique_ptr<TCustomRCItemWriter> raw = TRCItemBinaryWriter::ClassInfo()->Create(Path());
+        raw->SetSymbolicValues(SymbolicValues());
+        raw->SaveToStream(Encoder, Item, SaveExternals);
+        return;
+    }
     // Empty strings without a symbol are no strings.
     std::vector<TResourceStringsString*> strings;
     for (int i = 0; i < table->Strings()->Count(); ++i) {
