@@ -30,6 +30,7 @@ public:
 
 class TResourceStringsString : public TResourceItemItem<TCustomStringResourceItem>, public IResourceTextItem {
     Q_OBJECT
+    Q_PROPERTY(TCustomResourceOrdinalDWordIdentifier* ID READ ID WRITE SetID)
     Q_PROPERTY(QString Value READ Value WRITE SetValue)
 
 public:
@@ -81,12 +82,15 @@ private:
     std::optional<int32_t> FRequestedID;
 };
 
+Q_DECLARE_METATYPE(TResourceStrings*)
+
 // The base of the string kinds: an item holding a collection of strings.
 class TCustomStringResourceItem : public TCustomResourceItem {
     Q_OBJECT
     RESOURCE_ITEM_CLASS(TCustomStringResourceItem, TCustomResourceItem)
     Q_PROPERTY(QString ItemType READ FriendlyTypeName)
     Q_PROPERTY(TLanguageID Language READ Language WRITE SetLanguage)
+    Q_PROPERTY(TResourceStrings* Strings READ Strings)
 
 public:
     TCustomStringResourceItem(const TResourceIdent& AResType, const TResourceIdent& AResName);

@@ -9,6 +9,7 @@
 #include "model/koResourcesSymbols.h"
 #include "platform/Exceptions.h"
 #include "platform/PeerTools.h"
+#include "platform/PublishedProperties.h"
 
 #include <QFile>
 #include <QSet>
@@ -535,4 +536,52 @@ TEST_F(StringBlocksInFiles, ScriptsWithRawStringResourcesCompileInterop)
         }
     }
     if (compiled == 0) GTEST_SKIP() << "no resource compiler is installed";
+}
+
+TEST_F(StringTables, TablesPublishTheirStringsAndStringsTheirIDs)
+{
+    auto* table = new TStringListResourceItem();
+    Module.Items()->Add(table);
+    TResourceStringsString* string = table->Strings()->AddID(42);
+    string->SetValue("answer");
+
+    const QMetaProperty strings = FindPublishedProperty(table->metaObject(), "Strings");
+    ASSERT_TRUE(strings.isValid());
+    EXPECT_EQ(strings.read(table).value<TResourceStrings*>(), table->Strings());
+
+    const QMetaProperty id = FindPublishedProperty(string->metaObject(), "ID");
+    ASSERT_TRUE(id.isValid());
+    auto* identifier = id.read(string).value<TCustomResourceOrdinalDWordIdentifier*>();
+    ASSERT_EQ(identifier, string->ID());
+    EXPECT_EQ(identifier->property("Value").toString(), "42");
+    // Written through the property, the ID is checked like any other change.
+    identifier->setProperty("Value", QStringLiteral("7"));
+    EXPECT_EQ(table->Strings()->ValueByID(7), "answer");
+    EXPECT_EQ(table->Strings()->FindID(42), nullptr);
+    EXPECT_EQ(FindPublishedProperty(string->metaObject(), "Value").read(string).toString(), "answer");
+}
+
+TEST_F(StringTables, TheIDIndexFollowsEveryChange)
+{
+    auto* table = new TStringListResourceItem();
+    Module.Items()->Add(table);
+    TResourceStringsString* a = table->Strings()->AddID(10);
+    a->SetValue("ten");
+    // A symbol's value change moves the string.
+    a->ID()->SetIdentifier("IDS_A");
+    Module.Symbols()->Find("IDS_A")->SetValue(20);
+    EXPECT_EQ(a->IDValue(), 20u);
+    EXPECT_EQ(table->Strings()->ValueByID(20), "ten");
+    EXPECT_EQ(table->Strings()->FindID(10), nullptr);
+    EXPECT_THROW(table->Strings()->AddID(20), Exception);
+    // Deleted, its ID is free again, and new strings fill the gaps from 1 up.
+    for (int i = 0; i < 3; ++i) table->Strings()->Add();
+    EXPECT_EQ(table->Strings()->FindID(3)->Index(), 3);
+    table->Strings()->Delete(table->Strings()->IndexOfID(2));
+    table->Strings()->Delete(table->Strings()->IndexOfID(20));
+    EXPECT_EQ(table->Strings()->FindID(20), nullptr);
+    EXPECT_EQ(table->Strings()->Add()->IDValue(), 2u);
+    EXPECT_EQ(table->Strings()->Add()->IDValue(), 4u);
+    table->Strings()->Clear();
+    EXPECT_EQ(table->Strings()->Add()->IDValue(), 1u);
 }
