@@ -253,7 +253,8 @@ void TResourceStringsString::SetValue(const QString& AValue)
 
 TResourceStrings::~TResourceStrings()
 {
-    // The strings leave the index while it is still there.
+    // The strings go while the index is still there; emptied first, it has nothing to look up.
+    FByID.clear();
     Clear();
 }
 
@@ -367,9 +368,10 @@ void TStringListResourceItem::LoadFromFileStream(TStream& Stream)
 {
     TUpdateGuard batch(this);
     const QStringList lines = ReadTextLines(Stream);
+    // Asked first: a table with a text name has no IDs to number from, and then keeps its strings.
+    const int32_t first = (int32_t(NameInteger()) - 1) * StringsPerBlock;
     TUpdateGuard stringsBatch(Strings());
     Strings()->Clear();
-    const int32_t first = (int32_t(NameInteger()) - 1) * StringsPerBlock;
     for (int k = 0; k < lines.size(); ++k) Strings()->AddID(static_cast<uint32_t>(first + k))->SetValue(lines[k]);
 }
 

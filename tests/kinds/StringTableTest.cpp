@@ -208,8 +208,10 @@ TEST_F(StringTables, TextImportAndOwnDataForm)
     auto* named = new TStringListResourceItem();
     Module.Items()->Add(named);
     named->SetName(TResourceIdent("NAMED"));
+    named->Strings()->AddID(5)->SetValue("kept");
     TBytesStream more(QByteArray("x"));
     EXPECT_THROW(named->LoadFromFileStream(more), EInvalidOperation);
+    EXPECT_EQ(named->Strings()->ValueByID(5), "kept") << "a failed import changes nothing";
 }
 
 TEST_F(StringTables, IDsBeyondSixteenBitsRefuseTheSave)
