@@ -4,16 +4,19 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "model/koResourcesModule.h"
+#include "platform/BinaryReader.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/Streams.h"
 #include "platform/UpdateGuard.h"
 
 #include <QChar>
+#include <QPointer>
 #include <QString>
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace {
 const int TextProbeSize = 1024;
@@ -137,14 +140,21 @@ bool IsUTF8Text(TStream& Stream, const TByteSet& Extra)
 
 namespace {
 const char* const SDuplicateStringID = "Duplicate string ID: %u";
-const char* const SPrematureEnd = "Premature end of data";
-const char* const SMalformedItem = "Malformed resource item";
+const char* const SLengthPastEnd = "The length of string %d of block %d (at offset %d) runs past the end of its data (%d bytes).";
+const char* const SStringPastEnd = "String %d of block %d (%d characters at offset %d) runs past the end of its data (%d bytes).";
+const char* const SNotABlockName = "A string block is named by a number from 1 to 4096, not %s; it is kept as raw data.";
+const char* const SBlockAlreadyLoaded =
+    "String block %d (IDs %d to %d) is already in the string table of its language; this copy is kept as raw data.";
+const char* const SRawBlockCollision =
+    "String block %d (%s) would be written twice: from the string table and from the raw string resource of the "
+    "same name and language. Delete, rename or change the language of one of them.";
 const char* const SStringTable = "String table";
 const char* const SStrings = "Strings";
-const char* const SSymbolAlreadyResolved = "Symbol already resolved for STRINGLIST item: %s";
 const char* const SSymbolNotResolved = "Symbol not resolved for STRINGLIST item: %s";
 const char* const SStringIDTooLarge = "String ID %u does not fit in a string table; the largest ID is 65535";
 const int StringsPerBlock = 16;
+// Block N holds the IDs (N - 1) * 16 to N * 16 - 1 of 16-bit string IDs.
+const uint16_t LastBlock = 4096;
 
 void WriteCounted(TStream& Stream, const QString& text)
 {
@@ -173,6 +183,33 @@ QStringList ReadTextLines(TStream& Stream)
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines;
 }
+
+bool IsStringTable(const TCustomResourceItem* Item, uint16_t Language)
+{
+    return Item->Language() == Language && qobject_cast<const TStringListResourceItem*>(Item) &&
+           Item->Name() == TResourceIdent();
+}
+
+// The merged table of a language. Every block asks, so the answer is kept: a search of the module per
+// block would make loading quadratic. The cache belongs to the module last asked about.
+TStringListResourceItem* FindStringTable(TCustomResourceModule* Module, uint16_t Language)
+{
+    thread_local QPointer<TCustomResourceModule> cachedModule;
+    thread_local QHash<uint16_t, QPointer<TStringListResourceItem>> cache;
+    if (cachedModule != Module) {
+        cache.clear();
+        cachedModule = Module;
+    }
+    if (const auto it = cache.constFind(Language); it != cache.constEnd()) {
+        TStringListResourceItem* table = it->data();
+        if (table && table->Module() == Module && IsStringTable(table, Language)) return table;
+        cache.remove(Language);
+    }
+    auto* table = qobject_cast<TStringListResourceItem*>(
+        Module->Find(TResourceIdent::FromOrdinal(RT_STRING), TResourceIdent(), Language));
+    if (table) cache.insert(Language, table);
+    return table;
+}
 } // namespace
 
 // TResourceStringsStringIdentifier
@@ -181,11 +218,11 @@ void TResourceStringsStringIdentifier::SetOrdinal(int32_t Value)
 {
     if (Value == GetOrdinal()) return;
     auto* strings = static_cast<TResourceStrings*>(FItem->Collection());
-    for (int i = 0; i < strings->Count(); ++i) {
-        TResourceStringsString* other = strings->Items(i);
-        if (other != FItem && other->ID() && other->ID()->GetOrdinal() == Value)
-            throw Exception(Format(QString::fromLatin1(SDuplicateStringID), {static_cast<uint32_t>(Value)}));
-    }
+    if (const TResourceStringsString* other = strings->FByID.value(Value); other && other != FItem)
+        throw Exception(Format(QString::fromLatin1(SDuplicateStringID), {static_cast<uint32_t>(Value)}));
+    const int32_t old = GetOrdinal();
+    // The index follows the value however the change ends.
+    TFinally rekey([&] { strings->Rekey(FItem, old); });
     TResourceOrdinalDwordChildIdentifier<TResourceStringsString>::SetOrdinal(Value);
 }
 
@@ -195,17 +232,13 @@ TResourceStringsString::TResourceStringsString(TCustomResourceItemItems* ACollec
     : TResourceItemItem<TCustomStringResourceItem>(ACollection),
       FID(std::make_unique<TResourceStringsStringIdentifier>(ACollection->ResourceItem(), this))
 {
-    // The smallest free ID from 1: this string, not yet listed, would hold 0.
-    std::set<int32_t> used{0};
-    for (int i = 0; i < ACollection->Count(); ++i)
-        if (auto* other = static_cast<TResourceStringsString*>(ACollection->Item(i)); other->ID())
-            used.insert(other->ID()->GetOrdinal());
-    int32_t id = 1;
-    while (used.count(id)) ++id;
-    FID->SetOrdinal(id);
+    auto* strings = static_cast<TResourceStrings*>(ACollection);
+    // Set past the index: the string is not in it yet.
+    FID->TCustomResourceOrdinalIdentifier::SetOrdinal(strings->NewStringID());
+    strings->Attach(this);
 }
 
-TResourceStringsString::~TResourceStringsString() = default;
+TResourceStringsString::~TResourceStringsString() { static_cast<TResourceStrings*>(Collection())->Detach(this); }
 
 void TResourceStringsString::SetID(const TCustomResourceIdentifier* Value) { FID->Assign(Value); }
 
@@ -218,17 +251,63 @@ void TResourceStringsString::SetValue(const QString& AValue)
 
 // TResourceStrings
 
+TResourceStrings::~TResourceStrings()
+{
+    // The strings go while the index is still there; emptied first, it has nothing to look up.
+    FByID.clear();
+    Clear();
+}
+
+TResourceStringsString* TResourceStrings::FindID(uint32_t ID) const { return FByID.value(static_cast<int32_t>(ID)); }
+
 int TResourceStrings::IndexOfID(uint32_t ID) const
 {
-    for (int i = 0; i < Count(); ++i)
-        if (Items(i)->IDValue() == ID) return i;
-    return -1;
+    const TResourceStringsString* string = FindID(ID);
+    return string ? IndexOf(string) : -1;
 }
 
 QString TResourceStrings::ValueByID(uint32_t ID) const
 {
-    const int index = IndexOfID(ID);
-    return index < 0 ? QString() : Items(index)->Value();
+    const TResourceStringsString* string = FindID(ID);
+    return string ? string->Value() : QString();
+}
+
+TResourceStringsString* TResourceStrings::AddID(uint32_t ID)
+{
+    const auto id = static_cast<int32_t>(ID);
+    if (FByID.contains(id)) throw Exception(Format(QString::fromLatin1(SDuplicateStringID), {ID}));
+    FRequestedID = id;
+    TFinally reset([this] { FRequestedID.reset(); });
+    return Add();
+}
+
+int32_t TResourceStrings::NewStringID()
+{
+    if (FRequestedID) return *std::exchange(FRequestedID, std::nullopt);
+    while (FByID.contains(FFreeHint)) ++FFreeHint;
+    return FFreeHint;
+}
+
+void TResourceStrings::Attach(TResourceStringsString* String) { FByID.insert(String->ID()->GetOrdinal(), String); }
+
+void TResourceStrings::Detach(TResourceStringsString* String)
+{
+    const int32_t id = String->ID()->GetOrdinal();
+    const auto it = FByID.find(id);
+    if (it == FByID.end() || it.value() != String) return;
+    FByID.erase(it);
+    if (id >= 1 && id < FFreeHint) FFreeHint = id;
+}
+
+void TResourceStrings::Rekey(TResourceStringsString* String, int32_t OldID)
+{
+    const int32_t id = String->ID()->GetOrdinal();
+    if (id == OldID) return;
+    if (const auto it = FByID.find(OldID); it != FByID.end() && it.value() == String) {
+        FByID.erase(it);
+        if (OldID >= 1 && OldID < FFreeHint) FFreeHint = OldID;
+    }
+    FByID.insert(id, String);
 }
 
 // TCustomStringResourceItem
@@ -289,13 +368,11 @@ void TStringListResourceItem::LoadFromFileStream(TStream& Stream)
 {
     TUpdateGuard batch(this);
     const QStringList lines = ReadTextLines(Stream);
-    Strings()->Clear();
+    // Asked first: a table with a text name has no IDs to number from, and then keeps its strings.
     const int32_t first = (int32_t(NameInteger()) - 1) * StringsPerBlock;
-    for (int k = 0; k < lines.size(); ++k) {
-        TResourceStringsString* string = Strings()->Add();
-        string->SetValue(lines[k]);
-        string->ID()->SetOrdinal(first + k);
-    }
+    TUpdateGuard stringsBatch(Strings());
+    Strings()->Clear();
+    for (int k = 0; k < lines.size(); ++k) Strings()->AddID(static_cast<uint32_t>(first + k))->SetValue(lines[k]);
 }
 
 void TStringListResourceItem::SaveToStream(TStream& Stream)
@@ -319,14 +396,10 @@ void TStringListResourceItem::FreeBlocks()
 void TStringListResourceItem::AfterLoad()
 {
     TCustomStringResourceItem::AfterLoad();
-    // Letting go of the blocks and of empty entries (no strings, unless a symbol names them) is no change.
+    // Letting go of the blocks is no change.
     LockUpdate();
     TFinally unlock([this] { UnlockUpdate(); });
     FreeBlocks();
-    for (int i = Strings()->Count() - 1; i >= 0; --i) {
-        TResourceStringsString* string = Strings()->Items(i);
-        if (string->Value().isEmpty() && !string->ID()->Symbol()) Strings()->Delete(i);
-    }
 }
 
 void TStringListResourceItem::BeforeSave()
@@ -338,10 +411,30 @@ void TStringListResourceItem::BeforeSave()
         if (id > 0xFFFF) throw Exception(Format(QString::fromLatin1(SStringIDTooLarge), {id}));
         blocks.insert(id >> 4);
     }
+    TCustomResourceModule* module = Module();
+    if (module)
+        for (TCustomResourceItem* item : *module->Items()) {
+            if (item->Parent() || item->Language() != Language() || qobject_cast<TCustomStringResourceItem*>(item) ||
+                item->ResourceType() != TResourceIdent::FromOrdinal(RT_STRING) || !item->NameIsInteger())
+                continue;
+            if (item->NameInteger() >= 1 && blocks.count(item->NameInteger() - 1u))
+                throw Exception(Format(QString::fromLatin1(SRawBlockCollision),
+                                       {int(item->NameInteger()), LanguageIDToString(Language())}));
+        }
+    // A new block takes the header fields of the blocks the table was read with.
+    TBlockHeader fallback{DataVersion(), MemoryFlags(), Version(), Characteristics()};
+    if (!FBlockHeaders.empty()) fallback = FBlockHeaders.begin()->second;
     for (uint32_t block : blocks) {
-        auto* item = new TStringListBlockResourceItem(TResourceIdent::FromOrdinal(static_cast<uint16_t>(block + 1)));
+        const auto name = static_cast<uint16_t>(block + 1);
+        const auto recorded = FBlockHeaders.find(name);
+        const TBlockHeader& header = recorded != FBlockHeaders.end() ? recorded->second : fallback;
+        auto* item = new TStringListBlockResourceItem(TResourceIdent::FromOrdinal(name));
         item->SetLanguage(Language());
-        if (Module()) Module()->Items()->Add(item);
+        item->SetDataVersion(header.DataVersion);
+        item->SetMemoryFlags(header.MemoryFlags);
+        item->SetVersion(header.Version);
+        item->SetCharacteristics(header.Characteristics);
+        if (module) module->Items()->Add(item);
         item->SetParent(this);
     }
     TCustomStringResourceItem::BeforeSave();
@@ -369,41 +462,59 @@ bool TStringListBlockResourceItem::Handles(const TResourceIdent& ResourceType, c
 
 QString TStringListBlockResourceItem::ResourceTypeName() { return QString::fromLatin1(SStringTable); }
 
+// A block that cannot be merged whole raises before it touches the table, so that the reader keeps it as
+// raw data and none of its strings is taken: nothing is lost and nothing is written twice.
 void TStringListBlockResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
 {
-    TUpdateGuard batch(this);
     TCustomResourceModule* module = Module();
-    ATELIER_ASSERT(module != nullptr);
-    if (!NameIsInteger() || NameInteger() == 0) throw Exception(QString::fromLatin1(SMalformedItem));
-    TCustomResourceItem* found = module->Find(TResourceIdent::FromOrdinal(RT_STRING), TResourceIdent(), Language());
-    auto* table = qobject_cast<TStringListResourceItem*>(found);
+    if (!module) throw EInvalidOperation(QStringLiteral("A string block is read into a module."));
+    if (!NameIsInteger() || NameInteger() == 0 || NameInteger() > LastBlock)
+        throw Exception(Format(QString::fromLatin1(SNotABlockName), {ResourceIdentToText(Name())}));
+    const int block = NameInteger();
+    const QByteArray bytes = Stream.ReadBytes(std::max<int64_t>(Size, 0));
+    const TBinaryReader data(bytes);
+    QString texts[StringsPerBlock];
+    int64_t offset = 0;
+    for (int i = 0; i < StringsPerBlock; ++i) {
+        const std::optional<uint16_t> length = data.TryU16(offset);
+        if (!length)
+            throw Exception(Format(QString::fromLatin1(SLengthPastEnd), {i, block, offset, data.Size()}));
+        if (!data.Has(offset + 2, int64_t(*length) * 2))
+            throw Exception(Format(QString::fromLatin1(SStringPastEnd), {i, block, int(*length), offset + 2, data.Size()}));
+        texts[i] = QString::fromUtf16(reinterpret_cast<const char16_t*>(data.Data() + offset + 2), *length);
+        offset += 2 + int64_t(*length) * 2;
+    }
+    // Bytes after the sixteenth string are no string.
+
+    const int32_t first = (block - 1) * StringsPerBlock;
+    TStringListResourceItem* table = FindStringTable(module, Language());
+    if (table) {
+        bool loaded = table->FBlockHeaders.count(static_cast<uint16_t>(block)) > 0;
+        for (int i = 0; !loaded && i < StringsPerBlock; ++i)
+            loaded = table->Strings()->FindID(static_cast<uint32_t>(first + i)) != nullptr;
+        if (loaded)
+            throw Exception(Format(QString::fromLatin1(SBlockAlreadyLoaded), {block, first, first + StringsPerBlock - 1}));
+    }
     if (!table) {
         table = new TStringListResourceItem();
         module->Items()->Add(table);
         table->SetLanguage(Language());
     }
+    TUpdateGuard batch(this);
     TUpdateGuard tableBatch(table);
+    TUpdateGuard stringsBatch(table->Strings());
+    table->FBlockHeaders[static_cast<uint16_t>(block)] = {DataVersion(), MemoryFlags(), Version(), Characteristics()};
     SetParent(table);
-    const int32_t first = (int32_t(NameInteger()) - 1) * StringsPerBlock;
-    int64_t remaining = Size;
-    for (int i = 0; i < StringsPerBlock; ++i) {
-        uint8_t lengthBytes[2];
-        if (Stream.Read(lengthBytes, 2) < 2) throw Exception(QString::fromLatin1(SPrematureEnd));
-        const int length = lengthBytes[0] | (lengthBytes[1] << 8);
-        QString text;
-        if (ReadWideString(Stream, text, length, false) < length * 2) throw Exception(QString::fromLatin1(SMalformedItem));
-        TResourceStringsString* string = table->Strings()->Add();
-        string->SetValue(text);
-        string->ID()->SetOrdinal(first + i);
-        remaining -= 2 + int64_t(length) * 2;
-    }
-    if (remaining < 0) throw Exception(QString::fromLatin1(SMalformedItem));
+    // An empty entry is no string (a symbol bound to its ID makes one, see AssignChildItemIdentifier).
+    for (int i = 0; i < StringsPerBlock; ++i)
+        if (!texts[i].isEmpty()) table->Strings()->AddID(static_cast<uint32_t>(first + i))->SetValue(texts[i]);
 }
 
 void TStringListBlockResourceItem::SaveToStream(TStream& Stream)
 {
     auto* table = qobject_cast<TStringListResourceItem*>(Parent());
-    ATELIER_ASSERT(table != nullptr);
+    if (!table || !NameIsInteger() || NameInteger() == 0)
+        throw EInvalidOperation(QStringLiteral("A string block is written from its string table."));
     const uint32_t first = (uint32_t(NameInteger()) - 1) * StringsPerBlock;
     for (uint32_t id = first; id < first + StringsPerBlock; ++id) WriteCounted(Stream, table->Strings()->ValueByID(id));
 }
@@ -414,15 +525,16 @@ void TStringListBlockResourceItem::AssignChildItemIdentifier(int ID, const QByte
     auto* table = qobject_cast<TStringListResourceItem*>(Parent());
     if (!table) return;
     const QString name = QString::fromLatin1(Identifier);
-    bool resolved = false;
-    for (int i = 0; i < table->Strings()->Count(); ++i) {
-        TResourceStringsString* string = table->Strings()->Items(i);
-        if (string->IDValue() != static_cast<uint32_t>(ID)) continue;
-        if (resolved) LogMessage(Format(QString::fromLatin1(SSymbolAlreadyResolved), {name}), rmWarning);
+    // IDs are unique in a table: at most one string takes the symbol. An empty entry of this block was
+    // no string until a symbol names it.
+    TResourceStringsString* string = table->Strings()->FindID(static_cast<uint32_t>(ID));
+    const int64_t first = NameIsInteger() ? (int64_t(NameInteger()) - 1) * StringsPerBlock : -1;
+    if (!string && first >= 0 && ID >= first && ID < first + StringsPerBlock)
+        string = table->Strings()->AddID(static_cast<uint32_t>(ID));
+    if (string)
         string->ID()->SetIdentifier(name);
-        resolved = true;
-    }
-    if (!resolved) LogMessage(Format(QString::fromLatin1(SSymbolNotResolved), {name}), rmWarning);
+    else
+        LogMessage(Format(QString::fromLatin1(SSymbolNotResolved), {name}), rmWarning);
 }
 
 void koResourceItemString_Initialize()

@@ -4,7 +4,10 @@
 #include "model/koResourcesItemItems.h"
 #include "platform/Sets.h"
 
+#include <QHash>
 #include <cstdint>
+#include <map>
+#include <optional>
 
 class TStream;
 class TCustomStringResourceItem;
@@ -27,6 +30,7 @@ public:
 
 class TResourceStringsString : public TResourceItemItem<TCustomStringResourceItem>, public IResourceTextItem {
     Q_OBJECT
+    Q_PROPERTY(TCustomResourceOrdinalDWordIdentifier* ID READ ID WRITE SetID)
     Q_PROPERTY(QString Value READ Value WRITE SetValue)
 
 public:
@@ -51,13 +55,34 @@ private:
     QString FValue;
 };
 
+// The strings of a table, with an index by ID so that loading, saving and lookups stay linear.
 class TResourceStrings : public TResourceItemItems<TCustomStringResourceItem, TResourceStringsString> {
 public:
     using TResourceItemItems::TResourceItemItems;
-    // The first string with the ID; -1 when none.
+    ~TResourceStrings() override;
+    // The string with the ID; -1 or nullptr when none.
     int IndexOfID(uint32_t ID) const;
+    TResourceStringsString* FindID(uint32_t ID) const;
     QString ValueByID(uint32_t ID) const;
+    // A new string with the given ID; "Duplicate string ID: %u" when a string holds it.
+    TResourceStringsString* AddID(uint32_t ID);
+
+private:
+    friend class TResourceStringsString;
+    friend class TResourceStringsStringIdentifier;
+    // The ID a new string takes: the one AddID asked for, else the smallest free from 1 up.
+    int32_t NewStringID();
+    void Attach(TResourceStringsString* String);
+    void Detach(TResourceStringsString* String);
+    void Rekey(TResourceStringsString* String, int32_t OldID);
+
+    QHash<int32_t, TResourceStringsString*> FByID;
+    // No ID below this one from 1 up is free.
+    int32_t FFreeHint = 1;
+    std::optional<int32_t> FRequestedID;
 };
+
+Q_DECLARE_METATYPE(TResourceStrings*)
 
 // The base of the string kinds: an item holding a collection of strings.
 class TCustomStringResourceItem : public TCustomResourceItem {
@@ -65,6 +90,7 @@ class TCustomStringResourceItem : public TCustomResourceItem {
     RESOURCE_ITEM_CLASS(TCustomStringResourceItem, TCustomResourceItem)
     Q_PROPERTY(QString ItemType READ FriendlyTypeName)
     Q_PROPERTY(TLanguageID Language READ Language WRITE SetLanguage)
+    Q_PROPERTY(TResourceStrings* Strings READ Strings)
 
 public:
     TCustomStringResourceItem(const TResourceIdent& AResType, const TResourceIdent& AResName);
@@ -97,6 +123,8 @@ public:
     // Every string as its length (16 bits) and its UTF-16 code units.
     void SaveToStream(TStream& Stream) override;
     void AfterLoad() override;
+    // Makes the blocks that the module writers write; raises when a raw string resource of the module
+    // holds the name and language of one of them (a file cannot hold both).
     void BeforeSave() override;
     void AfterSave() override;
 
@@ -104,7 +132,16 @@ protected:
     QString GetFriendlyName() const override;
 
 private:
+    friend class TStringListBlockResourceItem;
+    // The header fields a block was read with; a save writes the block with them again.
+    struct TBlockHeader {
+        uint32_t DataVersion = 0;
+        uint16_t MemoryFlags = 0;
+        uint32_t Version = 0;
+        uint32_t Characteristics = 0;
+    };
     void FreeBlocks();
+    std::map<uint16_t, TBlockHeader> FBlockHeaders;
 };
 
 // One RT_STRING resource: 16 strings; named by its block number (the strings with IDs

@@ -10,6 +10,9 @@ namespace {
 const int IDColumn = 30;
 }
 
+// The script writer keeps one item writer for a run of items of one type, so this one takes every
+// string resource: the merged tables, and those kept as raw data (a block that could not be merged, a
+// text name), which go out as raw data under the type's number.
 bool TRCItemStringTableWriter::Handles(TCustomResourceItem* Item)
 {
     return Item->ResourceType() == TResourceIdent::FromOrdinal(RT_STRING);
@@ -20,10 +23,15 @@ void TRCItemStringTableWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourc
     WriteOptionalStatements(Encoder, Item);
 }
 
-void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool)
+void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool SaveExternals)
 {
     auto* table = qobject_cast<TStringListResourceItem*>(Item);
-    ATELIER_ASSERT(table != nullptr);
+    if (!table) {
+        const std::unique_ptr<TCustomRCItemWriter> raw = TRCItemBinaryWriter::ClassInfo()->Create(Path());
+        raw->SetSymbolicValues(SymbolicValues());
+        raw->SaveToStream(Encoder, Item, SaveExternals);
+        return;
+    }
     // Empty strings without a symbol are no strings.
     std::vector<TResourceStringsString*> strings;
     for (int i = 0; i < table->Strings()->Count(); ++i) {
@@ -31,7 +39,7 @@ void TRCItemStringTableWriter::SaveToStream(TRCEncoder& Encoder, TCustomResource
         if (!string->Value().isEmpty() || string->ID()->Symbol()) strings.push_back(string);
     }
     std::stable_sort(strings.begin(), strings.end(), [](const TResourceStringsString* a, const TResourceStringsString* b) {
-        return static_cast<int32_t>(a->IDValue() - b->IDValue()) < 0;
+        return a->IDValue() < b->IDValue();
     });
     int64_t block = -1;
     for (TResourceStringsString* string : strings) {

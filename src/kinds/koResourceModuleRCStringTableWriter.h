@@ -9,7 +9,7 @@ class TRCItemStringTableWriter : public TCustomRCItemWriter {
 public:
     using TCustomRCItemWriter::TCustomRCItemWriter;
     static bool Handles(TCustomResourceItem* Item);
-    // A STRINGTABLE statement has no name.
+    // Every string resource: raw ones go out as raw data. A STRINGTABLE statement has no name.
     QString GetItemName(TCustomResourceItem*) override { return {}; }
     void WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item) override;
     void SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool SaveExternals) override;

@@ -1,17 +1,28 @@
 #include "koResourceModuleRes.h"
 
+#include "platform/BinaryReader.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/Streams.h"
 #include "platform/SysUtils.h"
 #include "platform/UpdateGuard.h"
 
+#include <QElapsedTimer>
+#include <optional>
+
 namespace {
+const char* const SNotAResourceFile = "Not a resource file: %s";
+const char* const STooSmall = "a resource file starts with an empty 32-byte record, and this file holds only %d bytes.";
+const char* const SFirstRecordMustBeBlank =
+    "a resource file starts with an empty 32-byte record, and the first 32 bytes of this file are not one.";
 const char* const SMalformedResourceFile = "Malformed resource file: %s";
-const char* const SFirstRecordMustBeBlank = "First record must be blank";
-const char* const SPrematureEnd = "Premature end of data";
-const char* const SInvalidRecordHeader = "Invalid record header";
-const char* const SRecordOverran = "Resource record overran stream";
+const char* const SInvalidHeaderSize = "%s has an invalid header size (%u bytes).";
+const char* const SHeaderPastEnd = "the header of %s (%u bytes) runs past the end of the file.";
+const char* const SInvalidIdent = "the %s of %s does not fit in its header.";
+const char* const SEmptyIdent = "%s has an empty %s.";
+const char* const SDataPastEnd = "the data of %s (%u bytes) runs past the end of the file.";
+const char* const SRecord = "resource record %d at offset 0x%X";
+const char* const SRecordOfResource = "resource record %d (type %s, name %s) at offset 0x%X";
 const char* const SLoading = "Loading";
 const char* const SSaving = "Saving";
 
@@ -21,6 +32,8 @@ const QByteArray BlankRecord = QByteArray::fromHex("0000000020000000ffff0000ffff
 const int FixedHeaderSize = 16;
 // The smallest header: sizes (8), an empty name and type (2 + 2), fixed fields (16), aligned to 4.
 const uint32_t MinHeaderSize = 28;
+// Progress is reported this often (milliseconds), never once per record.
+const int ProgressInterval = 250;
 
 struct TFileType {
     const char* Extension;
@@ -29,17 +42,53 @@ struct TFileType {
 };
 const TFileType FileTypes[] = {{"res", "Resource files", -255}, {"dcr", "Delphi Component Resource", -239}};
 
-[[noreturn]] void RaiseMalformed(const char* reason)
+[[noreturn]] void RaiseMalformed(const QString& reason)
 {
-    throw Exception(Format(QString::fromLatin1(SMalformedResourceFile), {QString::fromLatin1(reason)}));
+    throw EReadError(Format(QString::fromLatin1(SMalformedResourceFile), {reason}));
 }
 
-uint32_t DWordAt(const QByteArray& bytes, int offset)
+QString RecordText(int index, int64_t offset)
 {
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData() + offset);
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return Format(QString::fromLatin1(SRecord), {index, offset});
 }
 
+QString RecordText(int index, int64_t offset, const TResourceIdent& type, const TResourceIdent& name)
+{
+    return Format(QString::fromLatin1(SRecordOfResource),
+                  {index, ResourceIdentToText(type), ResourceIdentToText(name), offset});
+}
+
+// A type or name: 0xFFFF and a 16-bit ordinal, or UTF-16 characters up to a zero.
+std::optional<TResourceIdent> ReadIdent(TBinaryReader& names)
+{
+    const std::optional<uint16_t> first = names.TryU16(names.Offset());
+    if (!first) return std::nullopt;
+    if (*first == ResourceOrdinalMarker) {
+        const std::optional<uint16_t> ordinal = names.TryU16(names.Offset() + 2);
+        if (!ordinal) return std::nullopt;
+        names.Skip(4);
+        return TResourceIdent::FromOrdinal(*ordinal);
+    }
+    const std::optional<QString> text = names.TryUtf16Z(names.Offset());
+    if (!text) return std::nullopt;
+    names.Skip((text->size() + 1) * 2);
+    return TResourceIdent(*text);
+}
+
+// Reports progress a few times per second however many records there are.
+class TProgressPacer {
+public:
+    TProgressPacer() { FClock.start(); }
+    bool Due()
+    {
+        if (FClock.elapsed() < ProgressInterval) return false;
+        FClock.restart();
+        return true;
+    }
+
+private:
+    QElapsedTimer FClock;
+};
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {
@@ -71,66 +120,76 @@ bool TResourceModuleReaderRes::Handles(TStream* Stream)
 
 std::unique_ptr<TCustomResourceModule> TResourceModuleReaderRes::LoadFromStream(TStream& Stream)
 {
+    const int64_t start = Stream.Position();
+    const QByteArray bytes = Stream.ReadBytes(Stream.Size() - start);
+    const TBinaryReader file(bytes.constData(), bytes.size(), start);
+    // Only the sizes, type and name of the blank record count: some writers leave junk in the rest.
+    if (file.Size() < BlankRecord.size())
+        throw EReadError(Format(QString::fromLatin1(SNotAResourceFile),
+                                {Format(QString::fromLatin1(STooSmall), {static_cast<int>(file.Size())})}));
+    if (file.U32(0) != 0 || file.U32(4) != 32 || file.U32(8) != 0xFFFF || file.U32(12) != 0xFFFF)
+        throw EReadError(Format(QString::fromLatin1(SNotAResourceFile), {QString::fromLatin1(SFirstRecordMustBeBlank)}));
+
     auto module = std::make_unique<TResourceModuleRes>();
     module->BeforeLoad();
-    const QByteArray first = Stream.ReadBytes(BlankRecord.size());
-    if (first.size() < BlankRecord.size()) return module;
-    if (DWordAt(first, 0) != 0 || DWordAt(first, 4) != 32 || DWordAt(first, 8) != 0xFFFF || DWordAt(first, 12) != 0xFFFF)
-        RaiseMalformed(SFirstRecordMustBeBlank);
-
-    const int64_t streamSize = Stream.Size();
-    const int max = static_cast<int>(std::min<int64_t>(streamSize, INT32_MAX));
+    const int max = static_cast<int>(std::min<int64_t>(file.Size(), INT32_MAX));
     DoProgress(psBegin, 0, max, QString::fromLatin1(SLoading));
     TFinally end([&] { DoProgress(psEnd, max, max, QString::fromLatin1(SLoading)); });
+    TProgressPacer pacer;
     TUpdateGuard batch(module.get());
 
-    int64_t recordStart = Stream.Position();
-    for (;;) {
-        const QByteArray sizes = Stream.ReadBytes(8);
-        if (sizes.size() < 8) break;
-        const uint32_t dataSize = DWordAt(sizes, 0);
-        const uint32_t headerSize = DWordAt(sizes, 4);
-        // Zero padding at the end of a file is no record.
-        if (dataSize == 0 && headerSize == 0) break;
-        if (headerSize < MinHeaderSize || headerSize % 4 != 0) RaiseMalformed(SInvalidRecordHeader);
-        const int64_t remaining = streamSize - Stream.Position();
-        if (int64_t(headerSize) - 8 > remaining || int64_t(headerSize) - 8 + int64_t(dataSize) > remaining)
-            RaiseMalformed(SPrematureEnd);
+    int64_t offset = BlankRecord.size();
+    int index = 0;
+    // Fewer than 8 bytes cannot hold a record: what is left at the end is padding.
+    while (file.Has(offset, 8)) {
+        const uint32_t dataSize = file.U32(offset);
+        const uint32_t headerSize = file.U32(offset + 4);
+        // A zero pair is padding (some tools align records or the end of the file); the records after it count.
+        if (dataSize == 0 && headerSize == 0) {
+            offset += 8;
+            continue;
+        }
+        ++index;
+        const int64_t absolute = file.Base() + offset;
+        if (headerSize < MinHeaderSize || headerSize % 4 != 0)
+            RaiseMalformed(Format(QString::fromLatin1(SInvalidHeaderSize), {RecordText(index, absolute), headerSize}));
+        if (!file.Has(offset, headerSize))
+            RaiseMalformed(Format(QString::fromLatin1(SHeaderPastEnd), {RecordText(index, absolute), headerSize}));
 
-        const QByteArray names = Stream.ReadBytes(headerSize - 8 - FixedHeaderSize);
-        if (names.size() < int64_t(headerSize - 8 - FixedHeaderSize)) RaiseMalformed(SPrematureEnd);
-        const auto* p = reinterpret_cast<const uint8_t*>(names.constData());
-        const uint8_t* namesEnd = p + names.size();
-        TResourceIdent type, name;
-        const int maxChars = static_cast<int>(names.size() / 2);
-        if (!ExtractResourceIdent(p, namesEnd, maxChars, type) ||
-            !ExtractResourceIdent(p, namesEnd, maxChars - static_cast<int>(type.size()), name))
-            RaiseMalformed(SInvalidRecordHeader);
+        TBinaryReader names = file.Sub(offset + 8, headerSize - 8 - FixedHeaderSize);
+        const std::optional<TResourceIdent> type = ReadIdent(names);
+        if (!type) RaiseMalformed(Format(QString::fromLatin1(SInvalidIdent), {QStringLiteral("type"), RecordText(index, absolute)}));
+        const std::optional<TResourceIdent> name = ReadIdent(names);
+        if (!name) RaiseMalformed(Format(QString::fromLatin1(SInvalidIdent), {QStringLiteral("name"), RecordText(index, absolute)}));
+        if (type->isEmpty()) RaiseMalformed(Format(QString::fromLatin1(SEmptyIdent), {RecordText(index, absolute), QStringLiteral("type")}));
+        if (name->isEmpty()) RaiseMalformed(Format(QString::fromLatin1(SEmptyIdent), {RecordText(index, absolute), QStringLiteral("name")}));
+        const QString record = RecordText(index, absolute, *type, *name);
 
-        const QByteArray fixed = Stream.ReadBytes(FixedHeaderSize);
-        if (fixed.size() < FixedHeaderSize) RaiseMalformed(SPrematureEnd);
-        const uint32_t dataVersion = DWordAt(fixed, 0);
-        const auto memoryFlags = static_cast<uint16_t>(DWordAt(fixed, 4) & 0xFFFF);
-        const auto language = static_cast<uint16_t>(DWordAt(fixed, 4) >> 16);
-        const uint32_t version = DWordAt(fixed, 8);
-        const uint32_t characteristics = DWordAt(fixed, 12);
+        const int64_t fixed = offset + headerSize - FixedHeaderSize;
+        const uint32_t dataVersion = file.U32(fixed);
+        const uint16_t memoryFlags = file.U16(fixed + 4);
+        const uint16_t language = file.U16(fixed + 6);
+        const uint32_t version = file.U32(fixed + 8);
+        const uint32_t characteristics = file.U32(fixed + 12);
 
-        TMemoryStream data;
-        if (dataSize > 0 && data.CopyFrom(Stream, dataSize) != dataSize) RaiseMalformed(SPrematureEnd);
-        data.SetPosition(0);
-        LoadResourceItem(module.get(), type, name, language, data, dataSize, [&](TCustomResourceItem* item) {
-            item->SetDataVersion(dataVersion);
-            item->SetMemoryFlags(memoryFlags);
-            item->SetVersion(version);
-            item->SetCharacteristics(characteristics);
-            DoProgress(psProgress, static_cast<int>(std::min<int64_t>(Stream.Position(), INT32_MAX)), max,
-                       ResourceItemProgressText(item));
-        });
-
-        const int64_t next = recordStart + ((int64_t(headerSize) + int64_t(dataSize) + 3) & ~int64_t(3));
-        if (Stream.Position() > next) throw Exception(QString::fromLatin1(SRecordOverran));
-        Stream.SetPosition(next);
-        recordStart = next;
+        const int64_t dataOffset = offset + headerSize;
+        if (!file.Has(dataOffset, dataSize)) RaiseMalformed(Format(QString::fromLatin1(SDataPastEnd), {record, dataSize}));
+        TCustomMemoryStream data(file.Data() + dataOffset, dataSize);
+        {
+            // Messages of a kind that cannot read the data name the record.
+            TMessageContextScope context(record);
+            LoadResourceItem(module.get(), *type, *name, language, data, dataSize, [&](TCustomResourceItem* item) {
+                item->SetDataVersion(dataVersion);
+                item->SetMemoryFlags(memoryFlags);
+                item->SetVersion(version);
+                item->SetCharacteristics(characteristics);
+                if (pacer.Due())
+                    DoProgress(psProgress, static_cast<int>(std::min<int64_t>(dataOffset, INT32_MAX)), max,
+                               ResourceItemProgressText(item));
+            });
+        }
+        // The last record may lack its final padding.
+        offset = std::min<int64_t>(file.Size(), (dataOffset + dataSize + 3) & ~int64_t(3));
     }
     return module;
 }
@@ -151,9 +210,11 @@ void TResourceModuleWriterRes::SaveToStream(TCustomResourceModule* Module, TStre
     const int count = static_cast<int>(items.size());
     DoProgress(psBegin, 0, count, QString::fromLatin1(SSaving));
     TFinally end([&] { DoProgress(psEnd, count, count, QString::fromLatin1(SSaving)); });
+    TProgressPacer pacer;
     int index = 0;
     for (TCustomResourceItem* item : items) {
-        DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
+        ++index;
+        if (pacer.Due()) DoProgress(psProgress, index, count, ResourceItemProgressText(item));
         TMemoryStream names;
         WriteResourceIdent(names, item->ResourceType());
         WriteResourceIdent(names, item->Name());

@@ -361,7 +361,8 @@ std::vector<TCustomResourceItem*> WritableResourceItems(TCustomResourceModule* M
     for (TCustomResourceItem* item : *Module->Items()) {
         if (item->Internal() || item->Design()) continue;
         if (!item->ClassType()->Capabilities().Contains(rcWrite)) {
-            LogMessage(QString::fromLatin1(SItemCannotWrite), rmWarning, item);
+            // An item written through its children (a string table through its blocks) loses nothing.
+            if (!item->HasItems()) LogMessage(QString::fromLatin1(SItemCannotWrite), rmWarning, item);
             continue;
         }
         items.push_back(item);

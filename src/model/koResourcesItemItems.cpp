@@ -133,6 +133,17 @@ void TCustomResourceHelpIdentifier::SetGenerate(bool Value)
     TUpdateGuard batch(this);
     FGenerate = Value;
     if (!Value) return;
+    try {
+        GenerateSymbol();
+    } catch (...) {
+        // A generation that fails leaves the flag off.
+        FGenerate = false;
+        throw;
+    }
+}
+
+void TCustomResourceHelpIdentifier::GenerateSymbol()
+{
     const QString name = HelpSymbolName();
     TCustomResourceModule* module = FResourceItem->Module();
     ATELIER_ASSERT(module != nullptr);

@@ -145,6 +145,8 @@ protected:
 
 private:
     QString HelpSymbolName() const;
+    // Binds to the help symbol "H<ID>", made in the module's help file when missing.
+    void GenerateSymbol();
     bool FGenerate = false;
 };
 

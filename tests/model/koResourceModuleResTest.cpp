@@ -1,6 +1,8 @@
 #include "TestKinds.h"
 #include "model/koResourceModuleRes.h"
 #include "model/koResourcesKinds.h"
+#include "model/koResourcesMessages.h"
+#include "platform/UpdateGuard.h"
 #include "platform/Exceptions.h"
 
 #include <QFile>
@@ -132,47 +134,129 @@ TEST_F(ResFiles, RoundTripIsByteForByte)
     EXPECT_EQ(Save(module.get()), bytes);
 }
 
-TEST_F(ResFiles, ShortAndPaddedFiles)
+TEST_F(ResFiles, PaddingBetweenAndAfterRecords)
 {
-    EXPECT_EQ(Load(QByteArray(31, '\0'))->Items()->Count(), 0) << "under 32 bytes: an empty module";
-    QByteArray blankWithJunk = Blank;
-    blankWithJunk[20] = 'x';
-    EXPECT_EQ(Load(blankWithJunk)->Items()->Count(), 0) << "only four fields of the blank record count";
-    EXPECT_EQ(Load(Blank + Record("A", "B", "c") + QByteArray(7, '\1'))->Items()->Count(), 1)
-        << "fewer than 8 trailing bytes end the file";
-    EXPECT_EQ(Load(Blank + Record("A", "B", "c") + QByteArray(16, '\0'))->Items()->Count(), 1)
-        << "zero padding at the end is no record";
-}
-
-TEST_F(ResFiles, MalformedFilesGiveClearErrors)
-{
+    const QByteArray one = Record(QString(Ord(RT_RCDATA)), QString(Ord(1)), "one!");
+    const QByteArray two = Record(QString(Ord(RT_RCDATA)), QString(Ord(2)), "two!");
     struct Case {
         QByteArray bytes;
-        const char* message;
+        int items;
+        const char* what;
     } cases[] = {
-        {QByteArray::fromHex("0100000020000000ffff0000ffff0000") + QByteArray(16, '\0'),
-         "Malformed resource file: First record must be blank"},
-        {QByteArray::fromHex("0000000020000000ffff0100ffff0000") + QByteArray(16, '\0'),
-         "Malformed resource file: First record must be blank"},
-        {Blank + Record("A", "B", "data").left(30), "Malformed resource file: Premature end of data"},
-        {Blank + QByteArray::fromHex("ffffff7f20000000") + QByteArray(24, '\0'), "Malformed resource file: Premature end of data"},
-        {Blank + QByteArray::fromHex("0400000008000000") + QByteArray(24, '\0'), "Malformed resource file: Invalid record header"},
-        {Blank + QByteArray::fromHex("0400000022000000") + QByteArray(30, '\0'), "Malformed resource file: Invalid record header"},
+        {Blank + one + QByteArray(8, '\0') + two, 2, "a zero pair between records is padding"},
+        {Blank + one + QByteArray(24, '\0') + two, 2, "so are several"},
+        {Blank + QByteArray(8, '\0') + one, 1, "also before the first record"},
+        {Blank + one + QByteArray(7, '\1'), 1, "fewer than 8 trailing bytes hold no record"},
+        {Blank + one + QByteArray(16, '\0'), 1, "zero padding at the end is no record"},
+        {Blank + one + QByteArray(12, '\0'), 1, "nor is a cut zero pair"},
+        {Blank, 0, "a file of the blank record alone is empty"},
+    };
+    for (const Case& c : cases) {
+        auto module = Load(c.bytes);
+        EXPECT_EQ(module->Items()->Count(), c.items) << c.what;
+    }
+    auto module = Load(Blank + one + QByteArray(8, '\0') + two);
+    auto* second = module->Find(Ord(RT_RCDATA), Ord(2));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->Size(), 4);
+}
+
+TEST_F(ResFiles, FilesThatAreNoResFilesAreRefused)
+{
+    const char* const tooSmall = "Not a resource file: a resource file starts with an empty 32-byte record, and this file "
+                                 "holds only %1 bytes.";
+    const char* const notBlank = "Not a resource file: a resource file starts with an empty 32-byte record, and the first "
+                                 "32 bytes of this file are not one.";
+    struct Case {
+        QByteArray bytes;
+        QString message;
+    } cases[] = {
+        {"NOTARESFIL", QString::fromLatin1(tooSmall).arg(10)},
+        {QByteArray(), QString::fromLatin1(tooSmall).arg(0)},
+        {QByteArray(31, '\0'), QString::fromLatin1(tooSmall).arg(31)},
+        {QByteArray(64, 'x'), notBlank},
+        {QByteArray::fromHex("0100000020000000ffff0000ffff0000") + QByteArray(16, '\0'), notBlank},
+        {QByteArray::fromHex("0000000020000000ffff0100ffff0000") + QByteArray(16, '\0'), notBlank},
     };
     for (const Case& c : cases) {
         try {
             Load(c.bytes);
             ADD_FAILURE() << "no error for " << c.bytes.toHex().constData();
         } catch (const Exception& e) {
-            EXPECT_EQ(e.Message(), c.message) << c.bytes.toHex().constData();
+            EXPECT_EQ(e.Message().toStdString(), c.message.toStdString());
         }
     }
-    // A name that runs past its header is refused, not read from the fixed fields.
-    QByteArray unterminated = Blank;
+    QByteArray blankWithJunk = Blank;
+    blankWithJunk[20] = 'x';
+    EXPECT_EQ(Load(blankWithJunk)->Items()->Count(), 0) << "only the sizes, type and name of the blank record count";
+}
+
+TEST_F(ResFiles, MalformedRecordsNameTheRecordAndItsOffset)
+{
+    const QByteArray good = Record("A", "B", "data"); // 36 bytes
+    // A name must end inside its header, not in the fixed fields after it.
+    QByteArray unterminated;
     PutDWord(unterminated, 0);
-    PutDWord(unterminated, 32);
-    unterminated += QByteArray("A\0B\0C\0D\0", 8) + QByteArray(16, '\0');
-    EXPECT_THROW(Load(unterminated), Exception);
+    PutDWord(unterminated, 36);
+    unterminated += QByteArray("A\0\0\0B\0C\0D\0E\0", 12) + QByteArray(16, '\0');
+    QByteArray unterminatedType;
+    PutDWord(unterminatedType, 0);
+    PutDWord(unterminatedType, 32);
+    unterminatedType += QByteArray("A\0B\0C\0D\0", 8) + QByteArray(16, '\0');
+    QByteArray emptyName;
+    PutDWord(emptyName, 0);
+    PutDWord(emptyName, 32);
+    emptyName += QByteArray("A\0\0\0\0\0\0\0", 8) + QByteArray(16, '\0');
+    struct Case {
+        QByteArray bytes;
+        const char* message;
+    } cases[] = {
+        {Blank + good + good.left(34),
+         "Malformed resource file: the data of resource record 2 (type A, name B) at offset 0x44 (4 bytes) runs past "
+         "the end of the file."},
+        {Blank + QByteArray::fromHex("ffffff7f20000000") + QByteArray::fromHex("ffff0a00ffff0100") + QByteArray(16, '\0'),
+         "Malformed resource file: the data of resource record 1 (type 10, name 1) at offset 0x20 (2147483647 bytes) "
+         "runs past the end of the file."},
+        {Blank + QByteArray::fromHex("0400000008000000") + QByteArray(24, '\0'),
+         "Malformed resource file: resource record 1 at offset 0x20 has an invalid header size (8 bytes)."},
+        {Blank + good + QByteArray::fromHex("0400000022000000") + QByteArray(30, '\0'),
+         "Malformed resource file: resource record 2 at offset 0x44 has an invalid header size (34 bytes)."},
+        {Blank + QByteArray::fromHex("0000000040000000") + QByteArray(24, '\0'),
+         "Malformed resource file: the header of resource record 1 at offset 0x20 (64 bytes) runs past the end of "
+         "the file."},
+        {Blank + unterminated,
+         "Malformed resource file: the name of resource record 1 at offset 0x20 does not fit in its header."},
+        {Blank + unterminatedType,
+         "Malformed resource file: the type of resource record 1 at offset 0x20 does not fit in its header."},
+        {Blank + emptyName, "Malformed resource file: resource record 1 at offset 0x20 has an empty name."},
+        // Four zero bytes are no zero pair: the next record would be read from the wrong place.
+        {Blank + good + QByteArray(4, '\0') + good,
+         "Malformed resource file: resource record 2 at offset 0x44 has an invalid header size (4 bytes)."},
+    };
+    for (const Case& c : cases) {
+        try {
+            Load(c.bytes);
+            ADD_FAILURE() << "no error for " << c.bytes.toHex().constData();
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message().toStdString(), c.message) << c.bytes.toHex().constData();
+        }
+    }
+}
+
+TEST_F(ResFiles, HeaderFieldsOfEveryRecordSurviveARoundTrip)
+{
+    QByteArray bytes = Blank + Record(QString(Ord(RT_RCDATA)), QString(Ord(1)), "one");
+    // Another data version and other memory flags than the writer's usual ones.
+    QByteArray odd = Record(QString(Ord(RT_RCDATA)), QString(Ord(2)), "two", 0x0407);
+    odd[16] = '\x05';
+    odd[20] = '\x50';
+    bytes += odd;
+    auto module = Load(bytes);
+    auto* item = module->Find(Ord(RT_RCDATA), Ord(2));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->DataVersion(), 5u);
+    EXPECT_EQ(item->MemoryFlags(), 0x1050);
+    EXPECT_EQ(Save(module.get()), bytes);
 }
 
 TEST_F(ResFiles, AKindThatFailsIsReadAsRawData)
@@ -190,10 +274,21 @@ TEST_F(ResFiles, AKindThatFailsIsReadAsRawData)
 
 TEST_F(ResFiles, WriterSkipsWhatItMustNotWrite)
 {
+    struct TCollector : IResourceMessageLogSubscriber {
+        void LogMessage(const IResourceMessagePtr& Msg) override { Messages << Msg->GetMessage(); }
+        QStringList Messages;
+    };
+    const auto log = std::make_shared<TCollector>();
+    MessageLogger()->Subscribe(log);
+    TFinally unsubscribe([&] {
+        MessageLogger()->Unsubscribe(log);
+        koResourcesMessages_Finalize();
+    });
     TResourceModule module;
     module.Items()->Add(new TExportOnlyItem(TResourceIdent("E")));
     module.Items()->Add(new TSymbolsLikeInternal());
     EXPECT_EQ(Save(&module), Blank);
+    EXPECT_EQ(log->Messages, QStringList{"Item does not support writing"}) << "the item that is lost, and only it";
     auto* item = new TTestItem(TResourceIdent("ABC"));
     item->Data = "xyz";
     module.Items()->Add(item);

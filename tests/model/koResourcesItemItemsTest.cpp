@@ -126,6 +126,12 @@ TEST_F(Elements, NamedItemsCannotGenerate)
     EXPECT_THROW(control->HelpID.SetGenerate(true), EInvalidOperation);
     EXPECT_EQ(Module.Symbols()->Find("H5"), nullptr) << "no half-made symbol is left";
     EXPECT_EQ(control->HelpID.Symbol(), nullptr);
+    EXPECT_FALSE(control->HelpID.Generate()) << "a failed generation leaves the flag off";
+    Dialog->SetName(TResourceIdent::FromOrdinal(101));
+    control->HelpID.SetGenerate(true);
+    EXPECT_TRUE(control->HelpID.Generate()) << "so that asking again generates";
+    ASSERT_TRUE(control->HelpID.Symbol());
+    EXPECT_EQ(control->HelpID.Symbol()->Symbol(), "H5");
 }
 
 TEST_F(Elements, EnumerationVisitsElementsUntilStopped)
