@@ -115,6 +115,11 @@ public:
     static bool HandlesFile(const QString& Filename, TStream* Data);
     static TResourceItemCapabilities Capabilities() { return {rcCreate, rcLoad, rcSingle}; }
     static QString ResourceTypeName();
+    static TResourceItemGlyphHandle GetGlyph(TResourceItemGlyph Kind)
+    {
+        return Kind == rgType ? LoadResourceGlyph(QStringLiteral("RES_STRINGS_TYPE"), QStringLiteral("strings.type"))
+                              : inherited::GetGlyph(Kind);
+    }
 
     void InitializeNewItem() override;
     void LoadFromStream(TStream&, int64_t) override {}

@@ -13,6 +13,10 @@ class TSymbolsResourceItem : public TCustomResourceItem {
 public:
     explicit TSymbolsResourceItem(const TResourceIdent& AResName = TResourceIdent());
     static QString ResourceTypeName();
+    static TResourceItemGlyphHandle GetGlyph(TResourceItemGlyph)
+    {
+        return LoadResourceGlyph(QStringLiteral("RES_SYMBOLS_TYPE"), QStringLiteral("symbols.type"));
+    }
     // The module's symbols; nullptr while the item belongs to no module.
     TResourceSymbols* Symbols() const;
     void LoadFromStream(TStream&, int64_t) override {}

@@ -649,6 +649,27 @@ TItemPropertyInspectorHook SetItemPropertyInspectorHook(TItemPropertyInspectorHo
     return previous;
 }
 
+namespace {
+TResourceGlyphLoader& glyphLoader()
+{
+    static TResourceGlyphLoader loader;
+    return loader;
+}
+} // namespace
+
+TResourceGlyphLoader SetResourceGlyphLoader(TResourceGlyphLoader Loader)
+{
+    TResourceGlyphLoader previous = std::move(glyphLoader());
+    glyphLoader() = std::move(Loader);
+    return previous;
+}
+
+TResourceItemGlyphHandle LoadResourceGlyph(const QString& ResName, const QString& Ident)
+{
+    const auto& loader = glyphLoader();
+    return loader ? loader(ResName, Ident) : -1;
+}
+
 void koResourcesItem_Initialize()
 {
     qRegisterMetaType<TResourceIdent>();

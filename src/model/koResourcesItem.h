@@ -438,4 +438,10 @@ using TItemPropertyInspectorHook = std::function<IAtelierPropertyInspector*(TCus
 IAtelierPropertyInspector* GetItemPropertyInspector(TCustomResourceItem* Item);
 TItemPropertyInspectorHook SetItemPropertyInspectorHook(TItemPropertyInspectorHook Hook);
 
+// Kinds name their glyphs by resource and identifier; the glyph service that turns these into handles
+// lives in the shell, which installs the loader at start-up. Without a loader kinds have no glyph.
+using TResourceGlyphLoader = std::function<TResourceItemGlyphHandle(const QString& ResName, const QString& Ident)>;
+TResourceGlyphLoader SetResourceGlyphLoader(TResourceGlyphLoader Loader);
+TResourceItemGlyphHandle LoadResourceGlyph(const QString& ResName, const QString& Ident);
+
 void koResourcesItem_Initialize();

@@ -1,5 +1,6 @@
 #include "shell/koGlyphService.h"
 
+#include "model/koResourcesItem.h"
 #include "platform/Exceptions.h"
 #include "bitmapeditor/koGraphics32Color.h"
 
@@ -263,9 +264,13 @@ void koGlyphService_Initialize()
 #ifdef ATELIER_GLYPH_RESOURCES
     InitGlyphResources();
 #endif
+    SetResourceGlyphLoader([](const QString& resName, const QString& ident) {
+        return GlyphService()->LoadGlyph(resName, ident, gsSmall, gsNormal);
+    });
 }
 
 void koGlyphService_Finalize()
 {
+    SetResourceGlyphLoader({});
     SharedService().reset();
 }

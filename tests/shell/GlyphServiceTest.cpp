@@ -301,3 +301,22 @@ TEST(ImageListTest, MakeDisabledImageListGreysWithTransparentMask)
     EXPECT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
     EXPECT_EQ(p, DesaturateColor(qRgb(30, 180, 60), 255) | 0xFF000000u);
 }
+
+#include "kinds/koResourceItemString.h"
+#include "model/koResourceItemSymbols.h"
+
+TEST(GlyphServiceTest, KindsGetTheirGlyphsOnceTheServiceIsThere)
+{
+    EXPECT_EQ(TStringListResourceItem::ClassInfo()->GetGlyph(rgType), -1); // no service yet
+    koGlyphService_Initialize();
+    struct TFinalize {
+        ~TFinalize() { koGlyphService_Finalize(); }
+    } finalize;
+    for (const TResourceItemClass kind : {TStringListResourceItem::ClassInfo(), TSymbolsResourceItem::ClassInfo()}) {
+        const TResourceItemGlyphHandle handle = kind->GetGlyph(rgType);
+        ASSERT_GE(handle, 0) << QString(kind->ClassName()).toStdString();
+        QImage image;
+        EXPECT_TRUE(GlyphService()->GetGlyph(handle, gsSmall, image, gsNormal));
+        EXPECT_EQ(image.size(), QSize(16, 16));
+    }
+}
