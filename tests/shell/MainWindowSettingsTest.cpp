@@ -133,6 +133,178 @@ TEST_F(MainWindowSettings, AMaximizedWindowKeepsItsNormalPlace)
     EXPECT_EQ(Stored("Height"), 480);
 }
 
+// ---- what the settings hold and how they are applied ----
+
+TEST_F(MainWindowSettings, DefaultsOfTheWindowAndFolderSettings)
+{
+    TFormMain& form = NewForm();
+    form.move(33, 44);
+    TAtelierFormMainSettings window(&form);
+    TAtelierFolderSettings folders;
+    // Fresh, and again after every value was changed and the defaults were put back.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(window.GetValue(QStringLiteral("Valid")), QVariant(false));
+        EXPECT_EQ(window.GetValue(QStringLiteral("Left")), QVariant(33)); // as designed: where the window is
+        EXPECT_EQ(window.GetValue(QStringLiteral("Top")), QVariant(44));
+        EXPECT_EQ(window.GetValue(QStringLiteral("Width")), QVariant(-1));
+        EXPECT_EQ(window.GetValue(QStringLiteral("Height")), QVariant(-1));
+        EXPECT_EQ(window.GetValue(QStringLiteral("Maximized")), QVariant(false));
+        EXPECT_FALSE(folders.Valid());
+        EXPECT_EQ(folders.LastFileType(), 0);
+        EXPECT_EQ(folders.LastFolder(), QString());
+        ASSERT_NE(folders.OpenHistory(), nullptr);
+        ASSERT_NE(folders.SaveHistory(), nullptr);
+        EXPECT_EQ(folders.OpenHistory()->Count(), 0);
+        EXPECT_EQ(folders.SaveHistory()->Count(), 0);
+
+        for (const char* name : {"Valid", "Maximized"}) window.SetValue(QString::fromLatin1(name), true);
+        for (const char* name : {"Left", "Top", "Width", "Height"}) window.SetValue(QString::fromLatin1(name), 5);
+        folders.SetValid(true);
+        folders.SetLastFileType(4);
+        folders.SetLastFolder(QStringLiteral("/srv"));
+        window.ResetDefaults();
+        folders.ResetDefaults();
+    }
+}
+
+TEST_F(MainWindowSettings, LoadingAnEmptyKeyLeavesTheWindowAsDesigned)
+{
+    TFormMain& form = NewForm();
+    form.move(60, 70);
+    const QSize size = form.size();
+    TAtelierFormMainSettings settings(&form);
+    settings.SetValue(QStringLiteral("Width"), 500);
+    settings.SetValue(QStringLiteral("Maximized"), true);
+    settings.SetValue(QStringLiteral("Top"), 12);
+    EXPECT_FALSE(Service->LoadSettings(FormKey, &settings));
+    EXPECT_EQ(settings.GetValue(QStringLiteral("Valid")), QVariant(false));
+    EXPECT_EQ(settings.GetValue(QStringLiteral("Width")), QVariant(-1));
+    EXPECT_EQ(settings.GetValue(QStringLiteral("Height")), QVariant(-1));
+    EXPECT_EQ(settings.GetValue(QStringLiteral("Maximized")), QVariant(false));
+    EXPECT_EQ(settings.GetValue(QStringLiteral("Left")), QVariant(60)); // no declared default: kept
+    EXPECT_EQ(settings.GetValue(QStringLiteral("Top")), QVariant(12));
+    EXPECT_EQ(form.pos(), QPoint(60, 70));
+    EXPECT_EQ(form.size(), size);
+    EXPECT_FALSE(form.isMaximized());
+}
+
+TEST_F(MainWindowSettings, AppliedPlacesArePulledBackOntoTheScreen)
+{
+    const struct {
+        int Left, Top, Width, Height;
+        QPoint Applied;
+    } cases[] = {
+        {100, -20, 800, 600, {100, 0}},
+        {-900, 50, 800, 600, {0, 50}},   // nothing of it would show
+        {-700, 50, 800, 600, {-700, 50}}, // a part shows: left as it is
+        {-5, -1, 40, 30, {-5, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Left << "," << c.Top);
+        TFormMain& form = NewForm();
+        StoreForm(c.Left, c.Top, c.Width, c.Height);
+        TAtelierFormMainSettings settings(&form);
+        EXPECT_TRUE(Service->LoadSettings(FormKey, &settings));
+        // Corrected in the object too, so that the next save writes the corrected place.
+        EXPECT_EQ(settings.GetValue(QStringLiteral("Left")), QVariant(c.Applied.x()));
+        EXPECT_EQ(settings.GetValue(QStringLiteral("Top")), QVariant(c.Applied.y()));
+        EXPECT_EQ(form.pos(), c.Applied);
+        EXPECT_EQ(form.size(), QSize(c.Width, c.Height));
+        EXPECT_FALSE(form.isVisible());
+    }
+}
+
+// ---- the folders and their histories ----
+
+TEST_F(MainWindowSettings, HistoriesKeepTheirLayoutAndAShorterListReadsOnlyItsOwnLines)
+{
+    const QString folders = AtelierRoot + QStringLiteral("Folders");
+    const QString open = AtelierRoot + QStringLiteral("FoldersOpenHistory");
+    auto lines = [](int count) {
+        QStringList result;
+        for (int i = 0; i < count; ++i) result << QStringLiteral("/res/file%1.res").arg(i);
+        return result;
+    };
+    {
+        TAtelierFolderSettings settings;
+        settings.SetValid(true);
+        settings.OpenHistory()->AddStrings(lines(5));
+        Service->SaveSettings(QStringLiteral("\\Folders"), &settings);
+        settings.OpenHistory()->Clear();
+        settings.OpenHistory()->AddStrings({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+        settings.SaveHistory()->Add(QStringLiteral("/out/saved.exe"));
+        settings.SetLastFileType(2);
+        settings.SetLastFolder(QStringLiteral("/out"));
+        Service->SaveSettings(QStringLiteral("\\Folders"), &settings);
+    }
+    QStringList names = Store->GetValueNames(folders);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"LastFileType", "LastFolder", "OpenHistory", "SaveHistory", "Valid"}));
+    EXPECT_EQ(Store->ReadString(folders, QStringLiteral("LastFileType")), QStringLiteral("2"));
+    EXPECT_EQ(Store->ReadString(folders, QStringLiteral("LastFolder")), QStringLiteral("/out"));
+    EXPECT_EQ(Store->ReadString(folders, QStringLiteral("Valid")), QStringLiteral("1"));
+    EXPECT_EQ(Store->GetDataType(folders, QStringLiteral("OpenHistory")), rdBinary);
+    EXPECT_EQ(Store->ReadBinaryData(folders, QStringLiteral("OpenHistory")),
+              QByteArray(reinterpret_cast<const char*>(u"A\r\nB\r\nC\r\n"), 18));
+    EXPECT_EQ(Store->GetDataType(folders, QStringLiteral("SaveHistory")), rdBinary);
+    EXPECT_EQ(Store->ReadString(open, QStringLiteral("Count")), QStringLiteral("3"));
+    EXPECT_EQ(Store->ReadString(open, QStringLiteral("2")), QStringLiteral("C"));
+    EXPECT_EQ(Store->ReadString(open, QStringLiteral("3")), lines(5)[3]); // left from the longer list
+    EXPECT_EQ(Store->ReadString(open, QStringLiteral("4")), lines(5)[4]);
+    const QString save = AtelierRoot + QStringLiteral("FoldersSaveHistory");
+    EXPECT_EQ(Store->ReadString(save, QStringLiteral("Count")), QStringLiteral("1"));
+    EXPECT_EQ(Store->ReadString(save, QStringLiteral("0")), QStringLiteral("/out/saved.exe"));
+
+    TAtelierFolderSettings loaded;
+    loaded.OpenHistory()->Add(QStringLiteral("from before"));
+    EXPECT_TRUE(Service->LoadSettings(QStringLiteral("\\Folders"), &loaded));
+    EXPECT_TRUE(loaded.Valid());
+    EXPECT_EQ(loaded.LastFileType(), 2);
+    EXPECT_EQ(loaded.LastFolder(), QStringLiteral("/out"));
+    EXPECT_EQ(loaded.OpenHistory()->Strings(), (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
+    EXPECT_EQ(loaded.SaveHistory()->Strings(), QStringList{QStringLiteral("/out/saved.exe")});
+}
+
+// The window itself loads both objects when it is made and saves them when it goes.
+TEST_F(MainWindowSettings, TheWindowStoresItsSettingsWhenItGoes)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("registry.json"));
+    const QString previousFile = SetRegistryFileName(file);
+    koConfigurationService_Initialize();
+    SetConfigurationServiceRoot({}, AtelierRoot);
+    {
+        TRegistryStore seed(file);
+        seed.WriteString(AtelierRoot + QStringLiteral("FoldersOpenHistory"), QStringLiteral("Count"), QStringLiteral("1"));
+        seed.WriteString(AtelierRoot + QStringLiteral("FoldersOpenHistory"), QStringLiteral("0"), QStringLiteral("/seen.res"));
+        seed.WriteString(AtelierRoot + QStringLiteral("Folders"), QStringLiteral("Valid"), QStringLiteral("1"));
+        seed.Flush();
+    }
+    {
+        TFormMain form;
+        EXPECT_EQ(form.SettingsFolder()->OpenHistory()->Strings(), QStringList{QStringLiteral("/seen.res")});
+        form.move(40, 30);
+        form.resize(600, 400);
+        form.SettingsFolder()->SaveHistory()->Add(QStringLiteral("/new.exe"));
+    }
+    koConfigurationService_Finalize();
+    SetConfigurationServiceFactory(TDummyConfigurationServiceFactory::ClassInfo());
+    SetRegistryFileName(previousFile);
+
+    TRegistryStore disk(file);
+    const QString folders = AtelierRoot + QStringLiteral("Folders");
+    EXPECT_EQ(disk.ReadBinaryData(folders, QStringLiteral("SaveHistory")),
+              QByteArray(reinterpret_cast<const char*>(u"/new.exe\r\n"), 20));
+    EXPECT_EQ(disk.ReadString(AtelierRoot + QStringLiteral("FoldersSaveHistory"), QStringLiteral("0")), QStringLiteral("/new.exe"));
+    const QString window = AtelierRoot + QStringLiteral("Forms\\Application");
+    EXPECT_EQ(disk.ReadString(window, QStringLiteral("Valid")), QStringLiteral("1"));
+    EXPECT_EQ(disk.ReadString(window, QStringLiteral("Left")), QStringLiteral("40"));
+    EXPECT_EQ(disk.ReadString(window, QStringLiteral("Top")), QStringLiteral("30"));
+    EXPECT_EQ(disk.ReadString(window, QStringLiteral("Width")), QStringLiteral("600"));
+    EXPECT_EQ(disk.ReadString(window, QStringLiteral("Height")), QStringLiteral("400"));
+}
+
 // ---- the real program on an X server with a window manager ----
 
 // A private X server with a window manager that frames its windows, as a desktop does.
