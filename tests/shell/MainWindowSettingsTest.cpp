@@ -54,14 +54,14 @@ protected:
         const QString value = QString::fromLatin1(name);
         return Store->ValueExists(FormPath, value) ? Store->ReadString(FormPath, value).toInt() : -999;
     }
-    void StoreForm(int left, int top, int width, int height, bool maximized = false)
+    void StoreForm(int left, int top, int width, int height)
     {
         Store->WriteString(FormPath, QStringLiteral("Valid"), QStringLiteral("1"));
         Store->WriteString(FormPath, QStringLiteral("Left"), QString::number(left));
         Store->WriteString(FormPath, QStringLiteral("Top"), QString::number(top));
         Store->WriteString(FormPath, QStringLiteral("Width"), QString::number(width));
         Store->WriteString(FormPath, QStringLiteral("Height"), QString::number(height));
-        Store->WriteString(FormPath, QStringLiteral("Maximized"), maximized ? QStringLiteral("1") : QStringLiteral("0"));
+        Store->WriteString(FormPath, QStringLiteral("Maximized"), QStringLiteral("0"));
     }
 
     std::shared_ptr<TRegistryStore> Store = std::make_shared<TRegistryStore>();
