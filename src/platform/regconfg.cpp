@@ -338,10 +338,14 @@ void TConfigurationSection::Write(const QString& key, QObject* instance)
         case skObject: {
             QObject* object = value.value<QObject*>();
             const QString subkey = key + name + QLatin1Char('\\');
-            if (auto* section = qobject_cast<TConfigurationSection*>(object))
+            if (auto* section = qobject_cast<TConfigurationSection*>(object)) {
                 section->Save(subkey);
-            else
-                Write(subkey, object);
+                break;
+            }
+            // A list keeps its text in a value of the parent key as well as whatever it stores below.
+            if (const auto* list = dynamic_cast<const TStringList*>(object))
+                registry.WriteBinaryData(key, name, StringsToBinary(list->Strings()));
+            Write(subkey, object);
             break;
         }
         case skNone: break;
@@ -364,10 +368,22 @@ void TConfigurationSection::Read(const QString& key, QObject* instance)
         if (kind == skObject) {
             QObject* object = property.read(instance).value<QObject*>();
             const QString subkey = key + name + QLatin1Char('\\');
-            if (auto* section = qobject_cast<TConfigurationSection*>(object))
+            if (auto* section = qobject_cast<TConfigurationSection*>(object)) {
                 section->Load(subkey);
-            else
-                Read(subkey, object);
+                continue;
+            }
+            if (auto* list = dynamic_cast<TStringList*>(object)) {
+                try {
+                    if (registry.GetDataSize(key, name) > 0) {
+                        const QStringList lines = BinaryToStrings(registry.ReadBinaryData(key, name));
+                        list->Clear();
+                        list->AddStrings(lines);
+                    }
+                } catch (const ERegistryException&) {
+                    // A value of another type keeps the list as it is, as for any damaged value.
+                }
+            }
+            Read(subkey, object);
             continue;
         }
         if (kind == skNone || !property.isWritable()) continue;

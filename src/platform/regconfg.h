@@ -1,6 +1,7 @@
 // Stores the published properties of objects under registry keys and reads them back: each property a
-// value named after it, each object-valued property a subkey. Sections form a tree in which every section
-// knows its key from the property of its owner that holds it.
+// value named after it, each object-valued property a subkey (a string list also its text, as a binary
+// value of the parent key). Sections form a tree in which every section knows its key from the property
+// of its owner that holds it.
 #pragma once
 
 #include "PublishedProperties.h"

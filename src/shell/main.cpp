@@ -137,9 +137,17 @@ bool TCustomFormSettings::ApplySettings()
     if (!FValid) return false;
     if (FTop < 0) FTop = 0;
     if (FLeft + FWidth < 0) FLeft = 0;
+    // Left and Top place the frame, Width and Height size the client area: the frame's margins are not
+    // known before the window shows, so this is what can be put back exactly.
     FOwner->move(FLeft, FTop);
     FOwner->resize(FWidth != -1 ? FWidth : FOwner->width(), FHeight != -1 ? FHeight : FOwner->height());
-    if (FMaximized) FOwner->setWindowState(FOwner->windowState() | Qt::WindowMaximized);
+    FNormalFromFrame = {};
+    if (FMaximized) {
+        // Maximized before it has a frame, the window keeps the frame position as its normal geometry.
+        const bool framed = FOwner->testAttribute(Qt::WA_WState_Created);
+        FOwner->setWindowState(FOwner->windowState() | Qt::WindowMaximized);
+        if (!framed) FNormalFromFrame = FOwner->normalGeometry();
+    }
     FOwner->setVisible(FVisible);
     return true;
 }
@@ -147,13 +155,22 @@ bool TCustomFormSettings::ApplySettings()
 bool TCustomFormSettings::UpdateSettings()
 {
     FValid = true;
-    const QRect normal = FOwner->isMaximized() ? FOwner->normalGeometry() : FOwner->geometry();
-    FLeft = normal.left();
-    FTop = normal.top();
-    FWidth = normal.width();
-    FHeight = normal.height();
     FMaximized = FOwner->isMaximized();
     FVisible = FOwner->isVisible();
+    QPoint frame = FOwner->pos();
+    QSize size = FOwner->size();
+    if (FOwner->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
+        // The normal geometry is a client rectangle, unless it is still the one the window was
+        // maximized with before it had a frame.
+        const QRect normal = FOwner->normalGeometry();
+        size = normal.size();
+        frame = normal.topLeft();
+        if (normal != FNormalFromFrame) frame -= FOwner->geometry().topLeft() - FOwner->frameGeometry().topLeft();
+    }
+    FLeft = frame.x();
+    FTop = frame.y();
+    FWidth = size.width();
+    FHeight = size.height();
     return true;
 }
 

@@ -51,6 +51,7 @@ protected:
     int FHeight = -1;
     bool FMaximized = false;
     bool FVisible = false;
+    QRect FNormalFromFrame; // the normal geometry a maximized window was given before it had a frame
 };
 
 class TAtelierFormMainSettings : public TCustomFormSettings {

@@ -1,4 +1,5 @@
 #include "platform/PublishedProperties.h"
+#include "platform/StringList.h"
 #include "platform/regconfg.h"
 
 #include <QTemporaryDir>
@@ -47,6 +48,42 @@ public:
     QStringList History;
     int Transient = 0;
     TInner FInner;
+};
+
+// A list object with a published property of its own.
+class TLines : public QObject, public TStringList {
+    Q_OBJECT
+    Q_PROPERTY(int Marker MEMBER Marker)
+public:
+    int Marker = 0;
+};
+
+// A list object that stores itself: its line count, under its own key.
+class TSelfStoringLines : public QObject, public TStringList, public IConfigurationSection {
+    Q_OBJECT
+public:
+    void SaveToRegistry(TFixedRegIniFile& registry, const QString& section) override
+    {
+        registry.WriteInteger(section, QStringLiteral("Count"), Count());
+    }
+    void LoadFromRegistry(TFixedRegIniFile& registry, const QString& section) override
+    {
+        Loaded = registry.ReadInteger(section, QStringLiteral("Count"), -1);
+    }
+    int64_t Loaded = -2;
+};
+
+class TListHolder : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(TLines* Lines READ Lines)
+    Q_PROPERTY(TLines* Empty READ Empty)
+    Q_PROPERTY(TSelfStoringLines* Own READ Own)
+public:
+    TLines* Lines() { return &FLines; }
+    TLines* Empty() { return &FEmpty; }
+    TSelfStoringLines* Own() { return &FOwn; }
+    TLines FLines, FEmpty;
+    TSelfStoringLines FOwn;
 };
 
 class TRoot : public TConfiguration {
@@ -117,6 +154,47 @@ TEST_F(RegConfigTest, StoredLayout)
     // Object subkeys run into the parent path without a separator of their own.
     EXPECT_TRUE(FStore->KeyExists(FPath + QStringLiteral("\\FoldersHistory")));
     EXPECT_EQ(FStore->ReadString(FPath + QStringLiteral("\\FoldersInner"), QStringLiteral("Name")), QStringLiteral("inner"));
+}
+
+TEST_F(RegConfigTest, ListObjectsKeepTheirTextBesideTheirOwnKey)
+{
+    TConfiguration config(FPath, FStore);
+    const QString key = FPath + QStringLiteral("\\Folders");
+    {
+        TListHolder h;
+        h.FLines.AddStrings({QStringLiteral("a"), QStringLiteral("b")});
+        h.FLines.Marker = 7;
+        h.FOwn.AddStrings({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")});
+        config.WriteObject(key, &h);
+    }
+    EXPECT_EQ(FStore->GetDataType(key, QStringLiteral("Lines")), rdBinary);
+    EXPECT_EQ(FStore->ReadBinaryData(key, QStringLiteral("Lines")), QByteArray("a\0\r\0\n\0b\0\r\0\n\0", 12));
+    EXPECT_EQ(FStore->GetDataType(key, QStringLiteral("Empty")), rdBinary);
+    EXPECT_EQ(FStore->GetDataSize(key, QStringLiteral("Empty")), 0);
+    EXPECT_EQ(FStore->GetDataSize(key, QStringLiteral("Own")), 18);
+    // Then each list's own key: its published properties, or what it stores itself.
+    EXPECT_EQ(FStore->ReadString(FPath + QStringLiteral("\\FoldersLines"), QStringLiteral("Marker")), QStringLiteral("7"));
+    EXPECT_TRUE(FStore->KeyExists(FPath + QStringLiteral("\\FoldersEmpty")));
+    EXPECT_EQ(FStore->ReadString(FPath + QStringLiteral("\\FoldersOwn"), QStringLiteral("Count")), QStringLiteral("3"));
+
+    TConfiguration again(FPath, std::make_shared<TRegistryStore>(FStore->FileName()));
+    TListHolder r;
+    r.FLines.Add(QStringLiteral("replaced"));
+    r.FEmpty.Add(QStringLiteral("kept")); // a zero-length value leaves the list alone
+    again.ReadObject(key, &r);
+    EXPECT_EQ(r.FLines.Strings(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(r.FLines.Marker, 7);
+    EXPECT_EQ(r.FEmpty.Strings(), QStringList{QStringLiteral("kept")});
+    EXPECT_EQ(r.FOwn.Strings(), (QStringList{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")}));
+    EXPECT_EQ(r.FOwn.Loaded, 3);
+
+    // A text value where the list's binary one belongs keeps the list and its key is still read.
+    FStore->WriteString(key, QStringLiteral("Lines"), QStringLiteral("damaged"));
+    TListHolder d;
+    d.FLines.Add(QStringLiteral("mine"));
+    config.ReadObject(key, &d);
+    EXPECT_EQ(d.FLines.Strings(), QStringList{QStringLiteral("mine")});
+    EXPECT_EQ(d.FLines.Marker, 7);
 }
 
 TEST_F(RegConfigTest, MissingAndDamagedValuesKeepCurrentOrDeclaredDefaults)

@@ -318,7 +318,7 @@ TEST_F(ConfigurationServiceTest, NothingIsWrittenWhenUpdateSettingsDeclines)
     EXPECT_FALSE(OnDisk()->KeyExists(AtelierRoot + QStringLiteral("Forms")));
 }
 
-TEST_F(ConfigurationServiceTest, FolderSettingsMakeTheSpecsTreeAndKeepTheirHistories)
+TEST_F(ConfigurationServiceTest, FolderSettingsMakeTheStoredTreeAndKeepTheirHistories)
 {
     {
         TFolderSettings settings;
@@ -335,6 +335,12 @@ TEST_F(ConfigurationServiceTest, FolderSettingsMakeTheSpecsTreeAndKeepTheirHisto
     EXPECT_EQ(disk->ReadString(folders, QStringLiteral("LastFileType")), QStringLiteral("3"));
     EXPECT_EQ(disk->ReadString(folders, QStringLiteral("LastFolder")), QStringLiteral("/home/user/res"));
     EXPECT_EQ(disk->ReadString(folders, QStringLiteral("Valid")), QStringLiteral("1"));
+    // Each history's text, UTF-16 lines ending in CR LF, is a binary value of "Folders".
+    EXPECT_EQ(disk->GetDataType(folders, QStringLiteral("OpenHistory")), rdBinary);
+    EXPECT_EQ(disk->ReadBinaryData(folders, QStringLiteral("OpenHistory")),
+              QByteArray(reinterpret_cast<const char*>(u"/a.exe\r\n/b.dll\r\n"), 32));
+    EXPECT_EQ(disk->ReadBinaryData(folders, QStringLiteral("SaveHistory")),
+              QByteArray(reinterpret_cast<const char*>(u"/c.res\r\n"), 16));
     // The histories sit beside "Folders", in keys named after the key and the property.
     const QString open = AtelierRoot + QStringLiteral("FoldersOpenHistory");
     EXPECT_EQ(disk->ReadString(open, QStringLiteral("Count")), QStringLiteral("2"));
