@@ -1,9 +1,13 @@
 #include "koAtelierFrame.h"
 
 #include "koScrollBox.h"
+#include "model/koResources.h"
 #include "platform/Format.h"
+#include "platform/Languages.h"
 
+#include <QEvent>
 #include <QFrame>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -94,7 +98,56 @@ void TResourceItemButton::UpdateGlyph(QImage& Glyph, QString& Title, QString& De
             Glyph = QImage();
         }
     }
-    if (Description.isEmpty()) Description = LanguageIDToString(FResourceItem->Language());
+    if (Description.isEmpty()) Description = VariantLanguageName(FResourceItem->Language());
+}
+
+bool TResourceItemButton::event(QEvent* Event)
+{
+    if (Event->type() == QEvent::ToolTip) UpdateButton();
+    return TCustomFancyGlyphButton::event(Event);
+}
+
+QString VariantLanguageName(uint16_t LanguageID)
+{
+    const QString name = LanguageIDToString(LanguageID);
+    if (name != QString::number(LanguageID)) return name;
+    return Format("Language 0x%.4X", {int(LanguageID)});
+}
+
+int UserLanguageID()
+{
+    const QLocale locale;
+    const QString language = QLocale::languageToString(locale.language());
+    const QString full = language + QStringLiteral(" (") + QLocale::territoryToString(locale.territory()) + QLatin1Char(')');
+    int primary = -1;
+    for (const TLanguageInfo* info : Languages()) {
+        const QString name = QString::fromUtf8(info->Name);
+        if (name == full) return info->LangID;
+        if (primary < 0 && name.startsWith(language + QStringLiteral(" ("))) primary = info->LangID;
+    }
+    return primary;
+}
+
+TCustomResourceItem* PreferredVariant(TResourceItemList* Items, int UserLanguage)
+{
+    if (Items->Count() == 0) return nullptr;
+    const auto find = [Items](const std::function<bool(uint16_t)>& Match) -> TCustomResourceItem* {
+        for (TCustomResourceItem* item : *Items)
+            if (Match(item->Language())) return item;
+        return nullptr;
+    };
+    if (TCustomResourceItem* neutral = find([](uint16_t id) { return id == 0; })) return neutral;
+    if (UserLanguage >= 0) {
+        if (TCustomResourceItem* user = find([&](uint16_t id) { return id == UserLanguage; })) return user;
+        const uint16_t primary = PrimaryLangID(uint16_t(UserLanguage));
+        if (TCustomResourceItem* related = find([&](uint16_t id) { return PrimaryLangID(id) == primary; })) return related;
+    }
+    // Language variants show in language order; the members of a group in their own.
+    TCustomResourceItem* first = Items->Items(0);
+    if (!first->Parent())
+        for (TCustomResourceItem* item : *Items)
+            if (uint16_t(item->Language()) < uint16_t(first->Language())) first = item;
+    return first;
 }
 
 // TResourceButtonList
@@ -164,20 +217,30 @@ void TFrameAtelier::AddVariantButton(TCustomResourceItem* Item)
     button->SetOutlineColor(palette().color(QPalette::Window));
     button->SetResourceItem(Item);
     connect(button, &QAbstractButton::clicked, this, [this, button] { Guarded([&] { VariantButtonClick(button); }); });
-    auto* divider = new QFrame(FFlowPanelChildren);
-    divider->setFixedHeight(1);
-    divider->setAutoFillBackground(true);
-    QPalette dividerPalette = divider->palette();
+    // The divider carries its own margins, so that it leaves no space behind when its button goes.
+    auto* divider = new QWidget(FFlowPanelChildren);
+    auto* dividerLayout = new QVBoxLayout(divider);
+    dividerLayout->setContentsMargins(0, 4, 0, 4);
+    auto* line = new QFrame(divider);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette dividerPalette = line->palette();
     dividerPalette.setColor(QPalette::Window, clGradientInactiveCaption());
-    divider->setPalette(dividerPalette);
+    line->setPalette(dividerPalette);
+    dividerLayout->addWidget(line);
     button->SetDivider(divider);
-    // Button and divider go before the closing stretch.
-    const int at = layout->count() - 1;
-    layout->insertWidget(at, button);
-    layout->insertSpacing(at + 1, 4);
-    layout->insertWidget(at + 2, divider);
-    layout->insertSpacing(at + 3, 4);
-    FChildButtons.Add(button);
+    // Language variants follow their language identifiers; the members of a group keep their order.
+    int at = FChildButtons.Count();
+    if (!Item->Parent())
+        while (at > 0) {
+            TCustomResourceItem* before = FChildButtons[at - 1]->ResourceItem();
+            if (!before || before->Parent() || uint16_t(before->Language()) <= uint16_t(Item->Language())) break;
+            --at;
+        }
+    // Each button and its divider come before the closing stretch.
+    layout->insertWidget(2 * at, button);
+    layout->insertWidget(2 * at + 1, divider);
+    FChildButtons.Insert(at, button);
 }
 
 void TFrameAtelier::AddFrameButton(TCustomResourceItem* Item)

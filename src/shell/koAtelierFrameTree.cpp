@@ -543,7 +543,7 @@ void TFrameAtelier::SelectNode(TTreeNodeResource* Node, bool Debounce)
     FPendingSelectNode = nullptr;
     if (auto* itemNode = dynamic_cast<TCustomTreeNodeResourceItem*>(Node)) {
         FillVariantButtons(itemNode, true);
-        if (itemNode->Items()->Count() > 0) SelectChild(itemNode->Items()->Items(0));
+        if (itemNode->Items()->Count() > 0) SelectChild(PreferredVariant(itemNode->Items(), UserLanguageID()));
     }
     if (FTimerSelect->isActive()) {
         FTimerSelect->stop();
