@@ -372,9 +372,9 @@ void TFrameAtelier::SelectItem(TCustomResourceItem* Item, bool IsFrame)
             FScrollBoxFrames->ensureWidgetVisible(button);
             if (pressedVariant) pressedVariant->SetActive(false);
         }
-        FPanelFrames->show();
+        SetFramesPaneVisible(true);
     } else {
-        FPanelFrames->hide();
+        SetFramesPaneVisible(false);
     }
 }
 

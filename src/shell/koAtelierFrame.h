@@ -198,6 +198,8 @@ private:
     void SetViewItem(TCustomResourceItem* Item);
     void SetEditItem(TCustomResourceItem* Item);
     void SetInspectItem(TCustomResourceItem* Item);
+    // The Frames pane shows while an animation or one of its frames is selected.
+    void SetFramesPaneVisible(bool Visible);
     void SetFrameButtonCaption(TResourceItemButton* Button);
     void VariantButtonClick(TResourceItemButton* Button);
     void FrameButtonClick(TResourceItemButton* Button);

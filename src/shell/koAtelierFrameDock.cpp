@@ -50,6 +50,18 @@ void TFrameAtelier::SetDockHost(QMainWindow* Value)
     ApplyUndockSizes();
 }
 
+void TFrameAtelier::SetFramesPaneVisible(bool Visible)
+{
+    // Docked, the pane's dock form comes and goes; the pane itself stays shown inside it.
+    if (!FDockFormFrames) {
+        FPanelFrames->setVisible(Visible);
+        return;
+    }
+    if (FDockFormFrames->isVisibleTo(FDockHost) == Visible) return;
+    FDockFormFrames->setVisible(Visible);
+    if (Visible) RealignDockLayout();
+}
+
 void TFrameAtelier::ApplyUndockSizes()
 {
     QList<QDockWidget*> forms;

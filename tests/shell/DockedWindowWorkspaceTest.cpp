@@ -254,6 +254,50 @@ TEST_F(DockedWorkspace, VariantButtonsStayInPlaceAcrossSelections)
     EXPECT_TRUE(Frame()->ChildButtons()[0]->isVisible());
 }
 
+TEST_F(DockedWorkspace, FramesPaneShowsUnderTheVariantsWhileAnAnimationIsSelected)
+{
+    TDockedAnimation* animation = nullptr;
+    std::vector<TCustomResourceItem*> frames;
+    TCustomResourceItem* plain = nullptr;
+    Install([&](TCustomResourceModule* module) {
+        auto owned = std::make_unique<TDockedAnimation>(Ord(1));
+        animation = owned.get();
+        module->Items()->Add(owned.release());
+        for (int i = 0; i < 3; ++i) {
+            auto frame = std::make_unique<TDockedFrame>(Ord(i + 1));
+            frames.push_back(frame.get());
+            module->Items()->Add(frame.release());
+            frames.back()->SetParent(animation);
+        }
+        plain = AddGeneric(module, RT_RCDATA, 2, 0);
+    });
+    EXPECT_FALSE(Seen(Frame()->PanelFrames()));
+
+    Choose(animation);
+    ASSERT_TRUE(Seen(Frame()->PanelFrames()));
+    ASSERT_EQ(Frame()->FrameButtons().Count(), 3);
+    TResourceItemButton* second = Frame()->FrameButtons()[1];
+    EXPECT_TRUE(second->isVisible());
+    const QRect variants = Frame()->DockFormOf(Frame()->PanelVariants())->geometry();
+    const QRect framesRect = Frame()->DockFormOf(Frame()->PanelFrames())->geometry();
+    EXPECT_EQ(framesRect.left(), variants.left());
+    EXPECT_GE(framesRect.top(), variants.bottom());
+    EXPECT_TRUE(Seen(Frame()->PanelVariants()));
+
+    // A frame chosen in the pane keeps the pane.
+    QTest::mouseClick(second, Qt::LeftButton);
+    Settle();
+    EXPECT_EQ(Frame()->FrameResourceItem(), frames[1]);
+    EXPECT_TRUE(Seen(Frame()->PanelFrames()));
+
+    Choose(plain);
+    EXPECT_FALSE(Frame()->DockFormOf(Frame()->PanelFrames())->isVisible());
+    Frame()->SelectResourceItem(frames[2]);
+    Settle();
+    EXPECT_EQ(Frame()->FrameResourceItem(), frames[2]);
+    EXPECT_TRUE(Seen(Frame()->PanelFrames()));
+}
+
 } // namespace
 
 #include "DockedWindowWorkspaceTest.moc"
