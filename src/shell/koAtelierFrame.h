@@ -161,6 +161,9 @@ public:
     void LoadDockLayout(const QByteArray& Layout);
     // Gives the panes their remembered sizes again, after the current event.
     void RealignDockLayout();
+    // The two arrangements the window offers; both bring back every closed pane, except those whose
+    // visibility follows their content (the Frames pane, panes docked at the bottom such as messages).
+    // The compact one suits small screens: one narrow column each side, the side panes stacked.
     void RestoreDefaultLayout();
     void RestoreCompactLayout();
     // Gives every docked pane the size its dock form remembers.
@@ -200,6 +203,7 @@ private:
     void SetInspectItem(TCustomResourceItem* Item);
     // The Frames pane shows while an animation or one of its frames is selected.
     void SetFramesPaneVisible(bool Visible);
+    void ArrangeLayout(bool Compact);
     void SetFrameButtonCaption(TResourceItemButton* Button);
     void VariantButtonClick(TResourceItemButton* Button);
     void FrameButtonClick(TResourceItemButton* Button);
@@ -269,8 +273,13 @@ private:
     TDockForm* FDockFormView = nullptr;
     TDockForm* FDockFormEdit = nullptr;
     QWidget* FSplitters = nullptr;
-    QByteArray FDefaultLayout;
-    QByteArray FCompactLayout;
+    // Where DockPane put each pane of the window, for the layouts to put it back.
+    struct TDockedPane {
+        TDockForm* Form;
+        Qt::DockWidgetArea Area;
+        TDockForm* Below;
+    };
+    std::vector<TDockedPane> FDockedPanes;
     std::unique_ptr<TAtelierSettings> FSettings;
     bool FRevertingSelection = false;
 };

@@ -88,8 +88,10 @@ TDockForm* TFrameAtelier::DockPane(QWidget* Pane, Qt::DockWidgetArea Area, QWidg
     SetDockBorderIcons(form, {biSystemMenu});
     form->SetUndockWidth(std::max(Pane->minimumWidth(), 180));
     form->SetUndockHeight(std::max(Pane->minimumHeight(), 150));
-    if (TDockForm* above = Below ? DockFormOf(Below) : nullptr) FDockHost->splitDockWidget(above, form, Qt::Vertical);
+    TDockForm* above = Below ? DockFormOf(Below) : nullptr;
+    if (above) FDockHost->splitDockWidget(above, form, Qt::Vertical);
     FDockForms.push_back(form);
+    FDockedPanes.push_back({form, Area, above});
     connect(form, &TDockForm::Hidden, this, [this, form] {
         if (OnPaneHidden) OnPaneHidden(form->Client());
     });
@@ -171,42 +173,80 @@ void TFrameAtelier::RealignDockLayout()
         this, [host] { if (host) ResetDockZoneLimits(host); }, Qt::QueuedConnection);
 }
 
-void TFrameAtelier::RestoreDefaultLayout()
+namespace {
+// The size a pane gets in a layout: its width in a column, its height in a stack.
+struct TPaneSize {
+    int Width;
+    int Height;
+};
+} // namespace
+
+void TFrameAtelier::ArrangeLayout(bool Compact)
 {
-    // Until the window is shown the layout is the docking itself with the panes' sizes.
-    if (FDefaultLayout.isEmpty()) {
-        ApplyUndockSizes();
-        return;
+    ATELIER_ASSERT(FDockHost != nullptr);
+    // Panes whose content decides whether they show keep their visibility.
+    std::vector<std::pair<TDockForm*, bool>> kept;
+    kept.emplace_back(FDockFormFrames, FFrameButtons.Count() > 0);
+    for (const TDockedPane& pane : FDockedPanes)
+        if (pane.Area == Qt::BottomDockWidgetArea) kept.emplace_back(pane.Form, pane.Form->isVisibleTo(FDockHost));
+    FDockHost->setUpdatesEnabled(false);
+    TFinally resume([this] { FDockHost->setUpdatesEnabled(true); });
+
+    // Every pane comes home, wherever it was dragged to, in the order the layout builds its columns.
+    const auto place = [this](TDockForm* form, Qt::Edge side, TDockForm* beside, TPaneSize size) {
+        TDockDropTarget target;
+        target.Site = FDockHost;
+        target.Pane = beside;
+        target.Side = side;
+        target.DockRect = QRect(0, 0, size.Width, size.Height);
+        form->DockTo(target);
+        form->SetUndockWidth(size.Width);
+        form->SetUndockHeight(size.Height);
+    };
+    if (!Compact) {
+        // The tree, then the variants, each a column on the left; the preview on the right.
+        place(FDockFormResources, Qt::LeftEdge, nullptr, {200, 400});
+        place(FDockFormVariants, Qt::LeftEdge, nullptr, {130, 300});
+        place(FDockFormFrames, Qt::BottomEdge, FDockFormVariants, {130, 200});
+        place(FDockFormView, Qt::RightEdge, nullptr, {280, 300});
+    } else {
+        // One narrow column each side: tree over variants over frames, preview over the side panes.
+        place(FDockFormResources, Qt::LeftEdge, nullptr, {170, 260});
+        place(FDockFormVariants, Qt::BottomEdge, FDockFormResources, {170, 200});
+        place(FDockFormFrames, Qt::BottomEdge, FDockFormVariants, {170, 140});
+        place(FDockFormView, Qt::RightEdge, nullptr, {200, 260});
     }
-    LoadDockLayout(FDefaultLayout);
+    for (const TDockedPane& pane : FDockedPanes) {
+        const bool bottom = pane.Area == Qt::BottomDockWidgetArea;
+        const TPaneSize size = bottom ? TPaneSize{400, Compact ? 100 : 150}
+                                      : TPaneSize{Compact ? 200 : std::max(pane.Form->Client()->minimumWidth(), 180),
+                                                  std::max(pane.Form->Client()->minimumHeight(), 150)};
+        if (pane.Below) {
+            // Compact stacks the panes that sat under the tree under the preview instead.
+            TDockForm* anchor = Compact && pane.Below == FDockFormResources ? FDockFormView : pane.Below;
+            place(pane.Form, Qt::BottomEdge, anchor, size);
+        } else {
+            const Qt::Edge edge = pane.Area == Qt::LeftDockWidgetArea    ? Qt::LeftEdge
+                                  : pane.Area == Qt::RightDockWidgetArea ? Qt::RightEdge
+                                  : pane.Area == Qt::TopDockWidgetArea   ? Qt::TopEdge
+                                                                         : Qt::BottomEdge;
+            place(pane.Form, edge, nullptr, size);
+        }
+    }
+    FDockFormEdit->show();
+    for (const auto& [form, visible] : kept) form->setVisible(visible);
+    ApplyUndockSizes();
     RealignDockLayout();
 }
 
-void TFrameAtelier::RestoreCompactLayout()
-{
-    if (FDefaultLayout.isEmpty()) FDefaultLayout = SaveDockLayout();
-    if (FCompactLayout.isEmpty()) {
-        // The default arrangement with narrow side panes and a low messages row, for small screens.
-        const QByteArray current = SaveDockLayout();
-        LoadDockLayout(FDefaultLayout);
-        std::vector<QDockWidget*> columns;
-        for (TDockForm* form : {FDockFormResources, FDockFormVariants, FDockFormView})
-            columns.push_back(form);
-        FDockHost->resizeDocks({columns.begin(), columns.end()}, {150, 110, 180}, Qt::Horizontal);
-        FCompactLayout = SaveDockLayout();
-        LoadDockLayout(current);
-    }
-    LoadDockLayout(FCompactLayout);
-    RealignDockLayout();
-}
+void TFrameAtelier::RestoreDefaultLayout() { ArrangeLayout(false); }
+
+void TFrameAtelier::RestoreCompactLayout() { ArrangeLayout(true); }
 
 void TFrameAtelier::Initialize()
 {
-    // The default layout is taken once the host has its size.
-    if (FDockHost && FDefaultLayout.isEmpty()) {
-        ApplyUndockSizes();
-        FDefaultLayout = SaveDockLayout();
-    }
+    // The panes get their sizes once the host has its own.
+    if (FDockHost) ApplyUndockSizes();
     if (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) return;
     if (!FSettings) FSettings = std::make_unique<TAtelierSettings>(this);
     ConfigurationService()->LoadSettings(QStringLiteral("Forms\\Main"), FSettings.get());

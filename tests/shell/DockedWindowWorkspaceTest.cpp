@@ -6,6 +6,7 @@
 #include "model/koResources.h"
 #include "model/koResourcesFiler.h"
 #include "model/koResourcesKinds.h"
+#include "model/koResourcesMessages.h"
 #include "model/koResourcesModule.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFrame.h"
@@ -21,6 +22,7 @@
 #include <QMainWindow>
 #include <QScrollArea>
 #include <QTest>
+#include <QTreeWidget>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -296,6 +298,83 @@ TEST_F(DockedWorkspace, FramesPaneShowsUnderTheVariantsWhileAnAnimationIsSelecte
     Settle();
     EXPECT_EQ(Frame()->FrameResourceItem(), frames[2]);
     EXPECT_TRUE(Seen(Frame()->PanelFrames()));
+}
+
+TEST_F(DockedWorkspace, LayoutsBringBackClosedPanesAndDiffer)
+{
+    QWidget* properties = Properties();
+    ASSERT_NE(properties, nullptr);
+    ASSERT_NE(Frame()->DockFormOf(properties), nullptr);
+    QWidget* resources = Frame()->PanelResources();
+    QWidget* variants = Frame()->PanelVariants();
+    QWidget* preview = Frame()->PanelPreview();
+    QWidget* editor = Frame()->PanelEditor();
+    const auto rect = [this](QWidget* pane) {
+        TDockForm* form = Frame()->DockFormOf(pane);
+        return QRect(form->mapTo(Form.get(), QPoint(0, 0)), form->size());
+    };
+    for (const char* action : {"ActionLayoutRestoreCompact", "ActionLayoutRestore"}) {
+        SCOPED_TRACE(action);
+        // Closed as their caption's close button does.
+        for (QWidget* pane : {properties, preview, variants}) Frame()->DockFormOf(pane)->close();
+        Settle();
+        ASSERT_FALSE(Seen(properties));
+        Form->Action(QString::fromLatin1(action))->trigger();
+        Settle();
+        for (QWidget* pane : {resources, variants, preview, editor, properties})
+            EXPECT_TRUE(Seen(pane)) << pane->objectName().toStdString();
+        EXPECT_FALSE(Frame()->DockFormOf(Frame()->PanelFrames())->isVisible());
+        EXPECT_FALSE(Frame()->DockFormOf(Form->MessagesPane())->isVisible());
+    }
+
+    // Default: the tree and the variants side by side, the properties under the tree.
+    EXPECT_GE(rect(variants).left(), rect(resources).right());
+    EXPECT_GE(rect(properties).top(), rect(resources).bottom());
+    EXPECT_EQ(rect(properties).left(), rect(resources).left());
+    EXPECT_LT(rect(properties).right(), rect(editor).left());
+    const int defaultLeft = rect(editor).left();
+
+    // Compact: one column each side, narrower; the properties move under the preview.
+    Form->Action(QStringLiteral("ActionLayoutRestoreCompact"))->trigger();
+    Settle();
+    EXPECT_EQ(rect(variants).left(), rect(resources).left());
+    EXPECT_GE(rect(variants).top(), rect(resources).bottom());
+    EXPECT_EQ(rect(properties).left(), rect(preview).left());
+    EXPECT_GE(rect(properties).top(), rect(preview).bottom());
+    EXPECT_GT(rect(properties).left(), rect(editor).right());
+    EXPECT_LT(rect(editor).left(), defaultLeft);
+    EXPECT_GT(rect(editor).width(), 400);
+
+    // And back: the default comes back as it was.
+    Form->Action(QStringLiteral("ActionLayoutRestore"))->trigger();
+    Settle();
+    EXPECT_EQ(rect(editor).left(), defaultLeft);
+    EXPECT_GE(rect(variants).left(), rect(resources).right());
+}
+
+TEST_F(DockedWorkspace, LayoutsKeepTheMessagesShownAndTheFramesOfASelectedAnimation)
+{
+    TDockedAnimation* animation = nullptr;
+    Install([&](TCustomResourceModule* module) {
+        auto owned = std::make_unique<TDockedAnimation>(Ord(1));
+        animation = owned.get();
+        module->Items()->Add(owned.release());
+        auto frame = std::make_unique<TDockedFrame>(Ord(1));
+        TCustomResourceItem* raw = frame.get();
+        module->Items()->Add(frame.release());
+        raw->SetParent(animation);
+    });
+    Choose(animation);
+    LogMessage(QStringLiteral("Something to read"), rmWarning);
+    Settle();
+    ASSERT_TRUE(Seen(Form->MessagesPane()));
+    for (const char* action : {"ActionLayoutRestoreCompact", "ActionLayoutRestore"}) {
+        Form->Action(QString::fromLatin1(action))->trigger();
+        Settle();
+        EXPECT_TRUE(Seen(Form->MessagesPane())) << action;
+        EXPECT_TRUE(Seen(Frame()->PanelFrames())) << action;
+        EXPECT_EQ(Form->ListViewMessages()->topLevelItemCount(), 1) << action;
+    }
 }
 
 } // namespace
