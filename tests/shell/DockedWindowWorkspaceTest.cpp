@@ -8,6 +8,7 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "model/koResourcesModule.h"
+#include "platform/RegistryStore.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFrame.h"
 #include "shell/koConfigurationService.h"
@@ -21,6 +22,7 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <deque>
@@ -79,7 +81,12 @@ protected:
         koResourceModuleRes_Initialize();
         koResourceViewGeneric_Initialize();
         koAtelierBinary_Initialize();
-        FPreviousConfiguration = SetConfigurationServiceFactory(TDummyConfigurationServiceFactory::ClassInfo());
+        FPreviousConfiguration = ConfigurationServiceFactory();
+        if (!FRealSettings) SetConfigurationServiceFactory(TDummyConfigurationServiceFactory::ClassInfo());
+        OpenWindow();
+    }
+    void OpenWindow()
+    {
         auto prompts = std::make_unique<TScriptedPrompts>();
         Prompts = prompts.get();
         Form = std::make_unique<TFormMain>(std::move(prompts));
@@ -87,7 +94,7 @@ protected:
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
         // The window applies the workspace settings once it is on screen.
-        QApplication::processEvents();
+        Settle();
     }
     void TearDown() override
     {
@@ -151,6 +158,8 @@ protected:
         return languages;
     }
 
+    // With real settings the window keeps them in a registry file of the test's own.
+    bool FRealSettings = false;
     std::unique_ptr<TFormMain> Form;
     TScriptedPrompts* Prompts = nullptr;
     TConfigurationServiceFactoryClass FPreviousConfiguration = nullptr;
@@ -375,6 +384,82 @@ TEST_F(DockedWorkspace, LayoutsKeepTheMessagesShownAndTheFramesOfASelectedAnimat
         EXPECT_TRUE(Seen(Frame()->PanelFrames())) << action;
         EXPECT_EQ(Form->ListViewMessages()->topLevelItemCount(), 1) << action;
     }
+}
+
+// The window with the settings store the program uses, kept in a temporary registry file.
+class DockedWorkspaceSettings : public DockedWorkspace {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FDir.isValid());
+        FFile = FDir.filePath(QStringLiteral("registry.json"));
+        FPreviousFile = SetRegistryFileName(FFile);
+        koConfigurationService_Initialize();
+        SetConfigurationServiceRoot({}, QString::fromLatin1(ConfigurationServiceAtelierRoot));
+        FRealSettings = true;
+        DockedWorkspace::SetUp();
+    }
+    void TearDown() override
+    {
+        DockedWorkspace::TearDown();
+        koConfigurationService_Finalize();
+        SetRegistryFileName(FPreviousFile);
+    }
+    QString MainKey() const { return QString::fromLatin1(ConfigurationServiceAtelierRoot) + QStringLiteral("Forms\\Main"); }
+
+    QTemporaryDir FDir;
+    QString FFile;
+    QString FPreviousFile;
+};
+
+TEST_F(DockedWorkspaceSettings, TheLayoutIsSavedAsHexadecimalTextAndComesBackAtTheNextStart)
+{
+    // A fresh profile applies nothing.
+    EXPECT_FALSE(Frame()->Settings()->Valid());
+    EXPECT_FALSE(TRegistryStore(FFile).ValueExists(MainKey(), QStringLiteral("Valid")));
+    Form->Action(QStringLiteral("ActionLayoutRestoreCompact"))->trigger();
+    Settle();
+    const QByteArray state = Host()->saveState();
+    Form.reset();
+
+    const TRegistryStore disk(FFile);
+    EXPECT_EQ(disk.ReadString(MainKey(), QStringLiteral("Valid")), QStringLiteral("1"));
+    const QString layout = disk.ReadString(MainKey(), QStringLiteral("Layout"));
+    EXPECT_EQ(layout, QString::fromLatin1(state.toHex().toUpper()));
+    EXPECT_EQ(layout.size(), 2 * state.size());
+
+    OpenWindow();
+    EXPECT_TRUE(Frame()->Settings()->Valid());
+    EXPECT_EQ(Frame()->Settings()->Layout(), layout);
+    const auto rect = [this](QWidget* pane) {
+        TDockForm* form = Frame()->DockFormOf(pane);
+        return QRect(form->mapTo(Form.get(), QPoint(0, 0)), form->size());
+    };
+    // The compact arrangement: the variants under the tree, the properties under the preview.
+    EXPECT_EQ(rect(Frame()->PanelVariants()).left(), rect(Frame()->PanelResources()).left());
+    EXPECT_GE(rect(Frame()->PanelVariants()).top(), rect(Frame()->PanelResources()).bottom());
+    EXPECT_EQ(rect(Properties()).left(), rect(Frame()->PanelPreview()).left());
+    EXPECT_TRUE(Seen(Frame()->PanelResources()));
+    EXPECT_TRUE(Prompts->Errors.isEmpty()) << Prompts->Errors.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(DockedWorkspaceSettings, SettingsApplyOnlyOnceTheyWereSaved)
+{
+    TAtelierSettings* settings = Frame()->Settings();
+    const QByteArray before = Host()->saveState();
+    // Not valid: a layout text is ignored, whatever it holds.
+    settings->SetLayout(QStringLiteral("00"));
+    EXPECT_FALSE(settings->ApplySettings());
+    EXPECT_EQ(Host()->saveState(), before);
+    // Valid after an update, which takes the host's state as it stands.
+    ASSERT_TRUE(settings->UpdateSettings());
+    EXPECT_TRUE(settings->Valid());
+    EXPECT_EQ(settings->Layout(), QString::fromLatin1(before.toHex().toUpper()));
+    ConfigurationService()->SaveSettings(QStringLiteral("Forms\\Main"), settings);
+    TAtelierSettings reread(Frame());
+    ASSERT_TRUE(ConfigurationService()->LoadSettings(QStringLiteral("Forms\\Main"), &reread));
+    EXPECT_TRUE(reread.Valid());
+    EXPECT_EQ(reread.Layout(), settings->Layout());
 }
 
 } // namespace
