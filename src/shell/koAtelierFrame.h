@@ -4,15 +4,16 @@
 #pragma once
 
 #include "koAtelier.h"
+#include "koAtelierFrameButtons.h"
+#include "koAtelierFrameDock.h"
+#include "koAtelierFramePanes.h"
+#include "koAtelierFrameTree.h"
 #include "koAtelierFramework.h"
-#include "koFancyGlyphButton.h"
 #include "koResourceView.h"
 #include "model/koResourcesItem.h"
 #include "model/koResourcesMessages.h"
 
-#include <QLabel>
 #include <QPointer>
-#include <QTreeWidgetItem>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -40,180 +41,9 @@ protected:
     ~ISequencedResourceItem() = default;
 };
 
-// Tree nodes
-
-class TTreeNodeResource : public QTreeWidgetItem {
-public:
-    explicit TTreeNodeResource(TFrameAtelier* Owner);
-    ~TTreeNodeResource() override;
-
-    // Frees the node; the only child of a parent takes the parent with it.
-    virtual void Purge();
-    virtual void Delete() {}
-    virtual void DeleteItem(TCustomResourceItem*) {}
-    virtual void DeleteItems(TCustomResourceItem*) {}
-    virtual bool CanEdit() const { return false; }
-
-    // Inserts the child now when this node is expanded or has no child yet, else keeps it pending.
-    void AddChild(TTreeNodeResource* Node, const QString& Text);
-    // Inserts every pending child.
-    void Expanding();
-    TTreeNodeResource* GetFirstChild() const;
-    TTreeNodeResource* GetNextChild(TTreeNodeResource* Current) const;
-    int PendingCount() const { return static_cast<int>(FPendingNodes.size()); }
-    bool IsPending() const { return FPendingParent != nullptr; }
-
-    // 0 none, 1 warning (orphaned child items below), 2 modified.
-    int StateIndex() const;
-    void SetStateIndex(int Value);
-
-protected:
-    TFrameAtelier* FOwner;
-
-private:
-    void InsertChild(TTreeNodeResource* Node);
-
-    bool FHasChildren = false;
-    std::vector<std::unique_ptr<TTreeNodeResource>> FPendingNodes;
-    TTreeNodeResource* FPendingParent = nullptr;
-    bool FExpanded = false;
-};
-
-class TTreeNodeResourceType : public TTreeNodeResource {
-public:
-    TTreeNodeResourceType(TFrameAtelier* Owner, const TResourceIdent& ResourceType);
-    const TResourceIdent& ResourceType() const { return FResourceType; }
-
-private:
-    TResourceIdent FResourceType;
-};
-
-class TCustomTreeNodeResourceItem : public TTreeNodeResource {
-public:
-    using TTreeNodeResource::TTreeNodeResource;
-    virtual TResourceItemList* GetItems() = 0;
-    TResourceItemList* Items() { return GetItems(); }
-    virtual void RenameItem(const TResourceIdent& Name) = 0;
-    virtual void RenameItem(TResourceSymbol* Symbol) = 0;
-    void DeleteItem(TCustomResourceItem* Item) override;
-    void DeleteItems(TCustomResourceItem* Exclude) override;
-};
-
-// The language variants of one resource: all top-level items of one type and one name.
-class TTreeNodeResourceItem : public TCustomTreeNodeResourceItem {
-public:
-    using TCustomTreeNodeResourceItem::TCustomTreeNodeResourceItem;
-    TResourceItemList* GetItems() override;
-    void RenameItem(const TResourceIdent& Name) override;
-    void RenameItem(TResourceSymbol* Symbol) override;
-    void Delete() override;
-    bool CanEdit() const override { return true; }
-
-private:
-    std::unique_ptr<TResourceItemList> FItems;
-};
-
-// An internal item shown above the types.
-class TTreeNodeInfoItem : public TTreeNodeResourceItem {
-public:
-    using TTreeNodeResourceItem::TTreeNodeResourceItem;
-    bool CanEdit() const override { return false; }
-};
-
-// One group item; its members are the variants.
-class TTreeNodeResourceGroupItem : public TCustomTreeNodeResourceItem {
-public:
-    TTreeNodeResourceGroupItem(TFrameAtelier* Owner, TCustomResourceItem* Item);
-    TCustomResourceItem* Item() const { return FItem; }
-    TResourceItemList* GetItems() override { return FItem ? FItem->Items() : &FNoItems; }
-    void RenameItem(const TResourceIdent& Name) override;
-    void RenameItem(TResourceSymbol* Symbol) override;
-    void Delete() override;
-    bool CanEdit() const override { return true; }
-
-private:
-    TCustomResourceItem* FItem;
-    TResourceItemList FNoItems{nullptr, false}; // while the group item is being freed
-};
-
-// Variant and frame buttons
-
-class TResourceItemButton : public TCustomFancyGlyphButton, public IResourceItemNotification {
-    Q_OBJECT
-
-public:
-    explicit TResourceItemButton(QWidget* Owner = nullptr);
-    ~TResourceItemButton() override;
-    TCustomResourceItem* ResourceItem() const { return FResourceItem; }
-    void SetResourceItem(TCustomResourceItem* Value);
-    // The line under the button in the Variants pane; owned by the button.
-    QWidget* Divider() const { return FDivider; }
-    void SetDivider(QWidget* Value) { FDivider = Value; }
-    void ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification) override;
-
-protected:
-    void UpdateGlyph(QImage& Glyph, QString& Title, QString& Description) override;
-
-private:
-    TCustomResourceItem* FResourceItem = nullptr;
-    QPointer<QWidget> FDivider;
-};
-
-// The thumbnail size for a picture of Width x Height.
-QSize ResourceButtonThumbnailSize(int Width, int Height);
-
-class TResourceButtonList {
-public:
-    ~TResourceButtonList() { Clear(); }
-    void Add(TResourceItemButton* Button) { FList.push_back(Button); }
-    void Remove(TResourceItemButton* Button);
-    void Delete(int Index);
-    int IndexOf(const TResourceItemButton* Button) const;
-    // Searches from the last button to the first; -1 when absent.
-    int IndexOfItem(const TCustomResourceItem* Item) const;
-    void Move(int OldIndex, int NewIndex);
-    void Clear();
-    int Count() const { return static_cast<int>(FList.size()); }
-    TResourceItemButton* operator[](int Index) const { return FList.at(Index); }
-
-private:
-    std::vector<TResourceItemButton*> FList; // owned
-};
-
-// A pane of the workspace: a caption (shown in its header, later in its dock caption) over its content.
-class TWorkspacePane : public QWidget {
-    Q_OBJECT
-
-public:
-    TWorkspacePane(const QString& Name, const QString& Caption, QWidget* Parent);
-    QString Text() const { return FText; }
-    void SetText(const QString& Value);
-    QWidget* Header() const { return FHeader; }
-    // Docked panes show their caption on the dock form instead.
-    void SetHeaderVisible(bool Value) { FHeader->setVisible(Value); }
-    QVBoxLayout* Content() const { return FContent; }
-    // The pane's "Options" menu, opened from its caption.
-    QMenu* PopupMenu() const { return FPopupMenu; }
-    void SetPopupMenu(QMenu* Value);
-
-Q_SIGNALS:
-    void TextChanged(const QString& Text);
-
-private:
-    QString FText;
-    QWidget* FHeader;
-    QLabel* FHeaderLabel;
-    QToolButton* FOptionsButton;
-    QVBoxLayout* FContent;
-    QMenu* FPopupMenu = nullptr;
-};
-
 class TDockForm;
 class QMainWindow;
 class TAtelierSettings;
-
-// The background of the panes: the system window colour.
-QColor PaneColor();
 
 class TFrameAtelier : public QWidget, public IAtelier, public IResourceItemNotification {
     Q_OBJECT
@@ -331,6 +161,9 @@ public:
     void LoadDockLayout(const QByteArray& Layout);
     // Gives the panes their remembered sizes again, after the current event.
     void RealignDockLayout();
+    // The two arrangements the window offers; both bring back every closed pane, except those whose
+    // visibility follows their content (the Frames pane, panes docked at the bottom such as messages).
+    // The compact one suits small screens: one narrow column each side, the side panes stacked.
     void RestoreDefaultLayout();
     void RestoreCompactLayout();
     // Gives every docked pane the size its dock form remembers.
@@ -368,6 +201,9 @@ private:
     void SetViewItem(TCustomResourceItem* Item);
     void SetEditItem(TCustomResourceItem* Item);
     void SetInspectItem(TCustomResourceItem* Item);
+    // The Frames pane shows while an animation or one of its frames is selected.
+    void SetFramesPaneVisible(bool Visible);
+    void ArrangeLayout(bool Compact);
     void SetFrameButtonCaption(TResourceItemButton* Button);
     void VariantButtonClick(TResourceItemButton* Button);
     void FrameButtonClick(TResourceItemButton* Button);
@@ -437,29 +273,13 @@ private:
     TDockForm* FDockFormView = nullptr;
     TDockForm* FDockFormEdit = nullptr;
     QWidget* FSplitters = nullptr;
-    QByteArray FDefaultLayout;
-    QByteArray FCompactLayout;
+    // Where DockPane put each pane of the window, for the layouts to put it back.
+    struct TDockedPane {
+        TDockForm* Form;
+        Qt::DockWidgetArea Area;
+        TDockForm* Below;
+    };
+    std::vector<TDockedPane> FDockedPanes;
     std::unique_ptr<TAtelierSettings> FSettings;
     bool FRevertingSelection = false;
-};
-
-// The workspace's settings: whether they were ever saved, and the dock layout as hexadecimal text.
-class TAtelierSettings : public TCustomSettings {
-    Q_OBJECT
-    Q_PROPERTY(bool Valid MEMBER FValid)
-    Q_PROPERTY(QString Layout MEMBER FLayout)
-    Q_CLASSINFO("default:Valid", "false")
-
-public:
-    explicit TAtelierSettings(TFrameAtelier* Owner) : FOwner(Owner) {}
-    bool Valid() const { return FValid; }
-    QString Layout() const { return FLayout; }
-    void SetLayout(const QString& Value) { FLayout = Value; }
-    bool ApplySettings() override;
-    bool UpdateSettings() override;
-
-private:
-    TFrameAtelier* FOwner;
-    bool FValid = false;
-    QString FLayout;
 };
