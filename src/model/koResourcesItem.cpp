@@ -76,6 +76,7 @@ void TResourceItemList::Add(TCustomResourceItem* Item)
     if (Contains(Item)) return;
     TUpdateGuard batch(this);
     FList.push_back(Item);
+    FMembers.insert(Item);
 }
 
 void TResourceItemList::Remove(TCustomResourceItem* Item)
@@ -91,9 +92,10 @@ void TResourceItemList::Remove(TCustomResourceItem* Item)
 TCustomResourceItem* TResourceItemList::Extract(TCustomResourceItem* Item)
 {
     TUpdateGuard batch(this);
-    auto it = std::find(FList.begin(), FList.end(), Item);
-    if (it == FList.end()) return nullptr;
-    FList.erase(it);
+    if (!FMembers.remove(Item)) return nullptr;
+    // Lists are emptied from the end, so the search starts there.
+    const auto it = std::find(FList.rbegin(), FList.rend(), Item);
+    FList.erase(std::next(it).base());
     return Item;
 }
 
@@ -116,10 +118,11 @@ void TResourceItemList::Clear()
 
 void TResourceItemList::Delete(int Index) { Remove(Items(Index)); }
 
-bool TResourceItemList::Contains(const TCustomResourceItem* Item) const { return IndexOf(Item) >= 0; }
+bool TResourceItemList::Contains(const TCustomResourceItem* Item) const { return FMembers.contains(Item); }
 
 int TResourceItemList::IndexOf(const TCustomResourceItem* Item) const
 {
+    if (!Contains(Item)) return -1;
     auto it = std::find(FList.begin(), FList.end(), Item);
     return it == FList.end() ? -1 : static_cast<int>(it - FList.begin());
 }

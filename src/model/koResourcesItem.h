@@ -13,6 +13,7 @@
 #include "platform/Streams.h"
 
 #include <QObject>
+#include <QSet>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -214,6 +215,8 @@ protected:
 
 private:
     std::vector<TCustomResourceItem*> FList;
+    // Membership without a search: loading adds every item, and a search per item would be quadratic.
+    QSet<const TCustomResourceItem*> FMembers;
     TCustomResourceItem* FParent;
     bool FOwnsObjects;
     int FUpdateCount = 0;
