@@ -1,5 +1,6 @@
 #include "koResourceModulePE.h"
 
+#include "platform/BinaryReader.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/PEImage.h"
@@ -29,16 +30,6 @@ QByteArray ReadWholeFile(const QString& FileName)
     file.ReadBuffer(data.data(), data.size());
     return data;
 }
-
-// A name in a resource directory as the resource functions hand it out: "#123" is the ordinal 123.
-TResourceIdent DirectoryNameToIdent(const QString& name)
-{
-    if (IsOrdinalResourceIdent(name)) return TResourceIdent(name);
-    if (name.size() > 1 && name.at(0) == QLatin1Char('#'))
-        return TResourceIdent::FromOrdinal(static_cast<uint16_t>(StrToInt(name.mid(1))));
-    return TResourceIdent(name);
-}
-
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {
@@ -83,8 +74,7 @@ bool TResourceModuleReaderPE::Handles(TStream* Stream)
     Stream->SetPosition(60);
     offsetBytes = Stream->ReadBytes(4);
     if (offsetBytes.size() < 4) return false;
-    const auto* p = reinterpret_cast<const uint8_t*>(offsetBytes.constData());
-    const uint32_t offset = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    const uint32_t offset = TBinaryReader(offsetBytes).U32(0, "DOS header");
     return MatchSignature(Stream, QByteArray("PE\0\0", 4), QByteArray(4, char(0xFF)), offset);
 }
 
@@ -97,7 +87,8 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(con
 {
     const TPEImage image(ReadWholeFile(Filename));
     // A module without resources opens as an empty module.
-    const QList<TPEResource> resources = image.Resources();
+    const QList<TPEResource> resources =
+        image.Resources([](const QString& warning) { LogMessage(warning, rmWarning); });
     auto module = std::make_unique<TResourceModulePE>(Filename);
     module->BeforeLoad();
     FProgressMax = static_cast<int>(resources.size());
@@ -107,8 +98,9 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(con
     TUpdateGuard batch(module.get());
     for (const TPEResource& resource : resources) {
         try {
-            const TResourceIdent type = DirectoryNameToIdent(resource.Type);
-            const TResourceIdent name = DirectoryNameToIdent(resource.Name);
+            // A name in the directory stays a name, whatever its text ("#12" too).
+            const TResourceIdent type(resource.Type);
+            const TResourceIdent name(resource.Name);
             TMessageContextScope context(Format(QString::fromLatin1(SItemContext),
                                                 {ResourceIdentToString(name), ResourceTypeToFriendlyName(type)}));
             TCustomMemoryStream data(resource.Data.constData(), resource.Data.size());
@@ -132,8 +124,19 @@ void TResourceModuleReaderPE::RegisterFileTypes() { RegisterFileTypesOf(ClassInf
 
 bool TResourceModuleWriterPE::Handles(TCustomResourceModule* Module, const QString& FileName)
 {
-    return qobject_cast<TResourceModulePE*>(Module) && TResourceModulePE::Handles(FileName) &&
-           QFileInfo::exists(Module->Filename());
+    if (!qobject_cast<TResourceModulePE*>(Module) || !QFileInfo::exists(Module->Filename())) return false;
+    // Modules come with many extensions (drivers, MUI files, UEFI images...): whatever the reader took
+    // is written back under its own name, its own extension or over another PE file.
+    if (TResourceModulePE::Handles(FileName) || SameFile(Module->Filename(), FileName) ||
+        SameText(ExtractFileExt(FileName), ExtractFileExt(Module->Filename())))
+        return true;
+    if (!QFileInfo(FileName).isFile()) return false;
+    try {
+        TFileStream file(FileName, fmOpenRead | fmShareDenyNone);
+        return TResourceModuleReaderPE::Handles(&file);
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 void TResourceModuleWriterPE::SaveToStream(TCustomResourceModule*, TStream&, const QString&, const QString&)
