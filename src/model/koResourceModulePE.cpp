@@ -1,5 +1,6 @@
 #include "koResourceModulePE.h"
 
+#include "koResourcesKinds.h"
 #include "platform/BinaryReader.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
@@ -30,6 +31,25 @@ QByteArray ReadWholeFile(const QString& FileName)
     file.ReadBuffer(data.data(), data.size());
     return data;
 }
+
+// The bytes of a file, mapped rather than copied where the system allows; Bytes() lives as long as this.
+class TFileBytes {
+public:
+    explicit TFileBytes(const QString& FileName) : FFile(FileName)
+    {
+        if (FFile.open(QIODevice::ReadOnly) && FFile.size() > 0)
+            if (uchar* mapped = FFile.map(0, FFile.size()))
+                FBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(FFile.size()));
+        if (FBytes.isNull()) FBytes = ReadWholeFile(FileName);
+    }
+    TFileBytes(const TFileBytes&) = delete;
+    TFileBytes& operator=(const TFileBytes&) = delete;
+    const QByteArray& Bytes() const { return FBytes; }
+
+private:
+    QFile FFile;
+    QByteArray FBytes;
+};
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {
@@ -85,10 +105,11 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromStream(T
 
 std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(const QString& Filename)
 {
-    const TPEImage image(ReadWholeFile(Filename));
-    // A module without resources opens as an empty module.
+    const TFileBytes file(Filename);
+    const TPEImage image(file.Bytes());
+    // A module without resources opens as an empty module. The items copy their data from the file's.
     const QList<TPEResource> resources =
-        image.Resources([](const QString& warning) { LogMessage(warning, rmWarning); });
+        image.Resources([](const QString& warning) { LogMessage(warning, rmWarning); }, TPEImage::View);
     auto module = std::make_unique<TResourceModulePE>(Filename);
     module->BeforeLoad();
     FProgressMax = static_cast<int>(resources.size());
@@ -149,7 +170,8 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
     ATELIER_ASSERT(qobject_cast<TResourceModulePE*>(Module) != nullptr);
     const QString source = Module->Filename();
     if (!QFileInfo::exists(source)) throw Exception(Format(QString::fromLatin1(SSourceMissing), {source}));
-    const QByteArray sourceBytes = ReadWholeFile(source);
+    const TFileBytes sourceFile(source);
+    const QByteArray& sourceBytes = sourceFile.Bytes();
     const QFileDevice::Permissions permissions = QFileInfo(source).permissions();
 
     // The directory is rebuilt whole, so a module's one MUI item needs no pass of its own; two are refused.
@@ -164,12 +186,25 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
     DoProgress(psBegin, 0, count, QString::fromLatin1(SSaving));
     TFinally end([&] { DoProgress(psEnd, count, count, QString::fromLatin1(SSaving)); });
     QList<TPEResource> resources;
+    resources.reserve(count);
+    // The new file is built from the streams' own memory, not from copies of it.
+    std::vector<std::unique_ptr<TMemoryStream>> streams;
+    streams.reserve(items.size());
     int index = 0;
     for (TCustomResourceItem* item : items) {
         DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
-        TMemoryStream data;
-        item->SaveToStream(data);
-        resources.append({item->ResourceType(), item->Name(), item->Language(), 0, data.ToByteArray()});
+        // A generic item's bytes are the resource as it stands: no stream in between.
+        TMemoryStream* data = nullptr;
+        if (auto* generic = qobject_cast<TCustomResourceItemGeneric*>(item)) {
+            data = generic->Data();
+        } else {
+            streams.push_back(std::make_unique<TMemoryStream>());
+            item->SaveToStream(*streams.back());
+            data = streams.back().get();
+        }
+        resources.append({item->ResourceType(), item->Name(), item->Language(), 0,
+                          QByteArray::fromRawData(reinterpret_cast<const char*>(data->Memory()),
+                                                  static_cast<qsizetype>(data->Size()))});
     }
     const QByteArray image = ReplacePEResources(sourceBytes, resources, [](const QString& warning) {
         LogMessage(warning, rmWarning);

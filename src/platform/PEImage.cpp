@@ -118,9 +118,9 @@ QString OrdinalIdent(uint16_t id)
 class TDirectoryReader {
 public:
     TDirectoryReader(const TPEImage& image, int64_t base, int64_t limit,
-                     const std::function<void(const QString&)>& warn)
+                     const std::function<void(const QString&)>& warn, TPEImage::TDataMode mode)
         : FImage(image), FFileSize(image.Data().size()), FDirectory(image.Data().constData() + base, limit, base),
-          FWarn(warn)
+          FWarn(warn), FMode(mode)
     {
     }
 
@@ -251,7 +251,9 @@ private:
             Fail(QStringLiteral("The resource data entry at offset %1 overlaps others: together they hold more "
                                 "bytes than the file.")
                      .arg(Hex(uint64_t(at))));
-        resource.Data = FImage.Data().mid(offset, size);
+        resource.Data = FMode == TPEImage::View
+                            ? QByteArray::fromRawData(FImage.Data().constData() + offset, qsizetype(size))
+                            : FImage.Data().mid(offset, size);
         FLoaded.insert(key, resource.Data);
     }
 
@@ -259,6 +261,7 @@ private:
     const int64_t FFileSize;
     const TBinaryReader FDirectory;
     const std::function<void(const QString&)>& FWarn;
+    const TPEImage::TDataMode FMode;
     QSet<uint32_t> FVisited;
     QHash<quint64, QByteArray> FLoaded;
     uint64_t FLoadedBytes = 0;
@@ -591,7 +594,17 @@ private:
         if (FWarn) FWarn(QString::fromLatin1(SSignatureRemoved));
     }
 
-    QList<TPEDataDirectory> OtherDirectoryRanges() const
+    // Computed once: placement asks for every section.
+    const QList<TPEDataDirectory>& OtherDirectoryRanges() const
+    {
+        if (!FRangesKnown) {
+            FRanges = FindOtherDirectoryRanges();
+            FRangesKnown = true;
+        }
+        return FRanges;
+    }
+
+    QList<TPEDataDirectory> FindOtherDirectoryRanges() const
     {
         static const int others[] = {TPEImage::ddExport, TPEImage::ddImport, TPEImage::ddException,
                                      TPEImage::ddBaseReloc, TPEImage::ddDebug, TPEImage::ddTLS,
@@ -679,27 +692,53 @@ private:
         const TPESection& s = FSections[index];
         const QList<int>& order = ByAddress();
         const qsizetype position = order.indexOf(index);
-        const TPEDataDirectory relocs = FImage.DataDirectory(TPEImage::ddBaseReloc);
+        if (position + 1 == order.size()) return RawEnd(s) <= uint64_t(FOut.size()) && NothingAfterInFile(index, {});
+        // The sections after it cover one range of addresses.
+        const uint64_t low = FSections[order[position + 1]].VirtualAddress;
+        uint64_t high = low;
         QSet<int> followers;
         for (qsizetype i = position + 1; i < order.size(); ++i) {
             const TPESection& t = FSections[order[i]];
-            if (!(t.Characteristics & ScnMemDiscardable)) return false;
-            if (t.SizeOfRawData && t.PointerToRawData < RawEnd(s)) return false;
-            const uint64_t start = t.VirtualAddress, end = start + MappedSize(t);
-            const bool holdsRelocs = relocs.VirtualAddress && relocs.VirtualAddress >= start && relocs.VirtualAddress < end;
-            if (holdsRelocs && uint64_t(relocs.VirtualAddress) + relocs.Size > end) return false;
-            if (!HoldsNothingElse(t, holdsRelocs ? TPEImage::ddBaseReloc : -1)) return false;
+            if (!(t.Characteristics & ScnMemDiscardable) || (t.Characteristics & (ScnCntCode | ScnMemExecute)))
+                return false;
+            if (t.SizeOfRawData && (t.PointerToRawData < RawEnd(s) || RawEnd(t) > uint64_t(FOut.size()))) return false;
+            high = std::max(high, uint64_t(t.VirtualAddress) + MappedSize(t));
             followers.insert(order[i]);
         }
-        for (int i = 0; i < FSections.size(); ++i)
-            if (i != index && !followers.contains(i) && FSections[i].SizeOfRawData &&
-                RawEnd(FSections[i]) > s.PointerToRawData)
-                return false;
-        return !followers.isEmpty() ? !Relocated(followers) : RawEnd(s) <= uint64_t(FOut.size());
+        const TPEDataDirectory relocs = FImage.DataDirectory(TPEImage::ddBaseReloc);
+        const bool relocsInside = relocs.VirtualAddress >= low && relocs.VirtualAddress < high;
+        if (relocsInside && !SectionHolds(relocs)) return false;
+        for (const TPEDataDirectory& d : OtherDirectoryRanges()) {
+            if (relocsInside && d.VirtualAddress == relocs.VirtualAddress && d.Size == relocs.Size) continue;
+            const uint64_t dEnd = uint64_t(d.VirtualAddress) + std::max<uint32_t>(d.Size, 1);
+            if (d.VirtualAddress < high && dEnd > low) return false;
+        }
+        const uint32_t entry = FImage.AddressOfEntryPoint();
+        if (entry && entry >= low && entry < high) return false;
+        return NothingAfterInFile(index, followers) && !Relocated(low, high);
     }
 
-    // True when a base relocation block patches a page of one of the sections.
-    bool Relocated(const QSet<int>& sections) const
+    // True when one section holds the whole range.
+    bool SectionHolds(const TPEDataDirectory& range) const
+    {
+        for (const TPESection& t : FSections)
+            if (range.VirtualAddress >= t.VirtualAddress &&
+                uint64_t(range.VirtualAddress) + range.Size <= uint64_t(t.VirtualAddress) + MappedSize(t))
+                return true;
+        return false;
+    }
+
+    bool NothingAfterInFile(int index, const QSet<int>& followers) const
+    {
+        for (int i = 0; i < FSections.size(); ++i)
+            if (i != index && !followers.contains(i) && FSections[i].SizeOfRawData &&
+                RawEnd(FSections[i]) > FSections[index].PointerToRawData)
+                return false;
+        return true;
+    }
+
+    // True when a base relocation block patches a page in [low, high).
+    bool Relocated(uint64_t low, uint64_t high) const
     {
         const TPEDataDirectory relocs = FImage.DataDirectory(TPEImage::ddBaseReloc);
         int64_t at = 0;
@@ -712,11 +751,7 @@ private:
         for (int64_t block = 0; blocks.Has(block, 8);) {
             const uint32_t page = blocks.U32(block, "base relocation block");
             const uint32_t size = blocks.U32(block + 4, "base relocation block");
-            for (int i : sections) {
-                const TPESection& t = FSections[i];
-                if (uint64_t(page) + 0x1000 > t.VirtualAddress && page < uint64_t(t.VirtualAddress) + MappedSize(t))
-                    return true;
-            }
+            if (uint64_t(page) + 0x1000 > low && page < high) return true;
             if (size < 8) break;
             block += AlignUp(size, 4);
         }
@@ -777,8 +812,11 @@ private:
         }
         if (rawDelta) {
             FMoves.append({tail, uint64_t(FOut.size()), int64_t(rawDelta)});
-            FOut.resize(qsizetype(tail + rawDelta + tailSize));
-            std::memmove(FOut.data() + tail + rawDelta, FOut.constData() + tail, size_t(tailSize));
+            // One pass over the bytes: what comes before the section, the section, what follows it.
+            QByteArray out(qsizetype(tail + rawDelta + tailSize), Qt::Uninitialized);
+            std::memcpy(out.data(), FOut.constData(), size_t(s.PointerToRawData));
+            std::memcpy(out.data() + tail + rawDelta, FOut.constData() + tail, size_t(tailSize));
+            FOut = std::move(out);
         }
         blob.WriteTo(FOut.data() + s.PointerToRawData, s.VirtualAddress);
         std::memset(FOut.data() + s.PointerToRawData + blob.Size(), 0,
@@ -793,6 +831,12 @@ private:
                 SetDirectory(TPEImage::ddBaseReloc, uint32_t(relocs.VirtualAddress + vaDelta), relocs.Size);
             t.VirtualAddress = uint32_t(t.VirtualAddress + vaDelta);
             if (t.SizeOfRawData) t.PointerToRawData = uint32_t(t.PointerToRawData + rawDelta);
+        }
+        // The loader wants no gap before the next section; the rest of the section maps as zeros.
+        if (position + 1 < order.size()) {
+            const uint32_t next = FSections[order[position + 1]].VirtualAddress;
+            if (AlignUp(uint64_t(s.VirtualAddress) + s.VirtualSize, FImage.SectionAlignment()) < next)
+                s.VirtualSize = next - s.VirtualAddress;
         }
         SetDirectory(TPEImage::ddResource, s.VirtualAddress, uint32_t(blob.Size()));
     }
@@ -921,6 +965,8 @@ private:
     QList<TPESection> FSections;
     QList<TMove> FMoves;
     QList<int> FByAddress;
+    mutable QList<TPEDataDirectory> FRanges;
+    mutable bool FRangesKnown = false;
     const std::function<void(const QString&)>& FWarn;
 };
 
@@ -1049,7 +1095,7 @@ int64_t TPEImage::RvaToOffset(uint32_t rva, uint32_t size) const
     return offset;
 }
 
-QList<TPEResource> TPEImage::Resources(const std::function<void(const QString&)>& warn) const
+QList<TPEResource> TPEImage::Resources(const std::function<void(const QString&)>& warn, TDataMode mode) const
 {
     const TPEDataDirectory directory = DataDirectory(ddResource);
     if (directory.VirtualAddress == 0) return {};
@@ -1059,7 +1105,7 @@ QList<TPEResource> TPEImage::Resources(const std::function<void(const QString&)>
         Fail(QStringLiteral("The resource directory at RVA %1 (data directory 2) does not map into the file.")
                  .arg(Hex(directory.VirtualAddress)));
     try {
-        return TDirectoryReader(*this, base, available, warn).Read();
+        return TDirectoryReader(*this, base, available, warn, mode).Read();
     } catch (const EBinaryReadError& e) {
         Fail(e.Message());
     }

@@ -81,8 +81,10 @@ public:
     // point outside the resource section. Raises EPEImageError for a directory that loops, is deeper or
     // shallower than 3 levels, counts more entries than the data holds, or a data entry that does not map
     // wholly into the file. A resource whose type, name and language repeat an earlier one's is left out,
-    // with a warning naming its directory entry.
-    QList<TPEResource> Resources(const std::function<void(const QString&)>& warn = {}) const;
+    // with a warning naming its directory entry. With View, each Data points into the image's bytes
+    // (no copy): valid only while those bytes live.
+    enum TDataMode { Copy, View };
+    QList<TPEResource> Resources(const std::function<void(const QString&)>& warn = {}, TDataMode mode = Copy) const;
 
     // Maps an RVA range to a file offset; -1 when it does not map wholly into the file.
     int64_t RvaToOffset(uint32_t rva, uint32_t size) const;

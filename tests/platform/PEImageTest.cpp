@@ -814,6 +814,74 @@ TEST(PEImage, AppendsASectionWhenTheResourceSectionHoldsMore)
     }
 }
 
+// The resource section grows by moving what follows it only when nothing can tell: the sections after it
+// are ones the loader may drop, nothing points into them and no base relocation patches them.
+TEST(PEImage, MovesOnlySectionsNothingPointsInto)
+{
+    const auto relocBlock = [](uint32_t page) {
+        QByteArray block(12, '\0');
+        Put32(block, 0, page);
+        Put32(block, 4, 12);
+        Put16(block, 8, 0xA010);
+        return block;
+    };
+    const auto layout = [&](uint32_t debugCharacteristics, uint32_t relocPage) {
+        TImage image;
+        image.Sections.append({".text", 0x1000, 0x10, QByteArray(16, '\xC3'), 0x60000020});
+        image.Sections.append({".rsrc", 0x2000, 0x5C, MinimalDirectory(0x2000)});
+        image.Sections.append({".debug", 0x3000, 0x20, QByteArray("DEBUG INFORMATION, 32 BYTES LONG"),
+                               debugCharacteristics});
+        image.Sections.append({".reloc", 0x4000, 12, relocBlock(relocPage), 0x42000040});
+        image.Directories[TPEImage::ddResource] = {0x2000, 0x5C};
+        image.Directories[TPEImage::ddBaseReloc] = {0x4000, 12};
+        image.Overlay = "OVERLAY";
+        return image;
+    };
+    TImage debugDirectory = layout(0x42000040, 0x1000);
+    debugDirectory.Directories[TPEImage::ddDebug] = {0x3000, 28};
+    struct Case {
+        const char* Name;
+        TImage Layout;
+        bool Moves;
+    } cases[] = {
+        {"dropped by the loader, unreferenced", layout(0x42000040, 0x1000), true},
+        {"kept by the loader", layout(0x40000040, 0x1000), false},
+        {"holding the debug directory", debugDirectory, false},
+        {"patched by base relocations", layout(0x42000040, 0x3000), false},
+    };
+    QList<TPEResource> resources = SampleResources();
+    resources.append(Res(Ord(10), QStringLiteral("BIG"), 0, QByteArray(0x1800, 'b')));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QByteArray before = c.Layout.Build();
+        const QByteArray after = ReplacePEResources(before, resources);
+        const TPEImage image(after);
+        EXPECT_EQ(Sorted(Describe(image.Resources())), Sorted(Describe(resources)));
+        if (!c.Moves) {
+            // A new section, the old ones where they were.
+            ASSERT_EQ(image.Sections().size(), 5);
+            EXPECT_EQ(image.DataDirectory(TPEImage::ddResource).VirtualAddress, 0x5000u);
+            EXPECT_EQ(after.left(0xC00).mid(0x400), before.left(0xC00).mid(0x400));
+            continue;
+        }
+        EXPECT_TRUE(after.endsWith("OVERLAY"));
+        ASSERT_EQ(image.Sections().size(), 4);
+        const TPESection& rsrc = image.Sections()[1];
+        const TPESection& debug = image.Sections()[2];
+        const TPESection& reloc = image.Sections()[3];
+        EXPECT_EQ(rsrc.PointerToRawData, 0x600u);
+        EXPECT_EQ(rsrc.SizeOfRawData, 0x1A00u);
+        EXPECT_EQ(debug.VirtualAddress, 0x4000u);
+        EXPECT_EQ(debug.PointerToRawData, 0x2000u);
+        EXPECT_EQ(after.mid(debug.PointerToRawData, 32), QByteArray("DEBUG INFORMATION, 32 BYTES LONG"));
+        EXPECT_EQ(reloc.VirtualAddress, 0x5000u);
+        EXPECT_EQ(image.DataDirectory(TPEImage::ddBaseReloc).VirtualAddress, 0x5000u);
+        EXPECT_EQ(after.mid(reloc.PointerToRawData, 12), relocBlock(0x1000));
+        EXPECT_EQ(image.SizeOfImage(), 0x6000u);
+        EXPECT_EQ(after.size(), before.size() + 0x1800);
+    }
+}
+
 TEST(PEImage, NeedsFortyFreeHeaderBytesForANewSection)
 {
     struct Case {
