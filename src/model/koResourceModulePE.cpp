@@ -62,10 +62,13 @@ bool SameFile(const QString& a, const QString& b)
     return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
 }
 
-void WriteFileAtomically(const QString& FileName, const QByteArray& Data, QFileDevice::Permissions Permissions)
+// Writes Data followed by Tail (which may be empty).
+void WriteFileAtomically(const QString& FileName, const QByteArray& Data, QFileDevice::Permissions Permissions,
+                         const char* Tail = nullptr, int64_t TailSize = 0)
 {
     QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Data) != Data.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(Data) != Data.size() ||
+        (TailSize > 0 && file.write(Tail, TailSize) != TailSize) || !file.commit())
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, file.errorString()));
     QFile::setPermissions(FileName, Permissions);
 }
@@ -206,7 +209,8 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
                           QByteArray::fromRawData(reinterpret_cast<const char*>(data->Memory()),
                                                   static_cast<qsizetype>(data->Size()))});
     }
-    const QByteArray image = ReplacePEResources(sourceBytes, resources, [](const QString& warning) {
+    // The unchanged end of the module goes from the source to the new file without a copy in memory.
+    const TPEImageParts image = ReplacePEResourcesInParts(sourceBytes, resources, [](const QString& warning) {
         LogMessage(warning, rmWarning);
     });
 
@@ -215,7 +219,7 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
         const QString backup = FileName + QStringLiteral(".backup");
         WriteFileAtomically(backup, sourceBytes, permissions);
     }
-    WriteFileAtomically(FileName, image, permissions);
+    WriteFileAtomically(FileName, image.Head, permissions, sourceBytes.constData() + image.TailStart, image.TailSize);
 }
 
 void TResourceModuleWriterPE::RegisterFileTypes() { RegisterFileTypesOf(ClassInfo()); }

@@ -334,6 +334,19 @@ TTypeMap BuildTree(const QList<TPEResource>& resources, const std::function<void
     return types;
 }
 
+// The sum of the 16-bit little-endian words of data, which starts on an even file offset; the four bytes
+// at skip (relative to data) count as zeros.
+uint64_t WordSum(const char* data, int64_t size, int64_t skip)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data);
+    uint64_t sum = 0;
+    for (int64_t i = 0; i + 1 < size; i += 2) sum += uint32_t(bytes[i]) | (uint32_t(bytes[i + 1]) << 8);
+    if (size % 2) sum += bytes[size - 1];
+    for (int64_t i = std::max<int64_t>(skip, 0); skip >= 0 && i < skip + 4 && i < size; ++i)
+        sum -= uint64_t(bytes[i]) << (i % 2 ? 8 : 0);
+    return sum;
+}
+
 void Store16(char* p, uint16_t value) { qToLittleEndian(value, p); }
 void Store32(char* p, uint32_t value) { qToLittleEndian(value, p); }
 
@@ -471,12 +484,12 @@ public:
     {
     }
 
-    QByteArray Run(const QList<TPEResource>& resources)
+    TPEImageParts Run(const QList<TPEResource>& resources)
     {
         const TTypeMap types = BuildTree(resources, FWarn);
         const TPEDataDirectory old = FImage.DataDirectory(TPEImage::ddResource);
         const bool hadDirectory = old.VirtualAddress != 0;
-        if (!hadDirectory && types.empty() && old.Size == 0) return FOut; // nothing changes
+        if (!hadDirectory && types.empty() && old.Size == 0) return {FOut, 0, 0}; // nothing changes
         // Every way of laying the image out below aligns sections and sizes.
         if (!IsPowerOfTwo(FImage.SectionAlignment()) || !IsPowerOfTwo(FImage.FileAlignment()) ||
             FImage.FileAlignment() > 0x10000)
@@ -767,9 +780,21 @@ private:
         return true;
     }
 
+    // While FOut is still the source, keeps only its first `offset` bytes in memory, the rest as the tail.
+    void SplitAt(uint64_t offset)
+    {
+        if (FOut.constData() != FImage.Data().constData() || FOut.size() != FImage.Data().size() ||
+            offset >= uint64_t(FOut.size()))
+            return;
+        FTailStart = int64_t(offset);
+        FTailSize = FOut.size() - FTailStart;
+        FOut = QByteArray(FImage.Data().constData(), qsizetype(offset));
+    }
+
     void WriteInPlace(int index, const TResourceBlob& blob)
     {
         TPESection& s = FSections[index];
+        SplitAt(RawEnd(s));
         blob.WriteTo(FOut.data() + s.PointerToRawData, s.VirtualAddress);
         std::memset(FOut.data() + s.PointerToRawData + blob.Size(), 0, size_t(s.SizeOfRawData - blob.Size()));
         s.VirtualSize = uint32_t(blob.Size());
@@ -812,10 +837,18 @@ private:
         }
         if (rawDelta) {
             FMoves.append({tail, uint64_t(FOut.size()), int64_t(rawDelta)});
-            // One pass over the bytes: what comes before the section, the section, what follows it.
-            QByteArray out(qsizetype(tail + rawDelta + tailSize), Qt::Uninitialized);
+            // What comes before the section, then the section; what follows it stays in the source until
+            // the new file is written.
+            const bool tailIsSource =
+                FOut.constData() == FImage.Data().constData() && FOut.size() == FImage.Data().size();
+            QByteArray out(qsizetype(tail + rawDelta + (tailIsSource ? 0 : tailSize)), Qt::Uninitialized);
             std::memcpy(out.data(), FOut.constData(), size_t(s.PointerToRawData));
-            std::memcpy(out.data() + tail + rawDelta, FOut.constData() + tail, size_t(tailSize));
+            if (tailIsSource) {
+                FTailStart = int64_t(tail);
+                FTailSize = int64_t(tailSize);
+            } else {
+                std::memcpy(out.data() + tail + rawDelta, FOut.constData() + tail, size_t(tailSize));
+            }
             FOut = std::move(out);
         }
         blob.WriteTo(FOut.data() + s.PointerToRawData, s.VirtualAddress);
@@ -896,7 +929,16 @@ private:
         return offset;
     }
 
-    QByteArray Finish()
+    // The source bytes that end the new file, [FTailStart, FTailStart + FTailSize), are left where they are
+    // until someone needs them in FOut.
+    void Materialize()
+    {
+        if (!FTailSize) return;
+        FOut.append(FImage.Data().constData() + FTailStart, qsizetype(FTailSize));
+        FTailSize = 0;
+    }
+
+    TPEImageParts Finish()
     {
         const int64_t fileHeader = FImage.FileHeaderOffset();
         if (!FMoves.isEmpty()) {
@@ -919,8 +961,14 @@ private:
         }
         Put32(FOut, Opt(OhSizeOfImage), uint32_t(AlignUp(imageEnd, FImage.SectionAlignment())));
         Put32(FOut, Opt(OhSizeOfInitializedData), uint32_t(initialized));
-        if (FImage.CheckSum() != 0) Put32(FOut, Opt(OhCheckSum), TPEImage::ComputeCheckSum(FOut, Opt(OhCheckSum)));
-        return FOut;
+        if (FImage.CheckSum() != 0) {
+            if (FOut.size() % 2) Materialize(); // words of the tail must start on even offsets
+            uint64_t sum = WordSum(FOut.constData(), FOut.size(), Opt(OhCheckSum)) +
+                           WordSum(FImage.Data().constData() + FTailStart, FTailSize, -1);
+            while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+            Put32(FOut, Opt(OhCheckSum), uint32_t(sum) + uint32_t(FOut.size() + FTailSize));
+        }
+        return {FOut, FTailStart, FTailSize};
     }
 
     void WriteSectionTable()
@@ -948,9 +996,10 @@ private:
         int64_t at = 0;
         int64_t available = 0;
         if (!debug.VirtualAddress ||
-            !MapRvaIn(FSections, FImage.SizeOfHeaders(), FOut.size(), debug.VirtualAddress, at, available))
+            !MapRvaIn(FSections, FImage.SizeOfHeaders(), FOut.size() + FTailSize, debug.VirtualAddress, at, available))
             return;
         const int64_t end = at + std::min<int64_t>(debug.Size, available);
+        if (end > FOut.size()) Materialize();
         FOut.detach(); // the reader must see the bytes the writes below go to
         const TBinaryReader out(FOut);
         for (int64_t e = at; e + DebugEntrySize <= end; e += DebugEntrySize) {
@@ -965,6 +1014,8 @@ private:
     QList<TPESection> FSections;
     QList<TMove> FMoves;
     QList<int> FByAddress;
+    int64_t FTailStart = 0;
+    int64_t FTailSize = 0;
     mutable QList<TPEDataDirectory> FRanges;
     mutable bool FRangesKnown = false;
     const std::function<void(const QString&)>& FWarn;
@@ -1113,21 +1164,22 @@ QList<TPEResource> TPEImage::Resources(const std::function<void(const QString&)>
 
 uint32_t TPEImage::ComputeCheckSum(const QByteArray& data, int64_t checkSumOffset)
 {
-    // A sum of 16-bit words folded once at the end equals one folded at every step; the checksum field's
-    // bytes are taken out afterwards.
-    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
-    const int64_t size = data.size();
-    uint64_t sum = 0;
-    for (int64_t i = 0; i + 1 < size; i += 2) sum += uint32_t(bytes[i]) | (uint32_t(bytes[i + 1]) << 8);
-    if (size % 2) sum += bytes[size - 1];
-    for (int64_t i = std::max<int64_t>(checkSumOffset, 0); i < checkSumOffset + 4 && i < size; ++i)
-        sum -= uint64_t(bytes[i]) << (i % 2 ? 8 : 0);
+    // A sum of 16-bit words folded once at the end equals one folded at every step.
+    uint64_t sum = WordSum(data.constData(), data.size(), checkSumOffset);
     while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-    return uint32_t(sum) + uint32_t(size);
+    return uint32_t(sum) + uint32_t(data.size());
+}
+
+TPEImageParts ReplacePEResourcesInParts(const QByteArray& image, const QList<TPEResource>& resources,
+                                        const std::function<void(const QString&)>& warn)
+{
+    return TResourceReplacer(image, warn).Run(resources);
 }
 
 QByteArray ReplacePEResources(const QByteArray& image, const QList<TPEResource>& resources,
                               const std::function<void(const QString&)>& warn)
 {
-    return TResourceReplacer(image, warn).Run(resources);
+    TPEImageParts parts = ReplacePEResourcesInParts(image, resources, warn);
+    if (parts.TailSize) parts.Head.append(image.constData() + parts.TailStart, qsizetype(parts.TailSize));
+    return parts.Head;
 }

@@ -126,3 +126,13 @@ private:
 // new section ".rsrc" is appended and the old one stays, unreferenced.
 QByteArray ReplacePEResources(const QByteArray& image, const QList<TPEResource>& resources,
                               const std::function<void(const QString&)>& warn = {});
+
+// The same new file as Head followed by the TailSize bytes of image at TailStart, so that a caller writing
+// it to a file need not copy the unchanged end of a large module in memory first.
+struct TPEImageParts {
+    QByteArray Head;
+    int64_t TailStart = 0;
+    int64_t TailSize = 0;
+};
+TPEImageParts ReplacePEResourcesInParts(const QByteArray& image, const QList<TPEResource>& resources,
+                                        const std::function<void(const QString&)>& warn = {});

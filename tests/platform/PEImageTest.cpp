@@ -882,6 +882,37 @@ TEST(PEImage, MovesOnlySectionsNothingPointsInto)
     }
 }
 
+// The writer takes the new file in two parts, the unchanged end straight from the source: together they are
+// the file ReplacePEResources makes, the checksum included.
+TEST(PEImage, HandsTheUnchangedEndOverInPlace)
+{
+    TImage layout = ResourceImage(MinimalDirectory(0x1000));
+    layout.Sections.append({".reloc", 0x2000, 12, QByteArray("RELOCATIONS!"), 0x42000040});
+    layout.Directories[TPEImage::ddBaseReloc] = {0x2000, 12};
+    layout.Overlay = QByteArray(0x900, 'o');
+    layout.CheckSum = 1;
+    const QByteArray before = layout.Build();
+    struct Case {
+        const char* Name;
+        QList<TPEResource> Resources;
+        int64_t TailStart;
+    } cases[] = {
+        {"rewritten in place", SampleResources(), 0x600},
+        {"grown, .reloc moved up", {Res(Ord(10), Ord(1), 0, QByteArray(0x1000, 'g'))}, 0x600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TPEImageParts parts = ReplacePEResourcesInParts(before, c.Resources);
+        EXPECT_EQ(parts.TailStart, c.TailStart);
+        EXPECT_EQ(parts.TailSize, before.size() - c.TailStart);
+        const QByteArray whole = parts.Head + before.mid(parts.TailStart, parts.TailSize);
+        EXPECT_EQ(whole, ReplacePEResources(before, c.Resources));
+        const TPEImage image(whole);
+        EXPECT_EQ(image.CheckSum(), ReferenceCheckSum(whole, OptionalHeader + 64));
+        EXPECT_EQ(Sorted(Describe(image.Resources())), Sorted(Describe(c.Resources)));
+    }
+}
+
 TEST(PEImage, NeedsFortyFreeHeaderBytesForANewSection)
 {
     struct Case {
