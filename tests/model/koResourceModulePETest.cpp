@@ -225,3 +225,29 @@ TEST_F(ModulePEFiler, SavesUnderTheNamesItWasReadFrom)
         for (const QString& name : QDir(Dir.path()).entryList(QDir::Files)) QFile::remove(Path(name));
     }
 }
+
+// A module the PE layer can read but not lay out again: saving says why and leaves every file as it was.
+TEST_F(ModulePEFiler, RefusedSavesLeaveTheFilesAlone)
+{
+    QByteArray image = ReplacePEResources(ImageWithDirectory(QByteArray(16, '\0')),
+                                          {Blob(QStringLiteral("BLOB"), QStringLiteral("A"), "data")});
+    Put32(image, 0x98 + 32, 0); // no section alignment
+    const QString path = Path("unaligned.dll");
+    WriteFile(path, image);
+    auto module = TCustomResourceModule::LoadFromFile(path);
+    ASSERT_TRUE(module);
+    ASSERT_EQ(module->Items()->Count(), 1);
+    for (const QString& target : {path, Path("copy.dll")}) {
+        SCOPED_TRACE(target.toStdString());
+        try {
+            module->SaveToFile(target);
+            ADD_FAILURE() << "saved";
+        } catch (const Exception& e) {
+            EXPECT_TRUE(e.Message().contains("invalid section or file alignment (0x0, 0x200)")) << e.Message().toStdString();
+        }
+    }
+    EXPECT_EQ(ReadFile(path), image);
+    EXPECT_FALSE(QFile::exists(Path("copy.dll")));
+    EXPECT_FALSE(QFile::exists(path + ".backup"));
+    EXPECT_EQ(module->Items()->Count(), 1);
+}
