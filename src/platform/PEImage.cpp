@@ -640,16 +640,13 @@ private:
         return ranges;
     }
 
-    // True when the section holds nothing the rest of the image refers to by address, except the
-    // directory range `allowed` (an index into the data directories, or -1).
-    bool HoldsNothingElse(const TPESection& s, int allowedIndex) const
+    // True when the section holds nothing the rest of the image refers to by address.
+    bool HoldsNothingElse(const TPESection& s) const
     {
         if (s.Characteristics & (ScnCntCode | ScnMemExecute)) return false;
         const uint64_t start = s.VirtualAddress;
         const uint64_t end = start + MappedSize(s);
-        const TPEDataDirectory allowed = allowedIndex >= 0 ? FImage.DataDirectory(allowedIndex) : TPEDataDirectory{};
         for (const TPEDataDirectory& d : OtherDirectoryRanges()) {
-            if (allowedIndex >= 0 && d.VirtualAddress == allowed.VirtualAddress && d.Size == allowed.Size) continue;
             const uint64_t dEnd = uint64_t(d.VirtualAddress) + std::max<uint32_t>(d.Size, 1);
             if (d.VirtualAddress < end && dEnd > start) return false;
         }
@@ -663,7 +660,7 @@ private:
     {
         for (int i = 0; i < FSections.size(); ++i) {
             const TPESection& s = FSections[i];
-            if (s.VirtualAddress == rva && MappedSize(s) > 0) return HoldsNothingElse(s, -1) ? i : -1;
+            if (s.VirtualAddress == rva && MappedSize(s) > 0) return HoldsNothingElse(s) ? i : -1;
         }
         return -1;
     }
