@@ -1,5 +1,7 @@
 #include "koResourceModulePE.h"
 
+#include "koResourcesKinds.h"
+#include "platform/BinaryReader.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/PEImage.h"
@@ -30,15 +32,24 @@ QByteArray ReadWholeFile(const QString& FileName)
     return data;
 }
 
-// A name in a resource directory as the resource functions hand it out: "#123" is the ordinal 123.
-TResourceIdent DirectoryNameToIdent(const QString& name)
-{
-    if (IsOrdinalResourceIdent(name)) return TResourceIdent(name);
-    if (name.size() > 1 && name.at(0) == QLatin1Char('#'))
-        return TResourceIdent::FromOrdinal(static_cast<uint16_t>(StrToInt(name.mid(1))));
-    return TResourceIdent(name);
-}
+// The bytes of a file, mapped rather than copied where the system allows; Bytes() lives as long as this.
+class TFileBytes {
+public:
+    explicit TFileBytes(const QString& FileName) : FFile(FileName)
+    {
+        if (FFile.open(QIODevice::ReadOnly) && FFile.size() > 0)
+            if (uchar* mapped = FFile.map(0, FFile.size()))
+                FBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(FFile.size()));
+        if (FBytes.isNull()) FBytes = ReadWholeFile(FileName);
+    }
+    TFileBytes(const TFileBytes&) = delete;
+    TFileBytes& operator=(const TFileBytes&) = delete;
+    const QByteArray& Bytes() const { return FBytes; }
 
+private:
+    QFile FFile;
+    QByteArray FBytes;
+};
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {
@@ -51,10 +62,13 @@ bool SameFile(const QString& a, const QString& b)
     return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
 }
 
-void WriteFileAtomically(const QString& FileName, const QByteArray& Data, QFileDevice::Permissions Permissions)
+// Writes Data followed by Tail (which may be empty).
+void WriteFileAtomically(const QString& FileName, const QByteArray& Data, QFileDevice::Permissions Permissions,
+                         const char* Tail = nullptr, int64_t TailSize = 0)
 {
     QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Data) != Data.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(Data) != Data.size() ||
+        (TailSize > 0 && file.write(Tail, TailSize) != TailSize) || !file.commit())
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, file.errorString()));
     QFile::setPermissions(FileName, Permissions);
 }
@@ -83,8 +97,7 @@ bool TResourceModuleReaderPE::Handles(TStream* Stream)
     Stream->SetPosition(60);
     offsetBytes = Stream->ReadBytes(4);
     if (offsetBytes.size() < 4) return false;
-    const auto* p = reinterpret_cast<const uint8_t*>(offsetBytes.constData());
-    const uint32_t offset = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    const uint32_t offset = TBinaryReader(offsetBytes).U32(0, "DOS header");
     return MatchSignature(Stream, QByteArray("PE\0\0", 4), QByteArray(4, char(0xFF)), offset);
 }
 
@@ -95,9 +108,11 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromStream(T
 
 std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(const QString& Filename)
 {
-    const TPEImage image(ReadWholeFile(Filename));
-    // A module without resources opens as an empty module.
-    const QList<TPEResource> resources = image.Resources();
+    const TFileBytes file(Filename);
+    const TPEImage image(file.Bytes());
+    // A module without resources opens as an empty module. The items copy their data from the file's.
+    const QList<TPEResource> resources =
+        image.Resources([](const QString& warning) { LogMessage(warning, rmWarning); }, TPEImage::View);
     auto module = std::make_unique<TResourceModulePE>(Filename);
     module->BeforeLoad();
     FProgressMax = static_cast<int>(resources.size());
@@ -107,8 +122,9 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(con
     TUpdateGuard batch(module.get());
     for (const TPEResource& resource : resources) {
         try {
-            const TResourceIdent type = DirectoryNameToIdent(resource.Type);
-            const TResourceIdent name = DirectoryNameToIdent(resource.Name);
+            // A name in the directory stays a name, whatever its text ("#12" too).
+            const TResourceIdent type(resource.Type);
+            const TResourceIdent name(resource.Name);
             TMessageContextScope context(Format(QString::fromLatin1(SItemContext),
                                                 {ResourceIdentToString(name), ResourceTypeToFriendlyName(type)}));
             TCustomMemoryStream data(resource.Data.constData(), resource.Data.size());
@@ -132,8 +148,19 @@ void TResourceModuleReaderPE::RegisterFileTypes() { RegisterFileTypesOf(ClassInf
 
 bool TResourceModuleWriterPE::Handles(TCustomResourceModule* Module, const QString& FileName)
 {
-    return qobject_cast<TResourceModulePE*>(Module) && TResourceModulePE::Handles(FileName) &&
-           QFileInfo::exists(Module->Filename());
+    if (!qobject_cast<TResourceModulePE*>(Module) || !QFileInfo::exists(Module->Filename())) return false;
+    // Modules come with many extensions (drivers, MUI files, UEFI images...): whatever the reader took
+    // is written back under its own name, its own extension or over another PE file.
+    if (TResourceModulePE::Handles(FileName) || SameFile(Module->Filename(), FileName) ||
+        SameText(ExtractFileExt(FileName), ExtractFileExt(Module->Filename())))
+        return true;
+    if (!QFileInfo(FileName).isFile()) return false;
+    try {
+        TFileStream file(FileName, fmOpenRead | fmShareDenyNone);
+        return TResourceModuleReaderPE::Handles(&file);
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 void TResourceModuleWriterPE::SaveToStream(TCustomResourceModule*, TStream&, const QString&, const QString&)
@@ -146,7 +173,8 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
     ATELIER_ASSERT(qobject_cast<TResourceModulePE*>(Module) != nullptr);
     const QString source = Module->Filename();
     if (!QFileInfo::exists(source)) throw Exception(Format(QString::fromLatin1(SSourceMissing), {source}));
-    const QByteArray sourceBytes = ReadWholeFile(source);
+    const TFileBytes sourceFile(source);
+    const QByteArray& sourceBytes = sourceFile.Bytes();
     const QFileDevice::Permissions permissions = QFileInfo(source).permissions();
 
     // The directory is rebuilt whole, so a module's one MUI item needs no pass of its own; two are refused.
@@ -161,14 +189,28 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
     DoProgress(psBegin, 0, count, QString::fromLatin1(SSaving));
     TFinally end([&] { DoProgress(psEnd, count, count, QString::fromLatin1(SSaving)); });
     QList<TPEResource> resources;
+    resources.reserve(count);
+    // The new file is built from the streams' own memory, not from copies of it.
+    std::vector<std::unique_ptr<TMemoryStream>> streams;
+    streams.reserve(items.size());
     int index = 0;
     for (TCustomResourceItem* item : items) {
         DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
-        TMemoryStream data;
-        item->SaveToStream(data);
-        resources.append({item->ResourceType(), item->Name(), item->Language(), 0, data.ToByteArray()});
+        // A generic item's bytes are the resource as it stands: no stream in between.
+        TMemoryStream* data = nullptr;
+        if (auto* generic = qobject_cast<TCustomResourceItemGeneric*>(item)) {
+            data = generic->Data();
+        } else {
+            streams.push_back(std::make_unique<TMemoryStream>());
+            item->SaveToStream(*streams.back());
+            data = streams.back().get();
+        }
+        resources.append({item->ResourceType(), item->Name(), item->Language(), 0,
+                          QByteArray::fromRawData(reinterpret_cast<const char*>(data->Memory()),
+                                                  static_cast<qsizetype>(data->Size()))});
     }
-    const QByteArray image = ReplacePEResources(sourceBytes, resources, [](const QString& warning) {
+    // The unchanged end of the module goes from the source to the new file without a copy in memory.
+    const TPEImageParts image = ReplacePEResourcesInParts(sourceBytes, resources, [](const QString& warning) {
         LogMessage(warning, rmWarning);
     });
 
@@ -177,7 +219,7 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
         const QString backup = FileName + QStringLiteral(".backup");
         WriteFileAtomically(backup, sourceBytes, permissions);
     }
-    WriteFileAtomically(FileName, image, permissions);
+    WriteFileAtomically(FileName, image.Head, permissions, sourceBytes.constData() + image.TailStart, image.TailSize);
 }
 
 void TResourceModuleWriterPE::RegisterFileTypes() { RegisterFileTypesOf(ClassInfo()); }

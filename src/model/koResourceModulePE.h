@@ -35,7 +35,8 @@ class TResourceModuleWriterPE : public TCustomResourceModuleWriter {
     RESOURCE_MODULE_FILER_CLASS(TResourceModuleWriterPE, TCustomResourceModuleWriter)
 
 public:
-    // Only modules read from a PE file that still exists, saved under a PE extension.
+    // Only modules read from a PE file that still exists, saved under a PE extension, their own extension,
+    // their own name or over an existing PE file.
     static bool Handles(TCustomResourceModule* Module, const QString& FileName);
     // Raises "Operation not applicable": modules are written to files.
     void SaveToStream(TCustomResourceModule* Module, TStream& Stream, const QString& Encoding,

@@ -64,8 +64,9 @@ public:
     // Zeros for an entry the optional header does not have.
     TPEDataDirectory DataDirectory(int index) const;
     int NumberOfDataDirectories() const { return FNumberOfDirectories; }
-    uint32_t CheckSum() const;
-    uint32_t SizeOfImage() const;
+    uint32_t CheckSum() const { return FCheckSum; }
+    uint32_t SizeOfImage() const { return FSizeOfImage; }
+    uint32_t AddressOfEntryPoint() const { return FAddressOfEntryPoint; }
     uint32_t SizeOfHeaders() const { return FSizeOfHeaders; }
     uint32_t SectionAlignment() const { return FSectionAlignment; }
     uint32_t FileAlignment() const { return FFileAlignment; }
@@ -79,8 +80,11 @@ public:
     // first, then the ids, each in file order. Language entries that are named are skipped. A data entry may
     // point outside the resource section. Raises EPEImageError for a directory that loops, is deeper or
     // shallower than 3 levels, counts more entries than the data holds, or a data entry that does not map
-    // wholly into the file.
-    QList<TPEResource> Resources() const;
+    // wholly into the file. A resource whose type, name and language repeat an earlier one's is left out,
+    // with a warning naming its directory entry. With View, each Data points into the image's bytes
+    // (no copy): valid only while those bytes live.
+    enum TDataMode { Copy, View };
+    QList<TPEResource> Resources(const std::function<void(const QString&)>& warn = {}, TDataMode mode = Copy) const;
 
     // Maps an RVA range to a file offset; -1 when it does not map wholly into the file.
     int64_t RvaToOffset(uint32_t rva, uint32_t size) const;
@@ -89,6 +93,8 @@ public:
     static uint32_t ComputeCheckSum(const QByteArray& data, int64_t checkSumOffset);
 
 private:
+    void Parse();
+
     // The file offset of rva and how many file bytes follow it within the mapped image; false when the
     // RVA is not backed by the file.
     bool MapRva(uint32_t rva, int64_t& offset, int64_t& available) const;
@@ -104,15 +110,29 @@ private:
     uint32_t FSectionAlignment = 0;
     uint32_t FFileAlignment = 0;
     uint32_t FSizeOfHeaders = 0;
+    uint32_t FSizeOfImage = 0;
+    uint32_t FCheckSum = 0;
+    uint32_t FAddressOfEntryPoint = 0;
+    TPEDataDirectory FDirectories[16];
     QList<TPESection> FSections;
 };
 
 // Replaces all resources of a PE image, as beginning an update that deletes the existing resources, adding
 // each resource and ending the update would. Returns the new file bytes. Later duplicates of a (type, name,
-// language) replace earlier ones. Warnings (a dropped certificate table) go to warn. Raises EPEImageError
+// language) replace earlier ones. Warnings (a dropped certificate table, a duplicate) go to warn. Raises EPEImageError
 // when the image cannot take the new resources.
 // The directory is rewritten in place when the section it starts holds nothing else and it fits; else that
 // section grows when it is the last one or followed only by the base relocations (which move up); else a
 // new section ".rsrc" is appended and the old one stays, unreferenced.
 QByteArray ReplacePEResources(const QByteArray& image, const QList<TPEResource>& resources,
                               const std::function<void(const QString&)>& warn = {});
+
+// The same new file as Head followed by the TailSize bytes of image at TailStart, so that a caller writing
+// it to a file need not copy the unchanged end of a large module in memory first.
+struct TPEImageParts {
+    QByteArray Head;
+    int64_t TailStart = 0;
+    int64_t TailSize = 0;
+};
+TPEImageParts ReplacePEResourcesInParts(const QByteArray& image, const QList<TPEResource>& resources,
+                                        const std::function<void(const QString&)>& warn = {});

@@ -50,6 +50,15 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
     }
     if (count < 0) throw EReadError(QString::fromLatin1(SReadError));
     const int64_t total = count;
+    // From memory that holds every byte asked for: one write, no staging copy.
+    if (const auto* memory = dynamic_cast<const TCustomMemoryStream*>(&source); memory && &source != this) {
+        const int64_t position = source.Position();
+        if (position >= 0 && count <= source.Size() - position) {
+            WriteBuffer(memory->Memory() + position, count);
+            source.SetPosition(position + count);
+            return total;
+        }
+    }
     QByteArray chunk(static_cast<qsizetype>(std::min(count, CopyChunk)), Qt::Uninitialized);
     while (count > 0) {
         const int64_t n = std::min<int64_t>(count, chunk.size());

@@ -200,6 +200,47 @@ QByteArray MinimalDirectory(uint32_t va)
     return d;
 }
 
+// A directory laid out table by table exactly as the nodes say, repeats and all; ids only. Tables come
+// depth first from offset 0, then each data entry followed by its data.
+struct TNode {
+    uint32_t Id;
+    QList<TNode> Children; // none at the language level
+    QByteArray Data;
+};
+
+QByteArray TreeDirectory(uint32_t va, const QList<TNode>& types)
+{
+    QByteArray d;
+    QList<std::pair<qsizetype, QByteArray>> leaves; // entry slot, data
+    std::function<qsizetype(const QList<TNode>&, int)> table = [&](const QList<TNode>& nodes, int level) {
+        const qsizetype at = d.size();
+        d.resize(at + 16 + 8 * nodes.size(), '\0');
+        Put16(d, at + 14, uint16_t(nodes.size()));
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            const qsizetype slot = at + 16 + 8 * i;
+            Put32(d, slot, nodes[i].Id);
+            if (level == 3) {
+                leaves.append({slot, nodes[i].Data});
+                continue;
+            }
+            const qsizetype child = table(nodes[i].Children, level + 1);
+            Put32(d, slot + 4, 0x80000000u | uint32_t(child));
+        }
+        return at;
+    };
+    table(types, 1);
+    for (const auto& [slot, data] : leaves) {
+        const qsizetype entry = d.size();
+        Put32(d, slot + 4, uint32_t(entry));
+        d.resize(entry + 16, '\0');
+        Put32(d, entry, va + uint32_t(entry) + 16);
+        Put32(d, entry + 4, uint32_t(data.size()));
+        d += data;
+        d.resize(AlignUp(uint32_t(d.size()), 8), '\0');
+    }
+    return d;
+}
+
 // One section ".rsrc" at RVA 0x1000, file offset 0x400, holding `directory`.
 TImage ResourceImage(const QByteArray& directory, bool is64 = true)
 {
@@ -457,6 +498,49 @@ TEST(PEImage, RejectsDamagedDirectoriesWithTheOffset)
     }
 }
 
+TEST(PEImage, ReadsARepeatedResourceOnceWithAWarning)
+{
+    const auto leaf = [](uint32_t language, const char* data) { return TNode{language, {}, data}; };
+    const auto name = [](uint32_t id, QList<TNode> languages) { return TNode{id, std::move(languages), {}}; };
+    struct Case {
+        const char* Name;
+        QList<TNode> Types;
+        QStringList Expected;
+        QStringList Warnings;
+    } cases[] = {
+        {"a language twice in its table",
+         {name(10, {name(1, {leaf(0x409, "first"), leaf(0x409, "second")})})},
+         {Line(Ord(10), Ord(1), 0x409, "first")},
+         // root 0x00, name table 0x18, language table 0x30: its second entry at 0x48
+         {"The resource directory entry at offset 0x448 repeats type 10, name 1, language 1033; only the first "
+          "one was read."}},
+        {"a type twice at the root",
+         {name(10, {name(1, {leaf(0x409, "first")})}), name(10, {name(1, {leaf(0x409, "second")})})},
+         {Line(Ord(10), Ord(1), 0x409, "first")},
+         // root 0x00 (two entries), first name and language tables 0x20 and 0x38, second ones 0x50 and 0x68
+         {"The resource directory entry at offset 0x478 repeats type 10, name 1, language 1033; only the first "
+          "one was read."}},
+        {"a type twice with different names",
+         {name(10, {name(1, {leaf(0x409, "first")})}), name(10, {name(2, {leaf(0x409, "second")})})},
+         {Line(Ord(10), Ord(1), 0x409, "first"), Line(Ord(10), Ord(2), 0x409, "second")},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QByteArray before = ResourceImage(TreeDirectory(0x1000, c.Types)).Build();
+        QStringList warnings;
+        const QList<TPEResource> resources =
+            TPEImage(before).Resources([&](const QString& w) { warnings.append(w); });
+        EXPECT_EQ(Describe(resources), c.Expected);
+        EXPECT_EQ(warnings, c.Warnings);
+        // Saved back, the module holds what was read, and no more warnings come.
+        warnings.clear();
+        const QByteArray after = ReplacePEResources(before, resources, [&](const QString& w) { warnings.append(w); });
+        EXPECT_EQ(Describe(TPEImage(after).Resources()), c.Expected);
+        EXPECT_TRUE(warnings.isEmpty());
+    }
+}
+
 TEST(PEImage, RefusesDataEntriesThatClaimMoreThanTheFile)
 {
     // 200 languages whose data entries each claim the same 3 KB in different ways (shifted by one byte):
@@ -577,9 +661,13 @@ TEST(PEImage, LaterDuplicatesReplaceEarlierOnes)
     const QList<TPEResource> input = {Res(Ord(10), QStringLiteral("NAME"), 0x409, "first"),
                                       Res(Ord(10), QStringLiteral("NAME"), 0x407, "other language"),
                                       Res(Ord(10), QStringLiteral("NAME"), 0x409, "second")};
-    const QByteArray out = ReplacePEResources(ResourceImage(MinimalDirectory(0x1000)).Build(), input);
+    QStringList warnings;
+    const QByteArray out = ReplacePEResources(ResourceImage(MinimalDirectory(0x1000)).Build(), input,
+                                              [&](const QString& w) { warnings.append(w); });
     EXPECT_EQ(Describe(TPEImage(out).Resources()),
               (QStringList{Line(Ord(10), "NAME", 0x407, "other language"), Line(Ord(10), "NAME", 0x409, "second")}));
+    EXPECT_EQ(warnings, QStringList{QStringLiteral(
+                            "The resource 10 \"NAME\", language 1033, is listed more than once; the last one was saved.")});
 }
 
 TEST(PEImage, RejectsIdentifiersTheDirectoryCannotHold)
@@ -726,6 +814,105 @@ TEST(PEImage, AppendsASectionWhenTheResourceSectionHoldsMore)
     }
 }
 
+// The resource section grows by moving what follows it only when nothing can tell: the sections after it
+// are ones the loader may drop, nothing points into them and no base relocation patches them.
+TEST(PEImage, MovesOnlySectionsNothingPointsInto)
+{
+    const auto relocBlock = [](uint32_t page) {
+        QByteArray block(12, '\0');
+        Put32(block, 0, page);
+        Put32(block, 4, 12);
+        Put16(block, 8, 0xA010);
+        return block;
+    };
+    const auto layout = [&](uint32_t debugCharacteristics, uint32_t relocPage) {
+        TImage image;
+        image.Sections.append({".text", 0x1000, 0x10, QByteArray(16, '\xC3'), 0x60000020});
+        image.Sections.append({".rsrc", 0x2000, 0x5C, MinimalDirectory(0x2000)});
+        image.Sections.append({".debug", 0x3000, 0x20, QByteArray("DEBUG INFORMATION, 32 BYTES LONG"),
+                               debugCharacteristics});
+        image.Sections.append({".reloc", 0x4000, 12, relocBlock(relocPage), 0x42000040});
+        image.Directories[TPEImage::ddResource] = {0x2000, 0x5C};
+        image.Directories[TPEImage::ddBaseReloc] = {0x4000, 12};
+        image.Overlay = "OVERLAY";
+        return image;
+    };
+    TImage debugDirectory = layout(0x42000040, 0x1000);
+    debugDirectory.Directories[TPEImage::ddDebug] = {0x3000, 28};
+    struct Case {
+        const char* Name;
+        TImage Layout;
+        bool Moves;
+    } cases[] = {
+        {"dropped by the loader, unreferenced", layout(0x42000040, 0x1000), true},
+        {"kept by the loader", layout(0x40000040, 0x1000), false},
+        {"holding the debug directory", debugDirectory, false},
+        {"patched by base relocations", layout(0x42000040, 0x3000), false},
+    };
+    QList<TPEResource> resources = SampleResources();
+    resources.append(Res(Ord(10), QStringLiteral("BIG"), 0, QByteArray(0x1800, 'b')));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QByteArray before = c.Layout.Build();
+        const QByteArray after = ReplacePEResources(before, resources);
+        const TPEImage image(after);
+        EXPECT_EQ(Sorted(Describe(image.Resources())), Sorted(Describe(resources)));
+        if (!c.Moves) {
+            // A new section, the old ones where they were.
+            ASSERT_EQ(image.Sections().size(), 5);
+            EXPECT_EQ(image.DataDirectory(TPEImage::ddResource).VirtualAddress, 0x5000u);
+            EXPECT_EQ(after.left(0xC00).mid(0x400), before.left(0xC00).mid(0x400));
+            continue;
+        }
+        EXPECT_TRUE(after.endsWith("OVERLAY"));
+        ASSERT_EQ(image.Sections().size(), 4);
+        const TPESection& rsrc = image.Sections()[1];
+        const TPESection& debug = image.Sections()[2];
+        const TPESection& reloc = image.Sections()[3];
+        EXPECT_EQ(rsrc.PointerToRawData, 0x600u);
+        EXPECT_EQ(rsrc.SizeOfRawData, 0x1A00u);
+        EXPECT_EQ(debug.VirtualAddress, 0x4000u);
+        EXPECT_EQ(debug.PointerToRawData, 0x2000u);
+        EXPECT_EQ(after.mid(debug.PointerToRawData, 32), QByteArray("DEBUG INFORMATION, 32 BYTES LONG"));
+        EXPECT_EQ(reloc.VirtualAddress, 0x5000u);
+        EXPECT_EQ(image.DataDirectory(TPEImage::ddBaseReloc).VirtualAddress, 0x5000u);
+        EXPECT_EQ(after.mid(reloc.PointerToRawData, 12), relocBlock(0x1000));
+        EXPECT_EQ(image.SizeOfImage(), 0x6000u);
+        EXPECT_EQ(after.size(), before.size() + 0x1800);
+    }
+}
+
+// The writer takes the new file in two parts, the unchanged end straight from the source: together they are
+// the file ReplacePEResources makes, the checksum included.
+TEST(PEImage, HandsTheUnchangedEndOverInPlace)
+{
+    TImage layout = ResourceImage(MinimalDirectory(0x1000));
+    layout.Sections.append({".reloc", 0x2000, 12, QByteArray("RELOCATIONS!"), 0x42000040});
+    layout.Directories[TPEImage::ddBaseReloc] = {0x2000, 12};
+    layout.Overlay = QByteArray(0x900, 'o');
+    layout.CheckSum = 1;
+    const QByteArray before = layout.Build();
+    struct Case {
+        const char* Name;
+        QList<TPEResource> Resources;
+        int64_t TailStart;
+    } cases[] = {
+        {"rewritten in place", SampleResources(), 0x600},
+        {"grown, .reloc moved up", {Res(Ord(10), Ord(1), 0, QByteArray(0x1000, 'g'))}, 0x600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TPEImageParts parts = ReplacePEResourcesInParts(before, c.Resources);
+        EXPECT_EQ(parts.TailStart, c.TailStart);
+        EXPECT_EQ(parts.TailSize, before.size() - c.TailStart);
+        const QByteArray whole = parts.Head + before.mid(parts.TailStart, parts.TailSize);
+        EXPECT_EQ(whole, ReplacePEResources(before, c.Resources));
+        const TPEImage image(whole);
+        EXPECT_EQ(image.CheckSum(), ReferenceCheckSum(whole, OptionalHeader + 64));
+        EXPECT_EQ(Sorted(Describe(image.Resources())), Sorted(Describe(c.Resources)));
+    }
+}
+
 TEST(PEImage, NeedsFortyFreeHeaderBytesForANewSection)
 {
     struct Case {
@@ -839,19 +1026,54 @@ TEST(PEImage, RejectsImagesItCannotLayOut)
     Put32(badAlignment, OptionalHeader + 36, 0x300);
     QByteArray noEntry = CodeOnlyImage().Build();
     Put32(noEntry, OptionalHeader + 108, 2);
+    // No section alignment, and a directory entry with a size but no address.
+    QByteArray noSectionAlignment = CodeOnlyImage().Build();
+    Put32(noSectionAlignment, OptionalHeader + 32, 0);
+    Put32(noSectionAlignment, CodeOnlyImage().DirectoryField(TPEImage::ddResource) + 4, 0x5C);
+    // Section data that starts inside the headers: at 0, on the PE header, on the section table.
+    const TImage resources = ResourceImage(MinimalDirectory(0x1000));
+    const auto dataAt = [&](uint32_t offset) {
+        QByteArray image = resources.Build();
+        Put32(image, resources.SectionTable() + 20, offset);
+        return image;
+    };
+    // No sections: the directory lies in the headers, after the section table.
+    TImage inHeaders;
+    inHeaders.Directories[TPEImage::ddResource] = {0x300, 0x5C};
+    QByteArray directoryInHeaders = inHeaders.Build();
+    directoryInHeaders.replace(0x300, 0x5C, MinimalDirectory(0x300));
     struct Case {
         const char* Name;
         QByteArray Image;
         const char* Message;
+        bool EvenWhenEmptied;
     } cases[] = {
-        {"overlapping sections", overlapping.Build(), "The sections at RVA 0x1000 and 0x1008 overlap."},
-        {"file alignment not a power of two", badAlignment, "invalid section or file alignment (0x1000, 0x300)"},
-        {"no resource directory entry", noEntry, "has no entry for a resource directory"},
+        {"overlapping sections", overlapping.Build(), "The sections at RVA 0x1000 and 0x1008 overlap.", false},
+        {"file alignment not a power of two", badAlignment, "invalid section or file alignment (0x1000, 0x300)",
+         false},
+        {"no section alignment", noSectionAlignment, "invalid section or file alignment (0x0, 0x200)", true},
+        {"no resource directory entry", noEntry, "has no entry for a resource directory", false},
+        {"section data at offset 0", dataAt(0),
+         "The data of section \".rsrc\" at offset 0x0 lies inside the headers, which end at offset 0x1B0.", true},
+        {"section data on the PE header", dataAt(PeOffset),
+         "The data of section \".rsrc\" at offset 0x80 lies inside the headers", true},
+        {"section data on the section table", dataAt(uint32_t(resources.SectionTable() + 8)),
+         "The data of section \".rsrc\" at offset 0x190 lies inside the headers", true},
+        {"directory in the headers", directoryInHeaders,
+         "The resource directory at RVA 0x300 (data directory 2) lies inside the headers.", true},
     };
     for (const Case& c : cases) {
-        const QString message = ErrorOf([&] { ReplacePEResources(c.Image, SampleResources()); });
-        EXPECT_TRUE(message.contains(QString::fromUtf8(c.Message))) << c.Name << ": " << message.toStdString();
+        SCOPED_TRACE(c.Name);
+        QList<QList<TPEResource>> lists = {SampleResources()};
+        if (c.EvenWhenEmptied) lists.append(QList<TPEResource>());
+        for (const QList<TPEResource>& list : lists) {
+            const QString message = ErrorOf([&] { ReplacePEResources(c.Image, list); });
+            EXPECT_TRUE(message.contains(QString::fromUtf8(c.Message))) << message.toStdString();
+        }
     }
+    // Data right after the section table is no trouble.
+    const QByteArray tight = dataAt(uint32_t(resources.SectionTableEnd()));
+    EXPECT_EQ(ErrorOf([&] { ReplacePEResources(tight, SampleResources()); }), QStringLiteral("<no error>"));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -976,6 +1198,7 @@ struct TModules {
     QByteArray Dll;      // .rsrc followed by .reloc
     QByteArray Plain;    // no resources
     QByteArray Show;     // prints two RCDATA resources
+    QByteArray ShowDebug; // the same, not stripped: debug sections after .reloc
 };
 
 const char* const ResourceScript = R"(LANGUAGE 9, 1
@@ -1049,6 +1272,7 @@ protected:
             link.push_back({gcc, {"-s", "-shared", "-o", "lib" + a + ".dll", "lib.c", res}});
             link.push_back({gcc, {"-s", "-o", "plain" + a + ".exe", "main.c"}});
             link.push_back({gcc, {"-s", "-o", "show" + a + ".exe", "show.c", res}});
+            link.push_back({gcc, {"-g", "-o", "showdebug" + a + ".exe", "show.c", res}});
         }
         for (const auto* jobs : {&compile, &link}) {
             std::vector<std::unique_ptr<QProcess>> running;
@@ -1074,7 +1298,8 @@ protected:
         for (const TArch& arch : Arches) {
             const QString a = QString::fromLatin1(arch.Is64 ? "64" : "32");
             Modules[arch.Is64] = {read("app" + a + ".exe"),  read("stripped" + a + ".exe"), read("last" + a + ".exe"),
-                                  read("lib" + a + ".dll"), read("plain" + a + ".exe"),    read("show" + a + ".exe")};
+                                  read("lib" + a + ".dll"), read("plain" + a + ".exe"),    read("show" + a + ".exe"),
+                                  read("showdebug" + a + ".exe")};
         }
     }
 
@@ -1295,10 +1520,18 @@ TEST_F(PEInterop, AppendsASectionWhenTheResourceSectionCannotGrow)
         const qsizetype characteristics = stripped.SectionTableOffset() + 40 * index + 36;
         Put32(shared, characteristics, Get32(shared, characteristics) | 0x20000000);
 
+        // A section after the resources that the loader keeps cannot be moved.
+        QByteArray pinned = m.App;
+        const TPEImage app(pinned);
+        const int last = int(app.Sections().size()) - 1;
+        ASSERT_GT(last, index);
+        const qsizetype lastCharacteristics = app.SectionTableOffset() + 40 * last + 36;
+        Put32(pinned, lastCharacteristics, Get32(pinned, lastCharacteristics) & ~0x02000000u);
+
         struct Case {
             const char* Name;
             QByteArray Module;
-        } cases[] = {{"no resources", m.Plain}, {"debug sections after .reloc", m.App}, {"shared section", shared}};
+        } cases[] = {{"no resources", m.Plain}, {"a kept section after .reloc", pinned}, {"shared section", shared}};
         for (const Case& c : cases) {
             SCOPED_TRACE(c.Name);
             const TPEImage before(c.Module);
@@ -1316,16 +1549,65 @@ TEST_F(PEInterop, AppendsASectionWhenTheResourceSectionCannotGrow)
         }
         // The COFF symbols of the unstripped module stay where they were and still read; only the old
         // resource section, now unreferenced, has a new name.
-        QByteArray symbolsAfter = Readobj(ReplacePEResources(m.App, LargeResources()), {"--symbols"});
+        QByteArray symbolsAfter = Readobj(ReplacePEResources(pinned, LargeResources()), {"--symbols"});
         symbolsAfter.replace("Section: .oldrsrc", "Section: .rsrc");
-        EXPECT_EQ(FirstDifference(symbolsAfter, Readobj(m.App, {"--symbols"})), std::string());
+        EXPECT_EQ(FirstDifference(symbolsAfter, Readobj(pinned, {"--symbols"})), std::string());
         // Tools that look for resources by section name see only the new directory.
-        const QByteArray renamed = ReplacePEResources(m.App, LargeResources());
+        const QByteArray renamed = ReplacePEResources(pinned, LargeResources());
         const TPEImage renamedImage(renamed);
         int resourceSections = 0;
         for (const TPESection& section : renamedImage.Sections())
             if (SectionName(section) == QStringLiteral(".rsrc")) ++resourceSections;
         EXPECT_EQ(resourceSections, 1);
+    }
+}
+
+// Debug sections and the base relocations after the resources move up in memory and in the file, with the
+// COFF symbols behind them: the file grows by what the resources grew, nothing is duplicated.
+TEST_F(PEInterop, MovesTheSectionsAfterTheResourcesUp)
+{
+    for (const TArch& arch : Arches) {
+        SCOPED_TRACE(arch.Name);
+        const QByteArray& module = Modules[arch.Is64].App;
+        const TPEImage before(module);
+        const int index = SectionAt(before, before.DataDirectory(TPEImage::ddResource).VirtualAddress);
+        ASSERT_GE(index, 0);
+        ASSERT_GT(before.Sections().size(), index + 2) << "the fixture has no debug sections after .reloc";
+
+        const QByteArray after = ReplacePEResources(module, LargeResources());
+        const TPEImage image(after);
+        ASSERT_EQ(image.Sections().size(), before.Sections().size());
+        const TPESection& grown = image.Sections()[index];
+        const TPESection& old = before.Sections()[index];
+        EXPECT_EQ(grown.VirtualAddress, old.VirtualAddress);
+        EXPECT_EQ(grown.PointerToRawData, old.PointerToRawData);
+        const int64_t rawGrowth = int64_t(grown.SizeOfRawData) - int64_t(old.SizeOfRawData);
+        EXPECT_GT(rawGrowth, 0);
+        EXPECT_EQ(after.size() - module.size(), rawGrowth) << "the file grows by the resource section's growth";
+        // Every later section moved by one distance in memory and one in the file, its bytes unchanged.
+        const uint32_t vaDelta = image.Sections()[index + 1].VirtualAddress - before.Sections()[index + 1].VirtualAddress;
+        EXPECT_EQ(vaDelta % image.SectionAlignment(), 0u);
+        for (int i = index + 1; i < before.Sections().size(); ++i) {
+            const TPESection& was = before.Sections()[i];
+            const TPESection& is = image.Sections()[i];
+            SCOPED_TRACE(SectionName(is).toStdString());
+            EXPECT_EQ(is.VirtualAddress, was.VirtualAddress + vaDelta);
+            EXPECT_EQ(int64_t(is.PointerToRawData), int64_t(was.PointerToRawData) + rawGrowth);
+            EXPECT_EQ(after.mid(is.PointerToRawData, is.SizeOfRawData), module.mid(was.PointerToRawData, was.SizeOfRawData));
+        }
+        EXPECT_EQ(image.DataDirectory(TPEImage::ddBaseReloc).VirtualAddress,
+                  before.DataDirectory(TPEImage::ddBaseReloc).VirtualAddress + vaDelta);
+        ExpectSound(module, after, LargeResources());
+        EXPECT_EQ(FirstDifference(Readobj(after, {"--symbols"}), Readobj(module, {"--symbols"})), std::string());
+        // The debug information reads the same.
+        const auto dwarf = [&](const QByteArray& image) {
+            const TPeerToolResult r = RunPeerTool(Tool("x86_64-w64-mingw32-objdump"), {"--dwarf=info,decodedline", Save(image)});
+            EXPECT_TRUE(r.Ok() && r.Err.isEmpty()) << r.Describe().toStdString();
+            QList<QByteArray> lines = r.Out.split('\n');
+            lines.removeIf([](const QByteArray& l) { return l.contains("file format"); });
+            return lines.join('\n');
+        };
+        EXPECT_EQ(FirstDifference(dwarf(after), dwarf(module)), std::string());
     }
 }
 
@@ -1362,25 +1644,25 @@ TEST_F(PEInterop, RewrittenExecutableRunsUnderWine)
     resources.append(Res(Ord(10), QStringLiteral("GREETING"), 0, "rewritten greeting"));
     resources.append(Res(Ord(10), Ord(7), 0, "seven by ordinal"));
     resources.append(Res(Ord(10), Ord(9), 0, QByteArray(60000, 'p')));
-    const QByteArray& module = Modules[true].Show;
-    const QByteArray after = ReplacePEResources(module, resources);
-    EXPECT_NE(TPEImage(after).Sections().last().VirtualAddress, TPEImage(module).Sections().last().VirtualAddress)
-        << "expected .reloc to move";
-    const QString program = Save(after);
-
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("WINEPREFIX"), QDir(Dir->path()).filePath(QStringLiteral("wineprefix")));
     environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
     environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
     environment.remove(QStringLiteral("DISPLAY"));
-    const TPeerToolResult run = RunPeerTool(wine, {program}, 120000, Dir->path(), environment);
+    // Stripped, .reloc moves; with debug information, the debug sections move as well.
+    for (const QByteArray* module : {&Modules[true].Show, &Modules[true].ShowDebug}) {
+        const QByteArray after = ReplacePEResources(*module, resources);
+        EXPECT_EQ(TPEImage(after).Sections().size(), TPEImage(*module).Sections().size());
+        EXPECT_NE(TPEImage(after).Sections().last().VirtualAddress, TPEImage(*module).Sections().last().VirtualAddress)
+            << "expected the sections after the resources to move";
+        const TPeerToolResult run = RunPeerTool(wine, {Save(after)}, 120000, Dir->path(), environment);
+        EXPECT_TRUE(run.Ok()) << run.Describe().toStdString();
+        EXPECT_EQ(QString::fromLatin1(run.Out).remove(QLatin1Char('\r')),
+                  QStringLiteral("rewritten greeting\nseven by ordinal\n"));
+    }
     const QString wineserver =
         FindPeerTool(QStringLiteral("wineserver"), {QStringLiteral("/usr/lib/wine")});
     if (!wineserver.isEmpty()) RunPeerTool(wineserver, {QStringLiteral("-k")}, 30000, Dir->path(), environment);
-
-    ASSERT_TRUE(run.Ok()) << run.Describe().toStdString();
-    EXPECT_EQ(QString::fromLatin1(run.Out).remove(QLatin1Char('\r')),
-              QStringLiteral("rewritten greeting\nseven by ordinal\n"));
 }
 
 } // namespace
