@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMainWindow>
 
 // Dock layout
@@ -156,6 +157,15 @@ void TFrameAtelier::LoadDockLayout(const QByteArray& Layout)
         FDockHost->setUpdatesEnabled(false);
         TFinally resume([this] { FDockHost->setUpdatesEnabled(true); });
         restored = FDockHost->restoreState(Layout);
+        // The sizes the layout gives the panes become the ones realigning keeps.
+        if (restored && FDockHost->isVisible()) {
+            if (QLayout* layout = FDockHost->layout()) layout->activate();
+            for (TDockForm* form : FDockForms)
+                if (form != FDockFormEdit && form->isVisibleTo(FDockHost)) {
+                    form->SetUndockWidth(form->width());
+                    form->SetUndockHeight(form->height());
+                }
+        }
         ResetDockZoneLimits(FDockHost);
     }
     for (TDockForm* form : hidden) form->hide();

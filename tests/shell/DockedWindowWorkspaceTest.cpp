@@ -420,6 +420,16 @@ TEST_F(DockedWorkspaceSettings, TheLayoutIsSavedAsHexadecimalTextAndComesBackAtT
     Form->Action(QStringLiteral("ActionLayoutRestoreCompact"))->trigger();
     Settle();
     const QByteArray state = Host()->saveState();
+    // The sizes the panes had, which the next start gives them again.
+    std::vector<QSize> sizes;
+    const auto paneSizes = [this] {
+        std::vector<QSize> result;
+        for (QWidget* pane : std::initializer_list<QWidget*>{Frame()->PanelResources(), Frame()->PanelVariants(),
+                                                             Frame()->PanelPreview(), Properties()})
+            result.push_back(Frame()->DockFormOf(pane)->size());
+        return result;
+    };
+    sizes = paneSizes();
     Form.reset();
 
     const TRegistryStore disk(FFile);
@@ -440,6 +450,7 @@ TEST_F(DockedWorkspaceSettings, TheLayoutIsSavedAsHexadecimalTextAndComesBackAtT
     EXPECT_GE(rect(Frame()->PanelVariants()).top(), rect(Frame()->PanelResources()).bottom());
     EXPECT_EQ(rect(Properties()).left(), rect(Frame()->PanelPreview()).left());
     EXPECT_TRUE(Seen(Frame()->PanelResources()));
+    EXPECT_EQ(paneSizes(), sizes);
     EXPECT_TRUE(Prompts->Errors.isEmpty()) << Prompts->Errors.join(QLatin1Char('\n')).toStdString();
 }
 
