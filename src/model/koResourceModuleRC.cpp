@@ -756,20 +756,23 @@ QString FormatRCLanguageSymbols(TCustomResourceModule* Module, uint16_t LangID)
     const int sub = (LangID >> 10) & 0x3F;
     TResourceSymbols* symbols = Module ? Module->Symbols() : nullptr;
     auto hasSymbol = [symbols](const QString& name) { return symbols && symbols->Find(name); };
-    auto findSymbol = [symbols](const QString& prefix, int value) {
+    // The names of a value with a prefix; those the compilers know first (LANG_ORIYA before LANG_ODIA).
+    auto findSymbols = [symbols](const QString& prefix, int value) {
+        QStringList known, unknown;
         for (int i = 0; symbols && i < symbols->Count(); ++i) {
             const TResourceSymbol* symbol = symbols->Items(i);
             if (symbol->IsNumeric() && symbol->Value().toInt() == value && symbol->Symbol().startsWith(prefix))
-                return symbol->Symbol();
+                (IsRCHeaderMacro(symbol->Symbol()) ? known : unknown) << symbol->Symbol();
         }
-        return QString();
+        return known + unknown;
     };
 
-    QString primaryName;
+    QStringList primaryNames;
     if (primary == 0 && hasSymbol(QStringLiteral("LANG_NEUTRAL")))
-        primaryName = QStringLiteral("LANG_NEUTRAL");
+        primaryNames << QStringLiteral("LANG_NEUTRAL");
     else
-        primaryName = findSymbol(QStringLiteral("LANG_"), primary);
+        primaryNames = findSymbols(QStringLiteral("LANG_"), primary);
+    const QString primaryName = primaryNames.value(0);
 
     QString subName;
     if ((primary == 0 || primary == 0x7F) && LangID <= 0x17FF) {
@@ -779,7 +782,13 @@ QString FormatRCLanguageSymbols(TCustomResourceModule* Module, uint16_t LangID)
         const QString name = QString::fromLatin1(sub <= 5 ? Defaults[sub] : Defaults[0]);
         if (hasSymbol(name)) subName = name;
     }
-    if (subName.isEmpty() && !primaryName.isEmpty()) subName = findSymbol(QStringLiteral("SUB") + primaryName, sub);
+    // Languages that share a primary number keep their sublanguages under their own names
+    // (SUBLANG_BOSNIAN_... under LANG_BOSNIAN, which is LANG_CROATIAN's number).
+    for (const QString& name : primaryNames) {
+        if (!subName.isEmpty() && IsRCHeaderMacro(subName)) break;
+        const QString candidate = findSymbols(QStringLiteral("SUB") + name, sub).value(0);
+        if (!candidate.isEmpty() && (subName.isEmpty() || IsRCHeaderMacro(candidate))) subName = candidate;
+    }
 
     // A name the compilers' headers lack would stop them: its number goes in its place.
     auto text = [](const QString& name, int value) {

@@ -517,6 +517,75 @@ TEST_F(RCWriter, RawStandardTypesWithoutAFileTypeGoInline)
     }
 }
 
+TEST(RCWriterFileNames, PartsStayInTheirFolderOnEveryFileSystem)
+{
+    const struct {
+        QString Text;
+        const char* Part;
+    } cases[] = {
+        {QStringLiteral("IDI_MAIN-2"), "IDI_MAIN-2"},
+        {QStringLiteral("../../etc/passwd"), "%2E%2E%2F%2E%2E%2Fetc%2Fpasswd"},
+        {QStringLiteral("..\\..\\WIN.INI"), "%2E%2E%5C%2E%2E%5CWIN%2EINI"},
+        {QStringLiteral(".."), "%2E%2E"},
+        {QStringLiteral("CON"), "CON"}, // never a whole file name: the type comes first
+        {QStringLiteral("A:B*C?D<E>F|G\""), "A%3AB%2AC%3FD%3CE%3EF%7CG%22"},
+        {QStringLiteral("tab\there\r\n") + QChar(0), "tab%09here%0D%0A%00"},
+        {QStringLiteral("A B."), "A%20B%2E"},
+        {QStringLiteral("100%"), "100%25"},
+        {QString(QChar(0xC4)) + QChar(0x65E5), "%C3%84%E6%97%A5"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RCFileNamePart(c.Text), QString::fromLatin1(c.Part)) << c.Text.toStdString();
+
+    const QString longA = RCFileNamePart(QString(300, QLatin1Char('A')));
+    const QString longB = RCFileNamePart(QString(299, QLatin1Char('A')) + QLatin1Char('B'));
+    EXPECT_EQ(longA.size(), 96);
+    EXPECT_TRUE(longA.startsWith(QString(87, QLatin1Char('A')) + QLatin1Char('~'))) << longA.toStdString();
+    EXPECT_NE(longA, longB) << "cut names stay apart";
+}
+
+TEST_F(RCWriter, ExternalFilesOfHostileNamesStayInTheFolderAndApart)
+{
+    TIconLikeItem::ClassInfo()->Register(0);
+    TIconLikeItem::ClassInfo()->RegisterFileType(QStringLiteral("ico"), QStringLiteral("Icon"), {fcLoad, fcSave}, 0);
+    ASSERT_TRUE(QDir(Path).mkpath(QStringLiteral("out")));
+    const QString out = Path + QStringLiteral("out/");
+    const QString names[] = {QStringLiteral("../../ESCAPED"), QStringLiteral("..\\..\\ESCAPED"), QStringLiteral(".."),
+                             QStringLiteral("/ABS"), QStringLiteral("C:\\ABS"), QStringLiteral("CON"),
+                             QStringLiteral("NUL.TXT"), QStringLiteral("A:B*?<>|\""), QStringLiteral("\x01\x1F"),
+                             QString(400, QLatin1Char('L')), QStringLiteral("IDI_MAIN")};
+    TResourceModule module;
+    std::vector<TCustomResourceItem*> items;
+    int data = 0;
+    for (const QString& name : names)
+        items.push_back(AddItem<TIconLikeItem>(module, Ord(RT_GROUP_ICON), TResourceIdent(name), 0x0409,
+                                               QByteArray::number(++data)));
+    // Bound to IDI_MAIN: the same file name as the item named IDI_MAIN.
+    TIconLikeItem* bound = AddItem<TIconLikeItem>(module, Ord(RT_GROUP_ICON), Ord(9), 0x0409, "bound");
+    bound->LocalID()->SetIdentifier(QStringLiteral("IDI_MAIN"));
+    items.push_back(bound);
+    // A file the module already names is not taken either.
+    TResourceItemGeneric* taken = AddItem(module, TResourceIdent("MYTYPE"), Ord(1), 0, "taken");
+    taken->SetFilename(QStringLiteral("ICON_IDI_MAIN_0409.ico"));
+    TBytesStream script;
+    Writer.SaveToStream(&module, script, QString(), out);
+    TIconLikeItem::ClassInfo()->Unregister();
+
+    QSet<QString> files;
+    for (TCustomResourceItem* item : items) {
+        const QString file = item->Filename();
+        EXPECT_FALSE(file.contains(QLatin1Char('/')) || file.contains(QLatin1Char('\\')) || file.contains(QLatin1String("..")))
+            << file.toStdString();
+        EXPECT_LE(file.size(), 255);
+        EXPECT_FALSE(files.contains(file.toLower())) << file.toStdString();
+        files.insert(file.toLower());
+        EXPECT_EQ(ReadFile(out + file), QByteArray("FILE:") + ItemBytes(item)) << file.toStdString();
+    }
+    EXPECT_EQ(bound->Filename(), QStringLiteral("ICON_IDI_MAIN_0409_2.ico"));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), int(items.size()) + 1) << "one file each and the taken one";
+    EXPECT_EQ(QDir(Path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("out")});
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/ABS"))) << "nothing outside";
+}
+
 // Names and types
 
 TEST(RCWriterNames, WrittenAsTheyAreOnlyWhenCompilersReadThemBackSo)
@@ -834,6 +903,14 @@ TEST_F(RCWriter, LanguageTexts)
         {0x007F, "LANG_INVARIANT,SUBLANG_NEUTRAL", "0x7F,0x00"},
         {0x1C00, "LANG_NEUTRAL,0x07", "0x00,0x07"},
         {0x03FF, "0x3FF,0x00", "0x3FF,0x00"},
+        // Names the compilers' windows.h lacks are numbers, the name beside them.
+        {0x0411, "LANG_JAPANESE,0x01 /* SUBLANG_JAPANESE_JAPAN */", "0x11,0x01"},
+        {0x045B, "0x5B /* LANG_SINHALESE */,0x01 /* SUBLANG_SINHALESE_SRI_LANKA */", "0x5B,0x01"},
+        {0x141A, "LANG_CROATIAN,0x05 /* SUBLANG_BOSNIAN_BOSNIA_HERZEGOVINA_LATIN */", "0x1A,0x05"},
+        {0x0816, "LANG_PORTUGUESE,SUBLANG_PORTUGUESE", "0x16,0x02"},
+        {0x0C1A, "LANG_CROATIAN,SUBLANG_SERBIAN_CYRILLIC", "0x1A,0x03"},
+        {0x0448, "LANG_ORIYA,0x01 /* SUBLANG_ORIYA_INDIA */", "0x48,0x01"},
+        {0x0C00, "LANG_NEUTRAL,0x03 /* SUBLANG_CUSTOM_DEFAULT */", "0x00,0x03"},
     };
     for (const auto& c : cases) {
         const QString comment = QStringLiteral(" // ") + LanguageIDToString(c.Language);
