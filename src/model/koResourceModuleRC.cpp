@@ -584,7 +584,8 @@ QString TCustomRCItemWriter::GetItemName(TCustomResourceItem* Item)
 QString TCustomRCItemWriter::GetItemType(TCustomResourceItem* Item)
 {
     if (Item->ResourceTypeIsInteger()) return ResourceTypeIDToRCKeyword(Item->ResourceTypeInteger());
-    return RCNameText(Item->ResourceType());
+    // Wide: windres joins two narrow literals in a row, a quoted name and a quoted type, into one.
+    return RCNameText(Item->ResourceType(), true);
 }
 
 QString TCustomRCItemWriter::PadText(const QString& Text, int Width) { return PadTo(Text, Width); }
@@ -811,13 +812,13 @@ bool IsRCHeaderMacro(const QString& Name)
     return InSortedList(HeaderMacros, Name);
 }
 
-QString RCNameText(const QString& Name)
+QString RCNameText(const QString& Name, bool Wide)
 {
     if (IsPlainName(Name) && !IsRCKeyword(Name)) return Name;
     // ASCII whatever the script's encoding: characters beyond it become escapes of a wide literal.
     TBytesStream unused;
     TRCAnsiEncoder encoder(unused, 1252);
-    return encoder.Escape(Name, true);
+    return encoder.Escape(Name, true, Wide);
 }
 
 QStringList RCNameMacros(const QString& Name, const QSet<QString>* Symbols)
@@ -1126,11 +1127,6 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
                 FCurrentLanguage = 0xFFFF;
             }
             writer.reset();
-            if (TRCItemWriterClass writerClass = RCItemWriterDatabase()->Find(item)) {
-                writer = writerClass->Create(Path);
-                writer->SetSymbolicValues(FSymbolicValues);
-                writer->SetSaveContext(FSaveContext);
-            }
             if (item->ResourceTypeIsInteger())
                 WriteBanner(Encoder,
                             Format(QString::fromLatin1(STypeBanner), {ResourceTypeIDToRCKeyword(item->ResourceTypeInteger()),
@@ -1145,6 +1141,16 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
             }
         }
         previous = item;
+        // One writer for the items of a type that it handles; an item with a file name and one
+        // without may need different writers.
+        const TRCItemWriterClass writerClass = RCItemWriterDatabase()->Find(item);
+        if (!writerClass)
+            writer.reset();
+        else if (!writer || writer->ClassType() != writerClass) {
+            writer = writerClass->Create(Path);
+            writer->SetSymbolicValues(FSymbolicValues);
+            writer->SetSaveContext(FSaveContext);
+        }
         SetLanguage(Module, Encoder, item->Language());
         DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
         if (!writer)

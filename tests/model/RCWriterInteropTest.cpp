@@ -83,8 +83,10 @@ QByteArray Binary(int size, uint32_t seed)
 // What goes into the module and how the script is written.
 struct TScriptOptions {
     bool RcData;      // RCDATA items, with optional statements inside the statement
-    bool Symbolic;    // LANGUAGE lines with symbols; else numbers, and more languages
+    bool Symbolic;    // LANGUAGE lines with symbols; else numbers
     bool HighOddByte; // odd-length data whose last byte is above 127
+    bool Quoted;      // names and types only a quoted string gives
+    bool Cursors;     // raw cursors, group cursors and font directories
 };
 
 QStringList Arguments(QStringList arguments, const QString& in, const QString& out)
@@ -113,10 +115,10 @@ protected:
     }
 
     // Resource names are upper case: both compilers upper-case names and types written as words.
-    // RCDATA items get CHARACTERISTICS, LANGUAGE and VERSION lines inside the statement. Symbolic scripts name languages with the LANG_ and SUBLANG_ symbols of
-    // windows.h; for resource compilers windows.h defines them in winnt.rh, which in mingw-w64 lacks
-    // many the default symbols carry (SUBLANG_JAPANESE_JAPAN, SUBLANG_RUSSIAN_RUSSIA,
-    // SUBLANG_CUSTOM_DEFAULT...), so those languages go only into scripts with numeric LANGUAGE lines.
+    // RCDATA items get CHARACTERISTICS, LANGUAGE and VERSION lines inside the statement. Symbolic
+    // scripts name languages with the LANG_ and SUBLANG_ symbols of windows.h, which for resource
+    // compilers lacks many the default symbols carry (SUBLANG_JAPANESE_JAPAN, LANG_SINHALESE,
+    // SUBLANG_CUSTOM_DEFAULT...).
     void BuildModule(TResourceModule& module, const TScriptOptions& options)
     {
         module.SymbolFile()->Files()->Add(QStringLiteral("resource.h"))->SetPrimary(true);
@@ -158,11 +160,34 @@ protected:
         // Raw data of standard types that have statements of their own.
         AddItem(module, Ord(RT_MENU), Ord(3), 0x0409, QByteArray("\0\0\0\0\x90\0", 6));
         AddItem(module, Ord(RT_DIALOG), Ord(4), 0x0409, Binary(41, 3));
-        for (uint16_t language : {0x0804, 0x0C0C, 0x0416, 0x007F, 0x0400, 0x0800, 0x0000})
+        for (uint16_t language : {0x0804, 0x0C0C, 0x0416, 0x007F, 0x0400, 0x0800, 0x0000, 0x0411, 0x0419, 0x0C00,
+                                  0x1C00, 0x03FF, 0x045B, 0x141A, 0x0816, 0x0448, 0x0C1A})
             AddItem(module, Ord(257), Ord(1), language, QByteArray("lang"));
-        if (!options.Symbolic)
-            for (uint16_t language : {0x0411, 0x0419, 0x0C00, 0x1C00, 0x03FF})
-                AddItem(module, Ord(257), Ord(1), language, QByteArray("numeric"));
+        // Raw data of standard types whose kinds save no file: inline under the type's number.
+        const QByteArray groupIcon("\0\0\1\0\1\0\x10\x10\x10\0\1\0\4\0\x28\0\0\0\5\0", 20);
+        AddItem(module, Ord(RT_GROUP_ICON), TResourceIdent("MAINICON"), 0x0409, groupIcon);
+        AddItem(module, Ord(RT_ICON), Ord(5), 0x0409, Binary(40, 11));
+        AddItem(module, Ord(RT_BITMAP), Ord(7), 0x0409, QByteArray("\x28\0\0\0", 4) + Binary(37, 13));
+        for (uint16_t type : {RT_FONT, RT_MESSAGETABLE, RT_ANICURSOR, RT_ANIICON, RT_HTML, RT_MANIFEST})
+            AddItem(module, Ord(type), Ord(2), 0x0409, Binary(23, type));
+        if (options.Cursors) {
+            AddItem(module, Ord(RT_CURSOR), Ord(6), 0x0409, Binary(44, 12));
+            QByteArray groupCursor = groupIcon;
+            groupCursor[2] = 2;
+            AddItem(module, Ord(RT_GROUP_CURSOR), Ord(6), 0x0409, groupCursor);
+            AddItem(module, Ord(RT_FONTDIR), TResourceIdent("FONTS"), 0x0409, Binary(30, 17));
+        }
+        // Names the preprocessor would replace: of windows.h, of the compiler, of the module itself.
+        for (const char* name : {"IDCANCEL", "VS_VERSION_INFO", "WIN32", "IDX_EXTRA", "IDOK.IDNO", "SHELL32.DLL"})
+            AddItem(module, Ord(259), TResourceIdent(name), 0x0409, QByteArray(name));
+        AddItem(module, TResourceIdent("IDCANCEL"), Ord(1), 0x0409, QByteArray("macro type"));
+        if (options.Quoted) {
+            for (const QString& name : QStringList{QStringLiteral("BEGIN"), QStringLiteral("123"), QStringLiteral("A B\"C"),
+                                                   QStringLiteral("1ABC"), QString(QChar(0xC4)) + QStringLiteral("X")})
+                AddItem(module, Ord(259), TResourceIdent(name), 0x0409, name.toUtf8());
+            AddItem(module, TResourceIdent("ICON"), Ord(1), 0x0409, QByteArray("keyword type"));
+            AddItem(module, TResourceIdent("MY TYPE"), TResourceIdent("VERSION"), 0x0409, QByteArray("spaced type"));
+        }
         AddItem(module, Ord(RT_MANIFEST), Ord(1), 0x0409, QByteArray("<assembly manifestVersion=\"1.0\"/>\r\n"))
             ->SetFilename(QStringLiteral("app.manifest"));
         AddItem(module, TResourceIdent("MYFILE"), TResourceIdent("EXTFILE"), 0x0407, Binary(33, 5))
@@ -228,19 +253,25 @@ protected:
     QString Dir;
 };
 
+// windres rewrites the raw data of some standard types, so those go only through llvm-rc: it puts
+// other bytes after a cursor's hot spot, aborts on any group cursor ("resource type mismatch") and
+// rebuilds font directories. No other spelling gives windres these resources: from a file it makes
+// cursors of its own numbering.
 TEST_F(RCWriterInterop, WindresCompilesTheModuleBack)
 {
     REQUIRE_PEER_TOOL(windres, "x86_64-w64-mingw32-windres");
-    RoundTrip({true, true, true}, windres, WindresArguments());
+    RoundTrip({true, true, true, true, false}, windres, WindresArguments());
 }
 
 TEST_F(RCWriterInterop, WindresCompilesNumericLanguagesBack)
 {
     REQUIRE_PEER_TOOL(windres, "x86_64-w64-mingw32-windres");
-    RoundTrip({true, false, true}, windres, WindresArguments());
+    RoundTrip({true, false, true, true, false}, windres, WindresArguments());
 }
 
 // What llvm-rc 14 cannot compile stays out of its modules:
+// - Quoted names and types: it takes none ("expected int or identifier"), so a name spelled like a
+//   keyword, a number or with characters outside a word has no form it reads.
 // - RCDATA items: it takes no CHARACTERISTICS, LANGUAGE or VERSION statement inside RCDATA (it reads
 //   the first word after the type as a file name), and the RCDATA writer always writes a LANGUAGE line
 //   there. The same kinds of data go through user-defined types.
@@ -250,13 +281,13 @@ TEST_F(RCWriterInterop, WindresCompilesNumericLanguagesBack)
 TEST_F(RCWriterInterop, LlvmRcCompilesTheModuleBack)
 {
     REQUIRE_PEER_TOOL(llvmRc, "llvm-rc");
-    RoundTrip({false, true, false}, llvmRc, LlvmRcArguments());
+    RoundTrip({false, true, false, false, true}, llvmRc, LlvmRcArguments());
 }
 
 TEST_F(RCWriterInterop, LlvmRcCompilesNumericLanguagesBack)
 {
     REQUIRE_PEER_TOOL(llvmRc, "llvm-rc");
-    RoundTrip({false, false, false}, llvmRc, LlvmRcArguments());
+    RoundTrip({false, false, false, false, true}, llvmRc, LlvmRcArguments());
 }
 
 // Literals of every kind the escaping produces, including a continued long one, read back as the

@@ -615,6 +615,9 @@ TEST(RCWriterNames, WrittenAsTheyAreOnlyWhenCompilersReadThemBackSo)
         {QString(aUmlaut) + QStringLiteral("BC"), R"(L"\x00C4BC")"},
     };
     for (const auto& c : cases) EXPECT_EQ(RCNameText(c.Name), QString::fromUtf8(c.Written)) << c.Name.toStdString();
+    EXPECT_EQ(RCNameText(QStringLiteral("MY TYPE"), true), QStringLiteral("L\"MY TYPE\""));
+    EXPECT_EQ(RCNameText(QStringLiteral("\x07"), true), QStringLiteral("L\"\\x0007\""));
+    EXPECT_EQ(RCNameText(QStringLiteral("MYTYPE"), true), QStringLiteral("MYTYPE"));
 }
 
 TEST(RCWriterNames, MacrosThePreprocessorWouldReplace)
@@ -657,7 +660,7 @@ TEST_F(RCWriter, StatementsPutMacrosAsideAndQuoteWhatCompilersWouldMisread)
     AddItem(module, TResourceIdent("MYTYPE"), Ord(5), 0, "d")->LocalID()->SetIdentifier(QStringLiteral("IDD_OWN"));
     const QString script = Script(module);
     EXPECT_TRUE(script.contains(Lines("#pragma push_macro(\"IDCANCEL\")\n#undef IDCANCEL\n"
-                                      "IDCANCEL \"ICON\"\nBEGIN\n  \"a\"\nEND\n\n#pragma pop_macro(\"IDCANCEL\")\n")))
+                                      "IDCANCEL L\"ICON\"\nBEGIN\n  \"a\"\nEND\n\n#pragma pop_macro(\"IDCANCEL\")\n")))
         << script.toStdString();
     EXPECT_TRUE(script.contains(Lines("#pragma push_macro(\"IDD_OWN\")\n#undef IDD_OWN\n#pragma push_macro(\"WIN32\")\n"
                                       "#undef WIN32\nIDD_OWN WIN32\nBEGIN\n  \"b\"\nEND\n\n"
