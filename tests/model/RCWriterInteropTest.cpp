@@ -340,4 +340,45 @@ TEST_F(RCWriterInterop, EscapedLiteralsCompileBack)
     if (compiled == 0) GTEST_SKIP() << "neither windres nor llvm-rc is installed";
 }
 
+// The macro table (tools/gen_rc_header_macros.py) against the installed headers: every macro the
+// compilers see after windows.h is in it, and a LANG_ or SUBLANG_ name the module's symbols carry is
+// written as a name exactly when the headers define it.
+TEST(RCWriterHeaderInterop, MacroTableMatchesTheInstalledHeaders)
+{
+    REQUIRE_PEER_TOOL(gcc, "x86_64-w64-mingw32-gcc");
+    if (!QFileInfo::exists(QString::fromLatin1(MingwInclude) + QStringLiteral("/windows.h")))
+        GTEST_SKIP() << "the mingw-w64 headers are not installed";
+    QTemporaryDir dir;
+    QFile source(dir.path() + QStringLiteral("/w.c"));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write("#include <windows.h>\n");
+    source.close();
+    const TPeerToolResult run = RunPeerTool(gcc, {QStringLiteral("-E"), QStringLiteral("-dM"), QStringLiteral("-xc"),
+                                                  QStringLiteral("-DRC_INVOKED"), QStringLiteral("-I"),
+                                                  QString::fromLatin1(MingwInclude), source.fileName()});
+    ASSERT_TRUE(run.Ok()) << run.Describe().toStdString();
+    QSet<QString> defined;
+    for (const QByteArray& line : run.Out.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() < 2 || words[0] != "#define") continue;
+        const QString name = QString::fromLatin1(words[1].left(words[1].indexOf('(') < 0 ? words[1].size() : words[1].indexOf('(')));
+        defined.insert(name);
+        EXPECT_TRUE(IsRCHeaderMacro(name)) << name.toStdString() << ": run tools/gen_rc_header_macros.py";
+    }
+    ASSERT_TRUE(defined.contains(QStringLiteral("LANG_ENGLISH")));
+
+    koResourcesKinds_Initialize();
+    {
+        TResourceModule module;
+        TResourceSymbols* symbols = module.Symbols();
+        for (int i = 0; i < symbols->Count(); ++i) {
+            const QString name = symbols->Items(i)->Symbol();
+            if (name.startsWith(QLatin1String("LANG_")) || name.startsWith(QLatin1String("SUBLANG_")))
+                EXPECT_EQ(IsRCHeaderMacro(name), defined.contains(name)) << name.toStdString();
+        }
+    }
+    koResourcesKinds_Finalize();
+    koResourcesFiler_Finalize();
+}
+
 } // namespace
