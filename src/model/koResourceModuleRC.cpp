@@ -80,12 +80,16 @@ bool InSortedList(const char* const (&List)[N], const QString& Word)
 bool IsAsciiLetter(QChar C) { return (C >= QLatin1Char('A') && C <= QLatin1Char('Z')) || (C >= QLatin1Char('a') && C <= QLatin1Char('z')); }
 bool IsAsciiDigit(QChar C) { return C >= QLatin1Char('0') && C <= QLatin1Char('9'); }
 
-// Both compilers read such a word as one name; "." joins preprocessor tokens without a space.
+bool IsNameSeparator(QChar C) { return C == QLatin1Char('.') || C == QLatin1Char('/') || C == QLatin1Char('-'); }
+
+// Both compilers read such a word as one name ("DLLS/ATL/X86_64-WINDOWS/ATL.RES"): the preprocessor
+// keeps its tokens together, as long as no "//" or "/*" makes a comment of the rest.
 bool IsPlainName(const QString& Name)
 {
     if (Name.isEmpty() || !(IsAsciiLetter(Name.at(0)) || Name.at(0) == QLatin1Char('_'))) return false;
+    if (Name.contains(QLatin1String("//")) || Name.contains(QLatin1String("/*"))) return false;
     return std::all_of(Name.cbegin(), Name.cend(), [](QChar c) {
-        return IsAsciiLetter(c) || IsAsciiDigit(c) || c == QLatin1Char('_') || c == QLatin1Char('.');
+        return IsAsciiLetter(c) || IsAsciiDigit(c) || c == QLatin1Char('_') || IsNameSeparator(c);
     });
 }
 
@@ -825,8 +829,15 @@ QStringList RCNameMacros(const QString& Name, const QSet<QString>* Symbols)
 {
     QStringList result;
     if (!IsPlainName(Name)) return result;
-    for (const QString& part : Name.split(QLatin1Char('.'))) {
-        // A part after a dot that starts with a digit is part of a number to the preprocessor.
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= Name.size(); ++i)
+        if (i == Name.size() || IsNameSeparator(Name.at(i))) {
+            parts << Name.mid(start, i - start);
+            start = i + 1;
+        }
+    for (const QString& part : parts) {
+        // A part that starts with a digit is part of a number to the preprocessor.
         if (part.isEmpty() || IsAsciiDigit(part.at(0)) || result.contains(part)) continue;
         if (IsRCHeaderMacro(part) || (Symbols && Symbols->contains(part))) result << part;
     }

@@ -278,8 +278,8 @@ bool IsRCKeyword(const QString& Word);
 // names reserved to the implementation ("__x", "_X") count as macros too.
 bool IsRCHeaderMacro(const QString& Name);
 // A string name or type as a statement writes it: as it is when compilers read it back as that
-// word, else quoted (a keyword, a number, characters outside letters, digits, "_" and "."); Wide
-// makes a quoted one a wide literal.
+// word, else quoted (a keyword, a number, characters outside letters, digits, "_", ".", "/" and "-",
+// a comment's start); Wide makes a quoted one a wide literal.
 QString RCNameText(const QString& Name, bool Wide = false);
 // The words of a name written as it is that the preprocessor would replace: macros of the
 // compilers' headers and the module's own symbols (Symbols, when given, lists the latter).

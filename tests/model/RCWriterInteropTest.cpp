@@ -178,7 +178,8 @@ protected:
             AddItem(module, Ord(RT_FONTDIR), TResourceIdent("FONTS"), 0x0409, Binary(30, 17));
         }
         // Names the preprocessor would replace: of windows.h, of the compiler, of the module itself.
-        for (const char* name : {"IDCANCEL", "VS_VERSION_INFO", "WIN32", "IDX_EXTRA", "IDOK.IDNO", "SHELL32.DLL"})
+        for (const char* name : {"IDCANCEL", "VS_VERSION_INFO", "WIN32", "IDX_EXTRA", "IDOK.IDNO", "SHELL32.DLL",
+                                 "DLLS/ATL/X86_64-WINDOWS/ATL.RES", "IDOK/X-IDNO"})
             AddItem(module, Ord(259), TResourceIdent(name), 0x0409, QByteArray(name));
         AddItem(module, TResourceIdent("IDCANCEL"), Ord(1), 0x0409, QByteArray("macro type"));
         if (options.Quoted) {
