@@ -745,7 +745,10 @@ bool TRCItemRcDataWriter::Handles(TCustomResourceItem* Item)
 
 void TRCItemRcDataWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item)
 {
-    if (Item->Filename().isEmpty()) WriteOptionalStatements(Encoder, Item);
+    // Only when there is more to say than the LANGUAGE line before the statement: llvm-rc takes no
+    // statement there (it reads the first word as a file name).
+    if (Item->Filename().isEmpty() && (Item->Characteristics() != 0 || Item->Version() != 0))
+        WriteOptionalStatements(Encoder, Item);
 }
 
 // Language texts and keywords

@@ -263,7 +263,8 @@ class TRCItemRcDataWriter : public TRCItemBinaryWriter {
 public:
     using TRCItemBinaryWriter::TRCItemBinaryWriter;
     static bool Handles(TCustomResourceItem* Item);
-    // CHARACTERISTICS, LANGUAGE and VERSION of an item written inline.
+    // CHARACTERISTICS, LANGUAGE and VERSION of an item written inline that has characteristics or a
+    // version.
     void WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item) override;
 };
 

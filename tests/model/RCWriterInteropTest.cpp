@@ -82,7 +82,7 @@ QByteArray Binary(int size, uint32_t seed)
 
 // What goes into the module and how the script is written.
 struct TScriptOptions {
-    bool RcData;      // RCDATA items, with optional statements inside the statement
+    bool RcData;      // an RCDATA item with characteristics and a version
     bool Symbolic;    // LANGUAGE lines with symbols; else numbers
     bool HighOddByte; // odd-length data whose last byte is above 127
     bool Quoted;      // names and types only a quoted string gives
@@ -115,7 +115,8 @@ protected:
     }
 
     // Resource names are upper case: both compilers upper-case names and types written as words.
-    // RCDATA items get CHARACTERISTICS, LANGUAGE and VERSION lines inside the statement. Symbolic
+    // An RCDATA item with characteristics gets CHARACTERISTICS, LANGUAGE and VERSION lines inside
+    // the statement. Symbolic
     // scripts name languages with the LANG_ and SUBLANG_ symbols of windows.h, which for resource
     // compilers lacks many the default symbols carry (SUBLANG_JAPANESE_JAPAN, LANG_SINHALESE,
     // SUBLANG_CUSTOM_DEFAULT...).
@@ -135,10 +136,8 @@ protected:
             TCustomResourceItem* text = AddItem(module, Ord(RT_RCDATA), Ord(1), 0x0409, QByteArray("hello\r\nworld\0", 13));
             text->SetCharacteristics(5);
             text->SetVersion(3);
-            AddItem(module, Ord(RT_RCDATA), Ord(101), 0x0407, Binary(17, 1))
-                ->LocalID()
-                ->SetIdentifier(QStringLiteral("IDR_BOUND"));
         }
+        AddItem(module, Ord(RT_RCDATA), Ord(101), 0x0407, Binary(17, 1))->LocalID()->SetIdentifier(QStringLiteral("IDR_BOUND"));
         AddItem(module, Ord(256), Ord(1), 0x0409, QByteArray("\x01\x02\x03", 3));
         AddItem(module, Ord(256), Ord(1), 0x0407, QByteArray());
         AddItem(module, Ord(256), Ord(2), 0x0412,
@@ -273,9 +272,8 @@ TEST_F(RCWriterInterop, WindresCompilesNumericLanguagesBack)
 // What llvm-rc 14 cannot compile stays out of its modules:
 // - Quoted names and types: it takes none ("expected int or identifier"), so a name spelled like a
 //   keyword, a number or with characters outside a word has no form it reads.
-// - RCDATA items: it takes no CHARACTERISTICS, LANGUAGE or VERSION statement inside RCDATA (it reads
-//   the first word after the type as a file name), and the RCDATA writer always writes a LANGUAGE line
-//   there. The same kinds of data go through user-defined types.
+// - RCDATA items with characteristics or a version: it takes no CHARACTERISTICS, LANGUAGE or VERSION
+//   statement inside RCDATA (it reads the first word after the type as a file name).
 // - Odd-length data ending in a byte above 127: a narrow string is the only way a script holds a single
 //   byte, and llvm-rc refuses narrow-string bytes above 127 (with code page 1252 it takes them as
 //   characters and refuses those beyond Latin-1).

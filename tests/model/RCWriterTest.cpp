@@ -444,7 +444,6 @@ TEST_F(RCWriter, RcDataInlineGetsOptionalStatementsAndExternalGetsNone)
     item->SetCharacteristics(0);
     item->SetVersion(0);
     EXPECT_EQ(ItemText(item, false, true), Lines("IDR_A RCDATA\n"
-                                                 "  LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US // English (United States)\n"
                                                  "BEGIN\n"
                                                  "  \"hi\"\n"
                                                  "END\n"
@@ -808,14 +807,12 @@ LANGUAGE LANG_NEUTRAL,SUBLANG_NEUTRAL // Language neutral
 
 LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US // English (United States)
 1 RCDATA
-  LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US // English (United States)
 BEGIN
   "hi"
 END
 
 LANGUAGE LANG_GERMAN,SUBLANG_GERMAN // German (Germany)
 2 RCDATA
-  LANGUAGE LANG_GERMAN,SUBLANG_GERMAN // German (Germany)
 BEGIN
   "yo"
 END
