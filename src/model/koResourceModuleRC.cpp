@@ -374,6 +374,15 @@ public:
         AddFiles(Module->SymbolFile());
     }
 
+    // The save's own error is the one to report.
+    void RestoreQuietly() noexcept
+    {
+        try {
+            Restore();
+        } catch (...) {
+        }
+    }
+
     void Restore()
     {
         // Symbol files first: a listener that sees the module change must find the symbols as they were.
@@ -1207,7 +1216,7 @@ void TResourceModuleWriterRC::SaveToFile(TCustomResourceModule* Module, const QS
         TFinally reset([this] { FStateTaken = false; });
         inherited::SaveToFile(Module, Filename, Encoding);
     } catch (...) {
-        state.Restore();
+        state.RestoreQuietly();
         throw;
     }
 }
@@ -1227,7 +1236,7 @@ void TResourceModuleWriterRC::SaveToStream(TCustomResourceModule* Module, TStrea
         }
         for (const TRCPendingFile& file : context.PendingFiles) WritePendingFile(file);
     } catch (...) {
-        if (state) state->Restore();
+        if (state) state->RestoreQuietly();
         throw;
     }
 }
