@@ -1204,6 +1204,7 @@ TEST_F(RCWriter, AFailedSaveLeavesTheModuleAndTheFolderAsTheyWere)
     AddItem(module, TResourceIdent("MYTYPE"), TResourceIdent("MYDATA"), 0, "x");
     module.SetModified(false);
     for (TCustomResourceItem* item : *module.Items()) item->SetModified(false);
+    icon->SetModified(true); // edited since the last save
     TSymbolsItemMaker maker(&module);
     TResourceSymbolFile* windows = module.Symbols()->Find(QStringLiteral("LANG_NEUTRAL"))->SourceFile();
     ASSERT_TRUE(windows->IncludeOnDemand());
@@ -1219,6 +1220,8 @@ TEST_F(RCWriter, AFailedSaveLeavesTheModuleAndTheFolderAsTheyWere)
     EXPECT_EQ(module.Items()->Count(), count) << "no TEXTINCLUDE item and no symbols item stays";
     EXPECT_EQ(maker.Made, nullptr);
     EXPECT_TRUE(icon->Filename().isEmpty());
+    EXPECT_TRUE(icon->Modified()) << "nothing was saved";
+    EXPECT_FALSE(module.Find(TResourceIdent("MYTYPE"))->Modified());
     EXPECT_EQ(ItemBytes(module.Find(TResourceIdent("TEXTINCLUDE"), Ord(1))), QByteArray("mine.h\0", 7));
     EXPECT_TRUE(windows->IncludeOnDemand());
     EXPECT_TRUE(own->Modified()) << "its definition was never saved";
@@ -1229,6 +1232,7 @@ TEST_F(RCWriter, AFailedSaveLeavesTheModuleAndTheFolderAsTheyWere)
     TIconLikeItem::ClassInfo()->Unregister();
     EXPECT_FALSE(module.Modified());
     EXPECT_NE(maker.Made, nullptr) << "a save that succeeds keeps what it did";
+    EXPECT_FALSE(icon->Modified());
     EXPECT_EQ(icon->Filename(), QStringLiteral("ICON_1_0409.ico"));
     EXPECT_NE(module.Find(TResourceIdent("TEXTINCLUDE"), Ord(2)), nullptr);
     EXPECT_FALSE(own->Modified());
