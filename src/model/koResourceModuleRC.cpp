@@ -13,6 +13,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
+#include <unordered_set>
 
 namespace {
 const char* const SGeneratedBy = "Atelier";
@@ -42,9 +45,53 @@ const char* const SSaving = "Saving";
 const char* const SNoItemWriter = "No registered RC writer was able to handle the %s (%s) resource item";
 const char* const SExternalFileRequired =
     "External %s file required for the %s resource item and no file writer has been registered";
-const char* const SExternalFileName = "%s_%s_%.4X.%s";
+const char* const SExternalFileName = "%s_%s_%.4X";
 const char* const STextIncludeType = "TEXTINCLUDE";
 const char* const SResourceScript = "Resource script";
+const char* const SPushMacro = "#pragma push_macro(\"%s\")";
+const char* const SUndefMacro = "#undef %s";
+const char* const SPopMacro = "#pragma pop_macro(\"%s\")";
+
+// Words windres or llvm-rc read as part of the language where a name stands (upper case, sorted).
+const char* const RCKeywords[] = {
+    "ACCELERATORS", "ALT", "ANICURSOR", "ANIICON", "ASCII", "AUTO3STATE", "AUTOCHECKBOX", "AUTORADIOBUTTON",
+    "BEDIT", "BEGIN", "BITMAP", "BLOCK", "BUTTON", "CAPTION", "CHARACTERISTICS", "CHECKBOX", "CHECKED",
+    "CLASS", "COMBOBOX", "CONTROL", "CTEXT", "CURSOR", "DEFPUSHBUTTON", "DIALOG", "DIALOGEX", "DISCARDABLE",
+    "DLGINCLUDE", "DLGINIT", "EDITTEXT", "END", "EXSTYLE", "FILEFLAGS", "FILEFLAGSMASK", "FILEOS",
+    "FILESUBTYPE", "FILETYPE", "FILEVERSION", "FIXED", "FONT", "FONTDIR", "GRAYED", "GROUPBOX", "HEDIT",
+    "HELP", "HTML", "ICON", "IEDIT", "IMPURE", "INACTIVE", "LANGUAGE", "LISTBOX", "LOADONCALL", "LTEXT",
+    "MANIFEST", "MENU", "MENUBARBREAK", "MENUBREAK", "MENUEX", "MENUITEM", "MESSAGETABLE", "MOVEABLE",
+    "NOINVERT", "NOT", "OWNERDRAW", "PLUGPLAY", "POPUP", "PRELOAD", "PRODUCTVERSION", "PURE", "PUSHBOX",
+    "PUSHBUTTON", "RADIOBUTTON", "RCDATA", "RTEXT", "SCROLLBAR", "SEPARATOR", "SHIFT", "STATE3", "STRINGTABLE",
+    "STYLE", "TOOLBAR", "USERBUTTON", "VALUE", "VERSION", "VERSIONINFO", "VIRTKEY", "VXD"};
+
+const char* const HeaderMacros[] = {
+#include "koResourceModuleRCHeaderMacros.inc"
+};
+
+template <size_t N>
+bool InSortedList(const char* const (&List)[N], const QString& Word)
+{
+    const QByteArray latin = Word.toLatin1();
+    return std::binary_search(std::begin(List), std::end(List), latin.constData(),
+                              [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
+}
+
+bool IsAsciiLetter(QChar C) { return (C >= QLatin1Char('A') && C <= QLatin1Char('Z')) || (C >= QLatin1Char('a') && C <= QLatin1Char('z')); }
+bool IsAsciiDigit(QChar C) { return C >= QLatin1Char('0') && C <= QLatin1Char('9'); }
+
+bool IsNameSeparator(QChar C) { return C == QLatin1Char('.') || C == QLatin1Char('/') || C == QLatin1Char('-'); }
+
+// Both compilers read such a word as one name ("DLLS/ATL/X86_64-WINDOWS/ATL.RES"): the preprocessor
+// keeps its tokens together, as long as no "//" or "/*" makes a comment of the rest.
+bool IsPlainName(const QString& Name)
+{
+    if (Name.isEmpty() || !(IsAsciiLetter(Name.at(0)) || Name.at(0) == QLatin1Char('_'))) return false;
+    if (Name.contains(QLatin1String("//")) || Name.contains(QLatin1String("/*"))) return false;
+    return std::all_of(Name.cbegin(), Name.cend(), [](QChar c) {
+        return IsAsciiLetter(c) || IsAsciiDigit(c) || c == QLatin1Char('_') || IsNameSeparator(c);
+    });
+}
 
 const int BannerWidth = 78;
 const int SymbolColumn = 40;
@@ -252,23 +299,36 @@ IResourceFileTypesPtr SaveFileTypes(TResourceItemClass Kind)
     }
 }
 
-bool IsExternalType(TCustomResourceItem* Item)
+// The words an external file name is made of: the type as statements write it, the bound symbol or
+// the name.
+QString TypeLabel(TCustomResourceItem* Item)
 {
-    if (!Item->ResourceTypeIsInteger()) return false;
-    switch (Item->ResourceTypeInteger()) {
-    case RT_BITMAP:
-    case RT_FONT:
-    case RT_MESSAGETABLE:
-    case RT_GROUP_CURSOR:
-    case RT_GROUP_ICON:
-    case RT_ANICURSOR:
-    case RT_ANIICON:
-    case RT_HTML:
-    case RT_MANIFEST:
-        return true;
-    default:
-        return false;
+    if (Item->ResourceTypeIsInteger()) return ResourceTypeIDToRCKeyword(Item->ResourceTypeInteger());
+    return Item->ResourceType();
+}
+
+QString NameLabel(TCustomResourceItem* Item)
+{
+    const QString identifier = Item->LocalID()->Identifier();
+    return identifier.isEmpty() ? ResourceIdentToText(Item->Name()) : identifier;
+}
+
+QString FileNameKey(const QString& FileName)
+{
+    QString key = FileName.toLower();
+    key.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return key;
+}
+
+void WritePendingFile(const TRCPendingFile& File)
+{
+    if (File.Backup && QFileInfo::exists(File.FileName)) {
+        // Copied rather than renamed: until the new text is in place the old file stays where it was.
+        const QString backup = ChangeFileExt(File.FileName, QStringLiteral(".backup"));
+        QFile::remove(backup);
+        QFile::copy(File.FileName, backup);
     }
+    ReplaceFileContents(File.FileName, File.Data);
 }
 
 
@@ -292,6 +352,91 @@ bool IsDefinedInScript(const TResourceSymbol* Symbol)
         if (!IsIncluded(file)) return false;
     return true;
 }
+
+// What a script save changes in the module, put back when the save fails: the items it added (the
+// TEXTINCLUDE items, and whatever a listener added in answer), the data of the TEXTINCLUDE items it
+// rewrote, the file names it gave, the symbol files it included and the Modified flags it cleared.
+class TModuleSaveState {
+public:
+    explicit TModuleSaveState(TCustomResourceModule* Module) : FModule(Module), FModified(Module->Modified())
+    {
+        for (TCustomResourceItem* item : *Module->Items()) {
+            FItemSet.insert(item);
+            FItems.push_back({item, item->Filename(), item->Modified()});
+            if (item->ResourceType() == TextIncludeType()) {
+                TMemoryStream data;
+                item->SaveToStream(data);
+                FTextIncludes.emplace_back(item, data.ToByteArray());
+            }
+        }
+        TResourceSymbols* symbols = Module->Symbols();
+        for (int i = 0; i < symbols->Count(); ++i) FSymbols.emplace_back(symbols->Items(i), symbols->Items(i)->Modified());
+        AddFiles(Module->SymbolFile());
+    }
+
+    // The save's own error is the one to report.
+    void RestoreQuietly() noexcept
+    {
+        try {
+            Restore();
+        } catch (...) {
+        }
+    }
+
+    void Restore()
+    {
+        // Symbol files first: a listener that sees the module change must find the symbols as they were.
+        for (const TFileState& file : FFiles) {
+            file.File->SetIncludeOnDemand(file.IncludeOnDemand);
+            file.File->SetModified(file.Modified);
+        }
+        for (const auto& [symbol, modified] : FSymbols) symbol->SetModified(modified);
+        std::vector<TCustomResourceItem*> added;
+        for (TCustomResourceItem* item : *FModule->Items())
+            if (!FItemSet.count(item)) added.push_back(item);
+        for (TCustomResourceItem* item : added) FModule->Items()->Remove(item);
+        for (const auto& [item, data] : FTextIncludes) {
+            TBytesStream stream(data);
+            item->Clear();
+            item->LoadFromStream(stream, data.size());
+        }
+        for (const TItemState& state : FItems) {
+            if (state.Item->Filename() != state.Filename) {
+                state.Item->LockUpdate();
+                TFinally unlock([&] { state.Item->UnlockUpdate(); });
+                state.Item->SetFilename(state.Filename);
+            }
+            state.Item->SetModified(state.Modified);
+        }
+        FModule->SetModified(FModified);
+    }
+
+private:
+    struct TItemState {
+        TCustomResourceItem* Item;
+        QString Filename;
+        bool Modified;
+    };
+    struct TFileState {
+        TResourceSymbolFile* File;
+        bool IncludeOnDemand;
+        bool Modified;
+    };
+
+    void AddFiles(TResourceSymbolFile* File)
+    {
+        FFiles.push_back({File, File->IncludeOnDemand(), File->Modified()});
+        for (int i = 0; i < File->Files()->Count(); ++i) AddFiles(File->Files()->Items(i));
+    }
+
+    TCustomResourceModule* FModule;
+    bool FModified;
+    std::unordered_set<const TCustomResourceItem*> FItemSet;
+    std::vector<TItemState> FItems;
+    std::vector<std::pair<TCustomResourceItem*, QByteArray>> FTextIncludes;
+    std::vector<std::pair<TResourceSymbol*, bool>> FSymbols;
+    std::vector<TFileState> FFiles;
+};
 } // namespace
 
 uint32_t RCAnsiCodePage() { return AnsiCodePageSetting(); }
@@ -442,12 +587,18 @@ TRCItemWriterDatabase* RCItemWriterDatabase() { return Registry().Get(); }
 
 // TCustomRCItemWriter
 
-QString TCustomRCItemWriter::GetItemName(TCustomResourceItem* Item) { return Item->LocalID()->ID(); }
+QString TCustomRCItemWriter::GetItemName(TCustomResourceItem* Item)
+{
+    TResourceIdentifier* id = Item->LocalID();
+    if (!id->Identifier().isEmpty() || Item->NameIsInteger()) return id->ID();
+    return RCNameText(Item->Name());
+}
 
 QString TCustomRCItemWriter::GetItemType(TCustomResourceItem* Item)
 {
     if (Item->ResourceTypeIsInteger()) return ResourceTypeIDToRCKeyword(Item->ResourceTypeInteger());
-    return Item->ResourceType();
+    // Wide: windres joins two narrow literals in a row, a quoted name and a quoted type, into one.
+    return RCNameText(Item->ResourceType(), true);
 }
 
 QString TCustomRCItemWriter::PadText(const QString& Text, int Width) { return PadTo(Text, Width); }
@@ -521,12 +672,20 @@ void TCustomRCItemWriter::WriteData(TRCEncoder& Encoder, TStream& Stream)
     TResourceModuleWriterRC::WriteData(Encoder, Stream, GetIndent());
 }
 
+void TCustomRCItemWriter::WriteExternalFile(const QString& FileName, const QByteArray& Data)
+{
+    if (FSaveContext)
+        FSaveContext->PendingFiles.push_back({FileName, Data, false});
+    else
+        ReplaceFileContents(FileName, Data);
+}
+
 // TRCItemExternalFileWriter
 
 bool TRCItemExternalFileWriter::Handles(TCustomResourceItem* Item)
 {
     if (!Item->ClassType()->Capabilities().Contains(rcSave)) return false;
-    if (!Item->Filename().isEmpty() || IsExternalType(Item)) return true;
+    if (!Item->Filename().isEmpty()) return true;
     const IResourceFileTypesPtr types = SaveFileTypes(Item->ClassType());
     return types && types->GetCount() > 0;
 }
@@ -536,9 +695,16 @@ void TRCItemExternalFileWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourc
     if (Item->Filename().isEmpty()) {
         const IResourceFileTypesPtr types = SaveFileTypes(Item->ClassType());
         if (types && types->GetCount() > 0) {
-            const QString fileName = Format(QString::fromLatin1(SExternalFileName),
-                                            {GetItemType(Item), GetItemName(Item), int(Item->Language()),
-                                             types->GetFileType(0)->GetFileType()});
+            const QString base = Format(QString::fromLatin1(SExternalFileName),
+                                        {RCFileNamePart(TypeLabel(Item)), RCFileNamePart(NameLabel(Item)),
+                                         int(Item->Language())});
+            const QString extension = QLatin1Char('.') + types->GetFileType(0)->GetFileType();
+            QString fileName = base + extension;
+            if (FSaveContext) {
+                for (int n = 2; FSaveContext->UsedFileNames.contains(FileNameKey(fileName)); ++n)
+                    fileName = base + QLatin1Char('_') + QString::number(n) + extension;
+                FSaveContext->UsedFileNames.insert(FileNameKey(fileName));
+            }
             Item->LockUpdate();
             TFinally unlock([Item] { Item->UnlockUpdate(); });
             Item->SetFilename(fileName);
@@ -552,7 +718,7 @@ void TRCItemExternalFileWriter::SaveToStream(TRCEncoder& Encoder, TCustomResourc
         if (!EnsureFileDirectory(fileName, Item->Filename())) Abort();
         TMemoryStream data;
         Item->SaveToFileStream(data);
-        ReplaceFileContents(fileName, data.ToByteArray());
+        WriteExternalFile(fileName, data.ToByteArray());
     }
     WriteItem(Encoder, Item);
 }
@@ -588,7 +754,10 @@ bool TRCItemRcDataWriter::Handles(TCustomResourceItem* Item)
 
 void TRCItemRcDataWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item)
 {
-    if (Item->Filename().isEmpty()) WriteOptionalStatements(Encoder, Item);
+    // Only when there is more to say than the LANGUAGE line before the statement: llvm-rc takes no
+    // statement there (it reads the first word as a file name).
+    if (Item->Filename().isEmpty() && (Item->Characteristics() != 0 || Item->Version() != 0))
+        WriteOptionalStatements(Encoder, Item);
 }
 
 // Language texts and keywords
@@ -604,33 +773,112 @@ QString FormatRCLanguageSymbols(TCustomResourceModule* Module, uint16_t LangID)
     const int sub = (LangID >> 10) & 0x3F;
     TResourceSymbols* symbols = Module ? Module->Symbols() : nullptr;
     auto hasSymbol = [symbols](const QString& name) { return symbols && symbols->Find(name); };
-    auto findSymbol = [symbols](const QString& prefix, int value) {
+    // The names of a value with a prefix; those the compilers know first (LANG_ORIYA before LANG_ODIA).
+    auto findSymbols = [symbols](const QString& prefix, int value) {
+        QStringList known, unknown;
         for (int i = 0; symbols && i < symbols->Count(); ++i) {
             const TResourceSymbol* symbol = symbols->Items(i);
             if (symbol->IsNumeric() && symbol->Value().toInt() == value && symbol->Symbol().startsWith(prefix))
-                return symbol->Symbol();
+                (IsRCHeaderMacro(symbol->Symbol()) ? known : unknown) << symbol->Symbol();
         }
-        return QString();
+        return known + unknown;
     };
 
-    QString primaryText;
+    QStringList primaryNames;
     if (primary == 0 && hasSymbol(QStringLiteral("LANG_NEUTRAL")))
-        primaryText = QStringLiteral("LANG_NEUTRAL");
+        primaryNames << QStringLiteral("LANG_NEUTRAL");
     else
-        primaryText = findSymbol(QStringLiteral("LANG_"), primary);
-    if (primaryText.isEmpty()) primaryText = Format(QStringLiteral("0x%0.2x"), {primary});
+        primaryNames = findSymbols(QStringLiteral("LANG_"), primary);
+    const QString primaryName = primaryNames.value(0);
 
-    QString subText;
+    QString subName;
     if ((primary == 0 || primary == 0x7F) && LangID <= 0x17FF) {
         static const char* const Defaults[] = {"SUBLANG_NEUTRAL", "SUBLANG_DEFAULT", "SUBLANG_SYS_DEFAULT",
                                                "SUBLANG_CUSTOM_DEFAULT", "SUBLANG_CUSTOM_UNSPECIFIED",
                                                "SUBLANG_UI_CUSTOM_DEFAULT"};
         const QString name = QString::fromLatin1(sub <= 5 ? Defaults[sub] : Defaults[0]);
-        if (hasSymbol(name)) subText = name;
+        if (hasSymbol(name)) subName = name;
     }
-    if (subText.isEmpty()) subText = findSymbol(QStringLiteral("SUB") + primaryText, sub);
-    if (subText.isEmpty()) subText = Format(QStringLiteral("0x%0.2x"), {sub});
-    return Format(QStringLiteral("%s,%s // %s"), {primaryText, subText, LanguageIDToString(LangID)});
+    // Languages that share a primary number keep their sublanguages under their own names
+    // (SUBLANG_BOSNIAN_... under LANG_BOSNIAN, which is LANG_CROATIAN's number).
+    for (const QString& name : primaryNames) {
+        if (!subName.isEmpty() && IsRCHeaderMacro(subName)) break;
+        const QString candidate = findSymbols(QStringLiteral("SUB") + name, sub).value(0);
+        if (!candidate.isEmpty() && (subName.isEmpty() || IsRCHeaderMacro(candidate))) subName = candidate;
+    }
+
+    // A name the compilers' headers lack would stop them: its number goes in its place.
+    auto text = [](const QString& name, int value) {
+        const QString number = Format(QStringLiteral("0x%0.2x"), {value});
+        if (name.isEmpty()) return number;
+        if (IsRCHeaderMacro(name)) return name;
+        return QString(number + QStringLiteral(" /* ") + name + QStringLiteral(" */"));
+    };
+    return Format(QStringLiteral("%s,%s // %s"),
+                  {text(primaryName, primary), text(subName, sub), LanguageIDToString(LangID)});
+}
+
+bool IsRCKeyword(const QString& Word) { return InSortedList(RCKeywords, Word.toUpper()); }
+
+bool IsRCHeaderMacro(const QString& Name)
+{
+    if (Name.startsWith(QLatin1String("__")) ||
+        (Name.size() > 1 && Name.at(0) == QLatin1Char('_') && Name.at(1) >= QLatin1Char('A') && Name.at(1) <= QLatin1Char('Z')))
+        return true;
+    return InSortedList(HeaderMacros, Name);
+}
+
+QString RCNameText(const QString& Name, bool Wide)
+{
+    if (IsPlainName(Name) && !IsRCKeyword(Name)) return Name;
+    // ASCII whatever the script's encoding: characters beyond it become escapes of a wide literal.
+    TBytesStream unused;
+    TRCAnsiEncoder encoder(unused, 1252);
+    return encoder.Escape(Name, true, Wide);
+}
+
+QStringList RCNameMacros(const QString& Name, const QSet<QString>* Symbols)
+{
+    QStringList result;
+    if (!IsPlainName(Name)) return result;
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= Name.size(); ++i)
+        if (i == Name.size() || IsNameSeparator(Name.at(i))) {
+            parts << Name.mid(start, i - start);
+            start = i + 1;
+        }
+    for (const QString& part : parts) {
+        // A part that starts with a digit is part of a number to the preprocessor.
+        if (part.isEmpty() || IsAsciiDigit(part.at(0)) || result.contains(part)) continue;
+        if (IsRCHeaderMacro(part) || (Symbols && Symbols->contains(part))) result << part;
+    }
+    return result;
+}
+
+QString RCFileNamePart(const QString& Text)
+{
+    const int MaxLength = 96;
+    const QByteArray bytes = Text.toUtf8();
+    QString result;
+    for (const char byte : bytes) {
+        const auto b = static_cast<uint8_t>(byte);
+        const QChar c = QLatin1Char(byte);
+        if (b < 128 && (IsAsciiLetter(c) || IsAsciiDigit(c) || c == QLatin1Char('_') || c == QLatin1Char('-'))) {
+            result += c;
+        } else {
+            result += QLatin1Char('%');
+            result += QLatin1Char(UpperHexDigits[b >> 4]);
+            result += QLatin1Char(UpperHexDigits[b & 15]);
+        }
+    }
+    if (result.size() > MaxLength) {
+        uint32_t hash = 2166136261u;
+        for (const char byte : bytes) hash = (hash ^ static_cast<uint8_t>(byte)) * 16777619u;
+        result = result.left(MaxLength - 9) + QLatin1Char('~') +
+                 QString::number(hash, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    }
+    return result;
 }
 
 QString ResourceTypeIDToRCKeyword(uint16_t ID)
@@ -841,12 +1089,6 @@ void TResourceModuleWriterRC::WriteSymbolFile(TCustomResourceModule* Module, TRe
     if (!File || !File->ParentFile() || File->Filename().isEmpty()) return;
     const QString fileName = PathAppend(PathIsRelative(File->Filename()) ? Path : QString(), File->Filename());
     if (!EnsureFileDirectory(fileName, File->Filename())) Abort();
-    if (QFileInfo::exists(fileName)) {
-        // Copied rather than renamed: until the new text is in place the old file stays where it was.
-        const QString backup = ChangeFileExt(fileName, QStringLiteral(".backup"));
-        QFile::remove(backup);
-        QFile::copy(fileName, backup);
-    }
 
     TBytesStream text;
     TRCAnsiEncoder encoder(text, FAnsiCodePage);
@@ -863,7 +1105,7 @@ void TResourceModuleWriterRC::WriteSymbolFile(TCustomResourceModule* Module, TRe
         encoder.WriteLine(QString());
     }
     WriteSymbolDefinitions(encoder, Module, File);
-    ReplaceFileContents(fileName, text.Bytes());
+    WriteFile(fileName, text.Bytes());
     File->SetModified(false);
 }
 
@@ -879,6 +1121,15 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
     const int count = static_cast<int>(items.size());
     DoProgress(psBegin, 0, count, QString::fromLatin1(SSaving));
     TFinally end([&] { DoProgress(psEnd, count, count, QString::fromLatin1(SSaving)); });
+
+    // Names written as they are must not be macros of the script's headers: one of the module's own
+    // symbols would be.
+    QSet<QString> symbolNames;
+    TResourceSymbols* symbols = Module->Symbols();
+    for (int i = 0; i < symbols->Count(); ++i) symbolNames.insert(symbols->Items(i)->Symbol());
+    if (FSaveContext)
+        for (TCustomResourceItem* item : *Module->Items())
+            if (!item->Filename().isEmpty()) FSaveContext->UsedFileNames.insert(FileNameKey(item->Filename()));
 
     std::unique_ptr<TCustomRCItemWriter> writer;
     bool sectionOpen = false;
@@ -899,10 +1150,6 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
                 FCurrentLanguage = 0xFFFF;
             }
             writer.reset();
-            if (TRCItemWriterClass writerClass = RCItemWriterDatabase()->Find(item)) {
-                writer = writerClass->Create(Path);
-                writer->SetSymbolicValues(FSymbolicValues);
-            }
             if (item->ResourceTypeIsInteger())
                 WriteBanner(Encoder,
                             Format(QString::fromLatin1(STypeBanner), {ResourceTypeIDToRCKeyword(item->ResourceTypeInteger()),
@@ -917,11 +1164,35 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
             }
         }
         previous = item;
+        // One writer for the items of a type that it handles; an item with a file name and one
+        // without may need different writers.
+        const TRCItemWriterClass writerClass = RCItemWriterDatabase()->Find(item);
+        if (!writerClass)
+            writer.reset();
+        else if (!writer || writer->ClassType() != writerClass) {
+            writer = writerClass->Create(Path);
+            writer->SetSymbolicValues(FSymbolicValues);
+            writer->SetSaveContext(FSaveContext);
+        }
         SetLanguage(Module, Encoder, item->Language());
         DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
         if (!writer)
             throw Exception(Format(QString::fromLatin1(SNoItemWriter), {item->FriendlyName(), item->FriendlyTypeName()}));
+        // The preprocessor would put a macro's value in place of a name spelled like it ("IDCANCEL"):
+        // the macro is put aside for the statement. Quoting would do for some compilers only.
+        QStringList macros;
+        if (!item->NameIsInteger() && item->LocalID()->Identifier().isEmpty())
+            macros = RCNameMacros(item->Name(), &symbolNames);
+        if (!item->ResourceTypeIsInteger())
+            for (const QString& macro : RCNameMacros(item->ResourceType(), &symbolNames))
+                if (!macros.contains(macro)) macros << macro;
+        for (const QString& macro : macros) {
+            Encoder.WriteLine(Format(QString::fromLatin1(SPushMacro), {macro}));
+            Encoder.WriteLine(Format(QString::fromLatin1(SUndefMacro), {macro}));
+        }
         writer->SaveToStream(Encoder, item, true);
+        for (auto it = macros.crbegin(); it != macros.crend(); ++it)
+            Encoder.WriteLine(Format(QString::fromLatin1(SPopMacro), {*it}));
     }
     if (sectionOpen) {
         Encoder.WriteLine(QString::fromLatin1(SEndifInvoked));
@@ -929,8 +1200,49 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
     }
 }
 
+void TResourceModuleWriterRC::WriteFile(const QString& FileName, const QByteArray& Data)
+{
+    if (FSaveContext)
+        FSaveContext->PendingFiles.push_back({FileName, Data, true});
+    else
+        WritePendingFile({FileName, Data, true});
+}
+
+void TResourceModuleWriterRC::SaveToFile(TCustomResourceModule* Module, const QString& Filename, const QString& Encoding)
+{
+    TModuleSaveState state(Module);
+    try {
+        FStateTaken = true;
+        TFinally reset([this] { FStateTaken = false; });
+        inherited::SaveToFile(Module, Filename, Encoding);
+    } catch (...) {
+        state.RestoreQuietly();
+        throw;
+    }
+}
+
 void TResourceModuleWriterRC::SaveToStream(TCustomResourceModule* Module, TStream& Stream, const QString& Encoding,
                                            const QString& Path)
+{
+    // Within SaveToFile the state taken there covers the whole save.
+    std::optional<TModuleSaveState> state;
+    if (!FStateTaken) state.emplace(Module);
+    TRCSaveContext context;
+    try {
+        {
+            FSaveContext = &context;
+            TFinally reset([this] { FSaveContext = nullptr; });
+            WriteScript(Module, Stream, Encoding, Path);
+        }
+        for (const TRCPendingFile& file : context.PendingFiles) WritePendingFile(file);
+    } catch (...) {
+        if (state) state->RestoreQuietly();
+        throw;
+    }
+}
+
+void TResourceModuleWriterRC::WriteScript(TCustomResourceModule* Module, TStream& Stream, const QString& Encoding,
+                                          const QString& Path)
 {
     TResourceScriptSymbolFile* script = Module->SymbolFile();
     {

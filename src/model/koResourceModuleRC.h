@@ -10,9 +10,12 @@
 #include "koResourcesModule.h"
 #include "platform/ClassInfo.h"
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TStream;
@@ -83,6 +86,19 @@ protected:
     bool NeedsWideEscape(QChar C) override;
 };
 
+// What the item writers of one script share: the external file names taken (lower case, "/" between
+// folders) and the files to write once the whole script has been made, so a failed save writes none.
+struct TRCPendingFile {
+    QString FileName;
+    QByteArray Data;
+    bool Backup = false; // copy the file it replaces to a ".backup" file first
+};
+
+struct TRCSaveContext {
+    QSet<QString> UsedFileNames;
+    std::vector<TRCPendingFile> PendingFiles;
+};
+
 // Class-level questions of an item writer.
 class TRCItemWriterClassInfo : public TClassInfo {
 public:
@@ -142,9 +158,9 @@ public:
     TCustomRCItemWriter(const TCustomRCItemWriter&) = delete;
     TCustomRCItemWriter& operator=(const TCustomRCItemWriter&) = delete;
 
-    // The symbol name when the item's name is bound, else its value.
+    // The symbol name when the item's name is bound, else its value (see RCNameText).
     virtual QString GetItemName(TCustomResourceItem* Item);
-    // The RC keyword of an ordinal type, else the type name.
+    // The RC keyword of an ordinal type, else the type name (see RCNameText).
     virtual QString GetItemType(TCustomResourceItem* Item);
     // The statements between the header line and the data; none here.
     virtual void WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item) {}
@@ -157,6 +173,9 @@ public:
     void SetSymbolicValues(bool Value) { FSymbolicValues = Value; }
     const QString& Path() const { return FPath; }
     int BlockLevel() const { return FBlockLevel; }
+    // Not owned; without one, names are not checked against other items and files are written at once.
+    TRCSaveContext* SaveContext() const { return FSaveContext; }
+    void SetSaveContext(TRCSaveContext* Value) { FSaveContext = Value; }
 
 protected:
     QString GetIndent() const { return QString(2 * FBlockLevel, QLatin1Char(' ')); }
@@ -177,10 +196,13 @@ protected:
     void WriteVersion(TRCEncoder& Encoder, TCustomResourceItem* Item);
     // The stream as an RC data block at the current indentation.
     void WriteData(TRCEncoder& Encoder, TStream& Stream);
+    // Writes the file now, or when the script is complete if there is a save context.
+    void WriteExternalFile(const QString& FileName, const QByteArray& Data);
 
     int FBlockLevel = 0;
     QString FPath;
     bool FSymbolicValues = true;
+    TRCSaveContext* FSaveContext = nullptr;
 };
 
 class TItemWriterEntry {
@@ -207,8 +229,10 @@ private:
 // The single registry, created on first use.
 TRCItemWriterDatabase* RCItemWriterDatabase();
 
-// Items that go to a file beside the script, named in the statement: images, fonts, message tables,
-// manifests and every kind that offers a file type to save.
+// Items that go to a file beside the script, named in the statement: items that have a file name and
+// every kind that offers a file type to save. The file name made for an item comes from its type,
+// name and language, with every character that could leave the folder or that file systems refuse
+// escaped, and is unique among the script's files.
 class TRCItemExternalFileWriter : public TCustomRCItemWriter {
     RC_ITEM_WRITER_CLASS(TRCItemExternalFileWriter, TCustomRCItemWriter)
 
@@ -218,7 +242,9 @@ public:
     void SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool SaveExternals) override;
 };
 
-// The last resort: the item's data inline as a data block.
+// The last resort: the item's data inline as a data block. A standard type goes under its number, which
+// compilers take as raw data of that type: the bitmaps, icons, cursors, manifests... of a kind that
+// saves no file come back with their bytes, name and language.
 class TRCItemBinaryWriter : public TRCItemExternalFileWriter {
     RC_ITEM_WRITER_CLASS(TRCItemBinaryWriter, TRCItemExternalFileWriter)
 
@@ -237,13 +263,32 @@ class TRCItemRcDataWriter : public TRCItemBinaryWriter {
 public:
     using TRCItemBinaryWriter::TRCItemBinaryWriter;
     static bool Handles(TCustomResourceItem* Item);
-    // CHARACTERISTICS, LANGUAGE and VERSION of an item written inline.
+    // CHARACTERISTICS, LANGUAGE and VERSION of an item written inline that has characteristics or a
+    // version.
     void WriteItemBody(TRCEncoder& Encoder, TCustomResourceItem* Item) override;
 };
 
-// Language texts of LANGUAGE statements: numbers, or the module's LANG_ and SUBLANG_ symbols.
+// Language texts of LANGUAGE statements: numbers, or the module's LANG_ and SUBLANG_ symbols. A
+// symbol that the compilers' windows.h lacks is written as its number with the name in a comment.
 QString FormatRCLanguage(uint16_t LangID);
 QString FormatRCLanguageSymbols(TCustomResourceModule* Module, uint16_t LangID);
+
+// A word that resource compilers read as part of the language wherever it stands.
+bool IsRCKeyword(const QString& Word);
+// A macro name that windows.h defines for resource compilers (or one of their predefined macros);
+// names reserved to the implementation ("__x", "_X") count as macros too.
+bool IsRCHeaderMacro(const QString& Name);
+// A string name or type as a statement writes it: as it is when compilers read it back as that
+// word, else quoted (a keyword, a number, characters outside letters, digits, "_", ".", "/" and "-",
+// a comment's start); Wide makes a quoted one a wide literal.
+QString RCNameText(const QString& Name, bool Wide = false);
+// The words of a name written as it is that the preprocessor would replace: macros of the
+// compilers' headers and the module's own symbols (Symbols, when given, lists the latter).
+QStringList RCNameMacros(const QString& Name, const QSet<QString>* Symbols);
+// Text as a part of a file name that stays in its folder on every file system: characters other than
+// ASCII letters, digits, "_" and "-" become "%" and two hex digits per UTF-8 byte; long parts are cut,
+// with a hash of the whole so that different texts stay apart.
+QString RCFileNamePart(const QString& Text);
 // The keyword of an ordinal type in RC statements; the decimal number when it has none.
 QString ResourceTypeIDToRCKeyword(uint16_t ID);
 
@@ -272,8 +317,11 @@ public:
     static std::shared_ptr<IResourceModuleFilerOptions> GetOptions();
     static void RegisterFileTypes();
     // The script into Stream; header files and external files into the folder Path.
+    // A failure leaves the module as it was, and writes no file when it comes before the script is
+    // complete.
     void SaveToStream(TCustomResourceModule* Module, TStream& Stream, const QString& Encoding,
                       const QString& Path) override;
+    void SaveToFile(TCustomResourceModule* Module, const QString& Filename, const QString& Encoding) override;
 
     // The stream, from its start, as the lines of an RC data block, each line prefixed by Margin.
     static void WriteData(TRCEncoder& Encoder, TStream& Source, const QString& Margin);
@@ -301,8 +349,12 @@ private:
     void WriteSymbolDefinitions(TRCEncoder& Encoder, TCustomResourceModule* Module, TResourceSymbolFile* File);
     void WriteSymbolFile(TCustomResourceModule* Module, TResourceSymbolFile* File, const QString& Path);
     void WriteItems(TRCEncoder& Encoder, TCustomResourceModule* Module, const QString& Path);
+    void WriteScript(TCustomResourceModule* Module, TStream& Stream, const QString& Encoding, const QString& Path);
+    void WriteFile(const QString& FileName, const QByteArray& Data);
 
     uint16_t FCurrentLanguage = 0xFFFF;
+    TRCSaveContext* FSaveContext = nullptr;
+    bool FStateTaken = false;
     int FCodePage = 0;
     bool FSymbolicValues = true;
     uint32_t FAnsiCodePage;

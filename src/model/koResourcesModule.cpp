@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <unordered_set>
 
 // The default symbol sets live in the core library's resources.
 static void InitSymbolResources() { Q_INIT_RESOURCE(symbols); }
@@ -330,11 +331,18 @@ void TCustomResourceModule::SaveToFile(const QString& FileName, void* ProgressCo
     TResourceModuleFilerClass writerClass = ResourceModuleFilerDatabase()->FindWriter(this, FileName);
     if (!writerClass) throw Exception(Format(QString::fromLatin1(SNoWriter), {FileName}));
     NumberChildItems();
+    std::vector<std::pair<TCustomResourceItem*, bool>> modified;
+    for (TCustomResourceItem* item : *Items()) modified.emplace_back(item, item->Modified());
     try {
         BeforeSave();
         CreateFiler<TCustomResourceModuleWriter>(writerClass, ProgressContext, OnProgress)->SaveToFile(this, FileName, FEncoding);
     } catch (...) {
         AfterSave();
+        // Nothing was saved: what was modified still is.
+        std::unordered_set<const TCustomResourceItem*> present;
+        for (TCustomResourceItem* item : *Items()) present.insert(item);
+        for (const auto& [item, wasModified] : modified)
+            if (present.count(item)) item->SetModified(wasModified);
         throw;
     }
     FFilename = FileName;

@@ -82,9 +82,11 @@ QByteArray Binary(int size, uint32_t seed)
 
 // What goes into the module and how the script is written.
 struct TScriptOptions {
-    bool RcData;      // RCDATA items, with optional statements inside the statement
-    bool Symbolic;    // LANGUAGE lines with symbols; else numbers, and more languages
+    bool RcData;      // an RCDATA item with characteristics and a version
+    bool Symbolic;    // LANGUAGE lines with symbols; else numbers
     bool HighOddByte; // odd-length data whose last byte is above 127
+    bool Quoted;      // names and types only a quoted string gives
+    bool Cursors;     // raw cursors, group cursors and font directories
 };
 
 QStringList Arguments(QStringList arguments, const QString& in, const QString& out)
@@ -113,10 +115,11 @@ protected:
     }
 
     // Resource names are upper case: both compilers upper-case names and types written as words.
-    // RCDATA items get CHARACTERISTICS, LANGUAGE and VERSION lines inside the statement. Symbolic scripts name languages with the LANG_ and SUBLANG_ symbols of
-    // windows.h; for resource compilers windows.h defines them in winnt.rh, which in mingw-w64 lacks
-    // many the default symbols carry (SUBLANG_JAPANESE_JAPAN, SUBLANG_RUSSIAN_RUSSIA,
-    // SUBLANG_CUSTOM_DEFAULT...), so those languages go only into scripts with numeric LANGUAGE lines.
+    // An RCDATA item with characteristics gets CHARACTERISTICS, LANGUAGE and VERSION lines inside
+    // the statement. Symbolic
+    // scripts name languages with the LANG_ and SUBLANG_ symbols of windows.h, which for resource
+    // compilers lacks many the default symbols carry (SUBLANG_JAPANESE_JAPAN, LANG_SINHALESE,
+    // SUBLANG_CUSTOM_DEFAULT...).
     void BuildModule(TResourceModule& module, const TScriptOptions& options)
     {
         module.SymbolFile()->Files()->Add(QStringLiteral("resource.h"))->SetPrimary(true);
@@ -133,10 +136,8 @@ protected:
             TCustomResourceItem* text = AddItem(module, Ord(RT_RCDATA), Ord(1), 0x0409, QByteArray("hello\r\nworld\0", 13));
             text->SetCharacteristics(5);
             text->SetVersion(3);
-            AddItem(module, Ord(RT_RCDATA), Ord(101), 0x0407, Binary(17, 1))
-                ->LocalID()
-                ->SetIdentifier(QStringLiteral("IDR_BOUND"));
         }
+        AddItem(module, Ord(RT_RCDATA), Ord(101), 0x0407, Binary(17, 1))->LocalID()->SetIdentifier(QStringLiteral("IDR_BOUND"));
         AddItem(module, Ord(256), Ord(1), 0x0409, QByteArray("\x01\x02\x03", 3));
         AddItem(module, Ord(256), Ord(1), 0x0407, QByteArray());
         AddItem(module, Ord(256), Ord(2), 0x0412,
@@ -158,11 +159,35 @@ protected:
         // Raw data of standard types that have statements of their own.
         AddItem(module, Ord(RT_MENU), Ord(3), 0x0409, QByteArray("\0\0\0\0\x90\0", 6));
         AddItem(module, Ord(RT_DIALOG), Ord(4), 0x0409, Binary(41, 3));
-        for (uint16_t language : {0x0804, 0x0C0C, 0x0416, 0x007F, 0x0400, 0x0800, 0x0000})
+        for (uint16_t language : {0x0804, 0x0C0C, 0x0416, 0x007F, 0x0400, 0x0800, 0x0000, 0x0411, 0x0419, 0x0C00,
+                                  0x1C00, 0x03FF, 0x045B, 0x141A, 0x0816, 0x0448, 0x0C1A})
             AddItem(module, Ord(257), Ord(1), language, QByteArray("lang"));
-        if (!options.Symbolic)
-            for (uint16_t language : {0x0411, 0x0419, 0x0C00, 0x1C00, 0x03FF})
-                AddItem(module, Ord(257), Ord(1), language, QByteArray("numeric"));
+        // Raw data of standard types whose kinds save no file: inline under the type's number.
+        const QByteArray groupIcon("\0\0\1\0\1\0\x10\x10\x10\0\1\0\4\0\x28\0\0\0\5\0", 20);
+        AddItem(module, Ord(RT_GROUP_ICON), TResourceIdent("MAINICON"), 0x0409, groupIcon);
+        AddItem(module, Ord(RT_ICON), Ord(5), 0x0409, Binary(40, 11));
+        AddItem(module, Ord(RT_BITMAP), Ord(7), 0x0409, QByteArray("\x28\0\0\0", 4) + Binary(37, 13));
+        for (uint16_t type : {RT_FONT, RT_MESSAGETABLE, RT_ANICURSOR, RT_ANIICON, RT_HTML, RT_MANIFEST})
+            AddItem(module, Ord(type), Ord(2), 0x0409, Binary(23, type));
+        if (options.Cursors) {
+            AddItem(module, Ord(RT_CURSOR), Ord(6), 0x0409, Binary(44, 12));
+            QByteArray groupCursor = groupIcon;
+            groupCursor[2] = 2;
+            AddItem(module, Ord(RT_GROUP_CURSOR), Ord(6), 0x0409, groupCursor);
+            AddItem(module, Ord(RT_FONTDIR), TResourceIdent("FONTS"), 0x0409, Binary(30, 17));
+        }
+        // Names the preprocessor would replace: of windows.h, of the compiler, of the module itself.
+        for (const char* name : {"IDCANCEL", "VS_VERSION_INFO", "WIN32", "IDX_EXTRA", "IDOK.IDNO", "SHELL32.DLL",
+                                 "DLLS/ATL/X86_64-WINDOWS/ATL.RES", "IDOK/X-IDNO"})
+            AddItem(module, Ord(259), TResourceIdent(name), 0x0409, QByteArray(name));
+        AddItem(module, TResourceIdent("IDCANCEL"), Ord(1), 0x0409, QByteArray("macro type"));
+        if (options.Quoted) {
+            for (const QString& name : QStringList{QStringLiteral("BEGIN"), QStringLiteral("123"), QStringLiteral("A B\"C"),
+                                                   QStringLiteral("1ABC"), QString(QChar(0xC4)) + QStringLiteral("X")})
+                AddItem(module, Ord(259), TResourceIdent(name), 0x0409, name.toUtf8());
+            AddItem(module, TResourceIdent("ICON"), Ord(1), 0x0409, QByteArray("keyword type"));
+            AddItem(module, TResourceIdent("MY TYPE"), TResourceIdent("VERSION"), 0x0409, QByteArray("spaced type"));
+        }
         AddItem(module, Ord(RT_MANIFEST), Ord(1), 0x0409, QByteArray("<assembly manifestVersion=\"1.0\"/>\r\n"))
             ->SetFilename(QStringLiteral("app.manifest"));
         AddItem(module, TResourceIdent("MYFILE"), TResourceIdent("EXTFILE"), 0x0407, Binary(33, 5))
@@ -228,35 +253,40 @@ protected:
     QString Dir;
 };
 
+// windres rewrites the raw data of some standard types, so those go only through llvm-rc: it puts
+// other bytes after a cursor's hot spot, aborts on any group cursor ("resource type mismatch") and
+// rebuilds font directories. No other spelling gives windres these resources: from a file it makes
+// cursors of its own numbering.
 TEST_F(RCWriterInterop, WindresCompilesTheModuleBack)
 {
     REQUIRE_PEER_TOOL(windres, "x86_64-w64-mingw32-windres");
-    RoundTrip({true, true, true}, windres, WindresArguments());
+    RoundTrip({true, true, true, true, false}, windres, WindresArguments());
 }
 
 TEST_F(RCWriterInterop, WindresCompilesNumericLanguagesBack)
 {
     REQUIRE_PEER_TOOL(windres, "x86_64-w64-mingw32-windres");
-    RoundTrip({true, false, true}, windres, WindresArguments());
+    RoundTrip({true, false, true, true, false}, windres, WindresArguments());
 }
 
 // What llvm-rc 14 cannot compile stays out of its modules:
-// - RCDATA items: it takes no CHARACTERISTICS, LANGUAGE or VERSION statement inside RCDATA (it reads
-//   the first word after the type as a file name), and the RCDATA writer always writes a LANGUAGE line
-//   there. The same kinds of data go through user-defined types.
+// - Quoted names and types: it takes none ("expected int or identifier"), so a name spelled like a
+//   keyword, a number or with characters outside a word has no form it reads.
+// - RCDATA items with characteristics or a version: it takes no CHARACTERISTICS, LANGUAGE or VERSION
+//   statement inside RCDATA (it reads the first word after the type as a file name).
 // - Odd-length data ending in a byte above 127: a narrow string is the only way a script holds a single
 //   byte, and llvm-rc refuses narrow-string bytes above 127 (with code page 1252 it takes them as
 //   characters and refuses those beyond Latin-1).
 TEST_F(RCWriterInterop, LlvmRcCompilesTheModuleBack)
 {
     REQUIRE_PEER_TOOL(llvmRc, "llvm-rc");
-    RoundTrip({false, true, false}, llvmRc, LlvmRcArguments());
+    RoundTrip({false, true, false, false, true}, llvmRc, LlvmRcArguments());
 }
 
 TEST_F(RCWriterInterop, LlvmRcCompilesNumericLanguagesBack)
 {
     REQUIRE_PEER_TOOL(llvmRc, "llvm-rc");
-    RoundTrip({false, false, false}, llvmRc, LlvmRcArguments());
+    RoundTrip({false, false, false, false, true}, llvmRc, LlvmRcArguments());
 }
 
 // Literals of every kind the escaping produces, including a continued long one, read back as the
@@ -307,6 +337,47 @@ TEST_F(RCWriterInterop, EscapedLiteralsCompileBack)
         ++compiled;
     }
     if (compiled == 0) GTEST_SKIP() << "neither windres nor llvm-rc is installed";
+}
+
+// The macro table (tools/gen_rc_header_macros.py) against the installed headers: every macro the
+// compilers see after windows.h is in it, and a LANG_ or SUBLANG_ name the module's symbols carry is
+// written as a name exactly when the headers define it.
+TEST(RCWriterHeaderInterop, MacroTableMatchesTheInstalledHeaders)
+{
+    REQUIRE_PEER_TOOL(gcc, "x86_64-w64-mingw32-gcc");
+    if (!QFileInfo::exists(QString::fromLatin1(MingwInclude) + QStringLiteral("/windows.h")))
+        GTEST_SKIP() << "the mingw-w64 headers are not installed";
+    QTemporaryDir dir;
+    QFile source(dir.path() + QStringLiteral("/w.c"));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write("#include <windows.h>\n");
+    source.close();
+    const TPeerToolResult run = RunPeerTool(gcc, {QStringLiteral("-E"), QStringLiteral("-dM"), QStringLiteral("-xc"),
+                                                  QStringLiteral("-DRC_INVOKED"), QStringLiteral("-I"),
+                                                  QString::fromLatin1(MingwInclude), source.fileName()});
+    ASSERT_TRUE(run.Ok()) << run.Describe().toStdString();
+    QSet<QString> defined;
+    for (const QByteArray& line : run.Out.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() < 2 || words[0] != "#define") continue;
+        const QString name = QString::fromLatin1(words[1].left(words[1].indexOf('(') < 0 ? words[1].size() : words[1].indexOf('(')));
+        defined.insert(name);
+        EXPECT_TRUE(IsRCHeaderMacro(name)) << name.toStdString() << ": run tools/gen_rc_header_macros.py";
+    }
+    ASSERT_TRUE(defined.contains(QStringLiteral("LANG_ENGLISH")));
+
+    koResourcesKinds_Initialize();
+    {
+        TResourceModule module;
+        TResourceSymbols* symbols = module.Symbols();
+        for (int i = 0; i < symbols->Count(); ++i) {
+            const QString name = symbols->Items(i)->Symbol();
+            if (name.startsWith(QLatin1String("LANG_")) || name.startsWith(QLatin1String("SUBLANG_")))
+                EXPECT_EQ(IsRCHeaderMacro(name), defined.contains(name)) << name.toStdString();
+        }
+    }
+    koResourcesKinds_Finalize();
+    koResourcesFiler_Finalize();
 }
 
 } // namespace

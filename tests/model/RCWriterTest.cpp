@@ -1,6 +1,7 @@
 // RC script writing: literals and data blocks as the resource compilers read them, item header lines,
 // the item writer registry, whole scripts, header files and the files written beside a script.
 #include "TestKinds.h"
+#include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
@@ -384,7 +385,7 @@ TEST_F(RCWriter, RegistryOrderAndFind)
     TResourceItemGeneric* withFile = AddItem(module, TResourceIdent("MYTYPE"), Ord(2), 0, "a");
     withFile->SetFilename(QStringLiteral("a.bin"));
     EXPECT_EQ(database->Find(rcdata), TRCItemRcDataWriter::ClassInfo());
-    EXPECT_EQ(database->Find(bitmap), TRCItemExternalFileWriter::ClassInfo());
+    EXPECT_EQ(database->Find(bitmap), TRCItemBinaryWriter::ClassInfo()) << "no file type to save, so inline";
     EXPECT_EQ(database->Find(withFile), TRCItemExternalFileWriter::ClassInfo());
     EXPECT_EQ(database->Find(named), TRCItemBinaryWriter::ClassInfo());
 
@@ -443,7 +444,6 @@ TEST_F(RCWriter, RcDataInlineGetsOptionalStatementsAndExternalGetsNone)
     item->SetCharacteristics(0);
     item->SetVersion(0);
     EXPECT_EQ(ItemText(item, false, true), Lines("IDR_A RCDATA\n"
-                                                 "  LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US // English (United States)\n"
                                                  "BEGIN\n"
                                                  "  \"hi\"\n"
                                                  "END\n"
@@ -485,17 +485,193 @@ TEST_F(RCWriter, ExternalFileNamedFromTypeNameLanguageAndFileType)
     EXPECT_TRUE(script.contains(Lines("IDI_MAIN ICON \"ICON_IDI_MAIN_0409.ico\"\n"))) << script.toStdString();
 }
 
-TEST_F(RCWriter, ExternalFileRequiredWithoutAFileType)
+// Compilers read raw data under a standard type's number as that type: bitmaps, icons, manifests...
+// of kinds that save no file go inline with their own bytes (the file form could differ).
+TEST_F(RCWriter, RawStandardTypesWithoutAFileTypeGoInline)
 {
     TResourceModule module;
-    TResourceItemGeneric* bitmap = AddItem(module, Ord(RT_BITMAP), Ord(5), 0, "BM");
+    const uint16_t types[] = {RT_CURSOR, RT_BITMAP, RT_ICON, RT_FONTDIR, RT_FONT, RT_MESSAGETABLE, RT_GROUP_CURSOR,
+                              RT_GROUP_ICON, RT_ANICURSOR, RT_ANIICON, RT_HTML, RT_MANIFEST};
+    for (uint16_t type : types) {
+        TResourceItemGeneric* item = AddItem(module, Ord(type), Ord(5), 0x0409, Bytes({0x42, 0x4D, 1}));
+        EXPECT_EQ(ItemText(item), Lines(QStringLiteral("5 %1\nBEGIN\n  0x4d42, \"\\x01\"\nEND\n\n").arg(type).toUtf8().constData()))
+            << type;
+        EXPECT_TRUE(item->Filename().isEmpty()) << type;
+    }
+    const QString script = Script(module);
+    EXPECT_TRUE(script.contains(Lines("// BITMAP : Bitmap\n//\n\n5 2\nBEGIN\n")))
+        << script.toStdString();
+    EXPECT_EQ(QDir(Path).entryList(QDir::Files), QStringList()) << "no file beside the script";
+
+    // Called directly for an item without a file name or a file type, the file writer still refuses.
+    TRCItemExternalFileWriter writer(Path);
+    TBytesStream out;
+    TRCAnsiEncoder encoder(out, 1252);
     try {
-        ItemText(bitmap);
-        FAIL() << "a bitmap without a file cannot be written";
+        writer.SaveToStream(encoder, module.Find(Ord(RT_BITMAP)), true);
+        FAIL() << "a bitmap without a file cannot be written as a file";
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(),
                   QStringLiteral("External Bitmap file required for the #5 resource item and no file writer has been registered"));
     }
+}
+
+TEST(RCWriterFileNames, PartsStayInTheirFolderOnEveryFileSystem)
+{
+    const struct {
+        QString Text;
+        const char* Part;
+    } cases[] = {
+        {QStringLiteral("IDI_MAIN-2"), "IDI_MAIN-2"},
+        {QStringLiteral("../../etc/passwd"), "%2E%2E%2F%2E%2E%2Fetc%2Fpasswd"},
+        {QStringLiteral("..\\..\\WIN.INI"), "%2E%2E%5C%2E%2E%5CWIN%2EINI"},
+        {QStringLiteral(".."), "%2E%2E"},
+        {QStringLiteral("CON"), "CON"}, // never a whole file name: the type comes first
+        {QStringLiteral("A:B*C?D<E>F|G\""), "A%3AB%2AC%3FD%3CE%3EF%7CG%22"},
+        {QStringLiteral("tab\there\r\n") + QChar(0), "tab%09here%0D%0A%00"},
+        {QStringLiteral("A B."), "A%20B%2E"},
+        {QStringLiteral("100%"), "100%25"},
+        {QString(QChar(0xC4)) + QChar(0x65E5), "%C3%84%E6%97%A5"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RCFileNamePart(c.Text), QString::fromLatin1(c.Part)) << c.Text.toStdString();
+
+    const QString longA = RCFileNamePart(QString(300, QLatin1Char('A')));
+    const QString longB = RCFileNamePart(QString(299, QLatin1Char('A')) + QLatin1Char('B'));
+    EXPECT_EQ(longA.size(), 96);
+    EXPECT_TRUE(longA.startsWith(QString(87, QLatin1Char('A')) + QLatin1Char('~'))) << longA.toStdString();
+    EXPECT_NE(longA, longB) << "cut names stay apart";
+}
+
+TEST_F(RCWriter, ExternalFilesOfHostileNamesStayInTheFolderAndApart)
+{
+    TIconLikeItem::ClassInfo()->Register(0);
+    TIconLikeItem::ClassInfo()->RegisterFileType(QStringLiteral("ico"), QStringLiteral("Icon"), {fcLoad, fcSave}, 0);
+    ASSERT_TRUE(QDir(Path).mkpath(QStringLiteral("out")));
+    const QString out = Path + QStringLiteral("out/");
+    const QString names[] = {QStringLiteral("../../ESCAPED"), QStringLiteral("..\\..\\ESCAPED"), QStringLiteral(".."),
+                             QStringLiteral("/ABS"), QStringLiteral("C:\\ABS"), QStringLiteral("CON"),
+                             QStringLiteral("NUL.TXT"), QStringLiteral("A:B*?<>|\""), QStringLiteral("\x01\x1F"),
+                             QString(400, QLatin1Char('L')), QStringLiteral("IDI_MAIN")};
+    TResourceModule module;
+    std::vector<TCustomResourceItem*> items;
+    int data = 0;
+    for (const QString& name : names)
+        items.push_back(AddItem<TIconLikeItem>(module, Ord(RT_GROUP_ICON), TResourceIdent(name), 0x0409,
+                                               QByteArray::number(++data)));
+    // Bound to IDI_MAIN: the same file name as the item named IDI_MAIN.
+    TIconLikeItem* bound = AddItem<TIconLikeItem>(module, Ord(RT_GROUP_ICON), Ord(9), 0x0409, "bound");
+    bound->LocalID()->SetIdentifier(QStringLiteral("IDI_MAIN"));
+    items.push_back(bound);
+    // A file the module already names is not taken either.
+    TResourceItemGeneric* taken = AddItem(module, TResourceIdent("MYTYPE"), Ord(1), 0, "taken");
+    taken->SetFilename(QStringLiteral("ICON_IDI_MAIN_0409.ico"));
+    TBytesStream script;
+    Writer.SaveToStream(&module, script, QString(), out);
+    TIconLikeItem::ClassInfo()->Unregister();
+
+    QSet<QString> files;
+    for (TCustomResourceItem* item : items) {
+        const QString file = item->Filename();
+        EXPECT_FALSE(file.contains(QLatin1Char('/')) || file.contains(QLatin1Char('\\')) || file.contains(QLatin1String("..")))
+            << file.toStdString();
+        EXPECT_LE(file.size(), 255);
+        EXPECT_FALSE(files.contains(file.toLower())) << file.toStdString();
+        files.insert(file.toLower());
+        EXPECT_EQ(ReadFile(out + file), QByteArray("FILE:") + ItemBytes(item)) << file.toStdString();
+    }
+    EXPECT_EQ(bound->Filename(), QStringLiteral("ICON_IDI_MAIN_0409_2.ico"));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), int(items.size()) + 1) << "one file each and the taken one";
+    EXPECT_EQ(QDir(Path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("out")});
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/ABS"))) << "nothing outside";
+}
+
+// Names and types
+
+TEST(RCWriterNames, WrittenAsTheyAreOnlyWhenCompilersReadThemBackSo)
+{
+    const QChar aUmlaut(0xC4);
+    const struct {
+        QString Name;
+        const char* Written;
+    } cases[] = {
+        {QStringLiteral("MYDATA"), "MYDATA"},
+        {QStringLiteral("_A1"), "_A1"},
+        {QStringLiteral("SHELL32.DLL"), "SHELL32.DLL"},
+        // Macros stay as they are: the statement puts the macro aside (see RCNameMacros).
+        {QStringLiteral("IDCANCEL"), "IDCANCEL"},
+        {QStringLiteral("ICON"), R"("ICON")"},
+        {QStringLiteral("Begin"), R"("Begin")"},
+        {QStringLiteral("STRINGTABLE"), R"("STRINGTABLE")"},
+        {QStringLiteral("123"), R"("123")"},
+        {QStringLiteral("-1"), R"("-1")"},
+        {QStringLiteral("1ABC"), R"("1ABC")"},
+        {QStringLiteral("A B"), R"("A B")"},
+        {QStringLiteral("A\"B"), R"("A""B")"},
+        {QStringLiteral("A\\B"), R"("A\\B")"},
+        {QStringLiteral("DLLS/ATL/X86_64-WINDOWS/ATL.RES"), "DLLS/ATL/X86_64-WINDOWS/ATL.RES"},
+        {QStringLiteral("A//B"), R"("A//B")"},
+        {QStringLiteral("A/*B"), R"("A/*B")"},
+        {QStringLiteral("-A"), R"("-A")"},
+        {QStringLiteral("A$B"), R"("A$B")"},
+        {QStringLiteral("\x07X"), R"("\x07X")"},
+        {QString(aUmlaut) + QStringLiteral("BC"), R"(L"\x00C4BC")"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RCNameText(c.Name), QString::fromUtf8(c.Written)) << c.Name.toStdString();
+    EXPECT_EQ(RCNameText(QStringLiteral("MY TYPE"), true), QStringLiteral("L\"MY TYPE\""));
+    EXPECT_EQ(RCNameText(QStringLiteral("\x07"), true), QStringLiteral("L\"\\x0007\""));
+    EXPECT_EQ(RCNameText(QStringLiteral("MYTYPE"), true), QStringLiteral("MYTYPE"));
+}
+
+TEST(RCWriterNames, MacrosThePreprocessorWouldReplace)
+{
+    const QSet<QString> own{QStringLiteral("IDD_OWN")};
+    const struct {
+        QString Name;
+        QStringList Macros;
+    } cases[] = {
+        {QStringLiteral("IDCANCEL"), {QStringLiteral("IDCANCEL")}},
+        {QStringLiteral("VS_VERSION_INFO"), {QStringLiteral("VS_VERSION_INFO")}},
+        {QStringLiteral("LANG_ENGLISH"), {QStringLiteral("LANG_ENGLISH")}},
+        {QStringLiteral("WIN32"), {QStringLiteral("WIN32")}}, // predefined by the mingw compiler
+        {QStringLiteral("__X"), {QStringLiteral("__X")}},
+        {QStringLiteral("_WIDGET"), {QStringLiteral("_WIDGET")}},
+        {QStringLiteral("IDD_OWN"), {QStringLiteral("IDD_OWN")}},
+        {QStringLiteral("IDOK.IDNO.IDOK"), {QStringLiteral("IDOK"), QStringLiteral("IDNO")}},
+        {QStringLiteral("A.1IDOK"), {}}, // ".1IDOK" is a number to the preprocessor
+        {QStringLiteral("IDOK/X-IDNO"), {QStringLiteral("IDOK"), QStringLiteral("IDNO")}},
+        {QStringLiteral("MYDATA"), {}},
+        {QStringLiteral("_a"), {}},
+        {QStringLiteral("idcancel"), {}},
+        {QStringLiteral("A B"), {}}, // quoted, so never replaced
+    };
+    for (const auto& c : cases) EXPECT_EQ(RCNameMacros(c.Name, &own), c.Macros) << c.Name.toStdString();
+    EXPECT_EQ(RCNameMacros(QStringLiteral("IDD_OWN"), nullptr), QStringList());
+    EXPECT_TRUE(IsRCKeyword(QStringLiteral("versioninfo")));
+    EXPECT_FALSE(IsRCKeyword(QStringLiteral("TEXTINCLUDE")));
+}
+
+TEST_F(RCWriter, StatementsPutMacrosAsideAndQuoteWhatCompilersWouldMisread)
+{
+    TResourceModule module;
+    TResourceSymbol* own = module.Symbols()->Add(QStringLiteral("IDD_OWN"));
+    own->SetLiteralValue(QStringLiteral("5"));
+    own->SetSourceFile(module.SymbolFile());
+    AddItem(module, TResourceIdent("ICON"), TResourceIdent("IDCANCEL"), 0, "a");
+    AddItem(module, TResourceIdent("WIN32"), TResourceIdent("IDD_OWN"), 0, "b");
+    AddItem(module, TResourceIdent("MYTYPE"), TResourceIdent("A B"), 0, "c");
+    // Bound to the symbol: the macro is what is meant.
+    AddItem(module, TResourceIdent("MYTYPE"), Ord(5), 0, "d")->LocalID()->SetIdentifier(QStringLiteral("IDD_OWN"));
+    const QString script = Script(module);
+    EXPECT_TRUE(script.contains(Lines("#pragma push_macro(\"IDCANCEL\")\n#undef IDCANCEL\n"
+                                      "IDCANCEL L\"ICON\"\nBEGIN\n  \"a\"\nEND\n\n#pragma pop_macro(\"IDCANCEL\")\n")))
+        << script.toStdString();
+    EXPECT_TRUE(script.contains(Lines("#pragma push_macro(\"IDD_OWN\")\n#undef IDD_OWN\n#pragma push_macro(\"WIN32\")\n"
+                                      "#undef WIN32\nIDD_OWN WIN32\nBEGIN\n  \"b\"\nEND\n\n"
+                                      "#pragma pop_macro(\"WIN32\")\n#pragma pop_macro(\"IDD_OWN\")\n")))
+        << script.toStdString();
+    EXPECT_TRUE(script.contains(Lines("\nIDD_OWN MYTYPE\nBEGIN\n  \"d\"\nEND\n")));
+    EXPECT_FALSE(script.contains(Lines("#undef IDD_OWN\nIDD_OWN MYTYPE")));
+    EXPECT_TRUE(script.contains(Lines("\n\"A B\" MYTYPE\nBEGIN\n  \"c\"\nEND\n")));
 }
 
 // Whole scripts
@@ -631,14 +807,12 @@ LANGUAGE LANG_NEUTRAL,SUBLANG_NEUTRAL // Language neutral
 
 LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US // English (United States)
 1 RCDATA
-  LANGUAGE LANG_ENGLISH,SUBLANG_ENGLISH_US // English (United States)
 BEGIN
   "hi"
 END
 
 LANGUAGE LANG_GERMAN,SUBLANG_GERMAN // German (Germany)
 2 RCDATA
-  LANGUAGE LANG_GERMAN,SUBLANG_GERMAN // German (Germany)
 BEGIN
   "yo"
 END
@@ -733,6 +907,14 @@ TEST_F(RCWriter, LanguageTexts)
         {0x007F, "LANG_INVARIANT,SUBLANG_NEUTRAL", "0x7F,0x00"},
         {0x1C00, "LANG_NEUTRAL,0x07", "0x00,0x07"},
         {0x03FF, "0x3FF,0x00", "0x3FF,0x00"},
+        // Names the compilers' windows.h lacks are numbers, the name beside them.
+        {0x0411, "LANG_JAPANESE,0x01 /* SUBLANG_JAPANESE_JAPAN */", "0x11,0x01"},
+        {0x045B, "0x5B /* LANG_SINHALESE */,0x01 /* SUBLANG_SINHALESE_SRI_LANKA */", "0x5B,0x01"},
+        {0x141A, "LANG_CROATIAN,0x05 /* SUBLANG_BOSNIAN_BOSNIA_HERZEGOVINA_LATIN */", "0x1A,0x05"},
+        {0x0816, "LANG_PORTUGUESE,SUBLANG_PORTUGUESE", "0x16,0x02"},
+        {0x0C1A, "LANG_CROATIAN,SUBLANG_SERBIAN_CYRILLIC", "0x1A,0x03"},
+        {0x0448, "LANG_ORIYA,0x01 /* SUBLANG_ORIYA_INDIA */", "0x48,0x01"},
+        {0x0C00, "LANG_NEUTRAL,0x03 /* SUBLANG_CUSTOM_DEFAULT */", "0x00,0x03"},
     };
     for (const auto& c : cases) {
         const QString comment = QStringLiteral(" // ") + LanguageIDToString(c.Language);
@@ -984,6 +1166,78 @@ TEST_F(RCWriter, NoWriterEndsTheSaveBeforeTheScriptExists)
     ASSERT_FALSE(stages.empty());
     EXPECT_EQ(stages.front(), psBegin);
     EXPECT_EQ(stages.back(), psEnd) << "the end is reported also when the save fails";
+}
+
+// Adds the symbols item once the module has symbols of its own, as the main window does when the
+// module changes.
+class TSymbolsItemMaker : public IResourceItemNotification {
+public:
+    explicit TSymbolsItemMaker(TCustomResourceModule* module) : FModule(module) { module->Subscribe(this); }
+    ~TSymbolsItemMaker() { FModule->Unsubscribe(this); }
+    void ResourceItemNotification(TCustomResourceItem* item, TResourceItemNotification notification) override
+    {
+        if (notification == rnRemoved && item == Made) Made = nullptr;
+        if (notification != rnChanged || Made) return;
+        TResourceSymbol* neutral = FModule->Symbols()->Find(QStringLiteral("LANG_NEUTRAL"));
+        if (!neutral || neutral->SourceFile()->IncludeOnDemand()) return;
+        auto symbols = std::make_unique<TSymbolsResourceItem>();
+        Made = symbols.get();
+        symbols.release()->SetModule(FModule);
+    }
+    TCustomResourceItem* Made = nullptr;
+
+private:
+    TCustomResourceModule* FModule;
+};
+
+TEST_F(RCWriter, AFailedSaveLeavesTheModuleAndTheFolderAsTheyWere)
+{
+    TIconLikeItem::ClassInfo()->Register(0);
+    TIconLikeItem::ClassInfo()->RegisterFileType(QStringLiteral("ico"), QStringLiteral("Icon"), {fcLoad, fcSave}, 0);
+    TResourceModule module;
+    module.SymbolFile()->Files()->Add(QStringLiteral("resource.h"))->SetPrimary(true);
+    TResourceSymbol* own = module.Symbols()->Add(QStringLiteral("IDX_OWN"));
+    own->SetLiteralValue(QStringLiteral("7"));
+    own->SetSourceFile(module.SymbolFile());
+    auto* icon = AddItem<TIconLikeItem>(module, Ord(RT_GROUP_ICON), Ord(1), 0x0409, "data");
+    AddItem<TResourceItemTextInclude>(module, TResourceIdent("TEXTINCLUDE"), Ord(1), 0, QByteArray("mine.h\0", 7));
+    AddItem(module, TResourceIdent("MYTYPE"), TResourceIdent("MYDATA"), 0, "x");
+    module.SetModified(false);
+    for (TCustomResourceItem* item : *module.Items()) item->SetModified(false);
+    icon->SetModified(true); // edited since the last save
+    TSymbolsItemMaker maker(&module);
+    TResourceSymbolFile* windows = module.Symbols()->Find(QStringLiteral("LANG_NEUTRAL"))->SourceFile();
+    ASSERT_TRUE(windows->IncludeOnDemand());
+    const int count = module.Items()->Count();
+
+    // The last item written has no writer: the save fails after the icon got its file name.
+    TRCItemBinaryWriter::ClassInfo()->Unregister();
+    const QString target = Path + QStringLiteral("test.rc");
+    EXPECT_THROW(module.SaveToFile(target), Exception);
+    TRCItemBinaryWriter::ClassInfo()->Register(1024);
+
+    EXPECT_FALSE(module.Modified());
+    EXPECT_EQ(module.Items()->Count(), count) << "no TEXTINCLUDE item and no symbols item stays";
+    EXPECT_EQ(maker.Made, nullptr);
+    EXPECT_TRUE(icon->Filename().isEmpty());
+    EXPECT_TRUE(icon->Modified()) << "nothing was saved";
+    EXPECT_FALSE(module.Find(TResourceIdent("MYTYPE"))->Modified());
+    EXPECT_EQ(ItemBytes(module.Find(TResourceIdent("TEXTINCLUDE"), Ord(1))), QByteArray("mine.h\0", 7));
+    EXPECT_TRUE(windows->IncludeOnDemand());
+    EXPECT_TRUE(own->Modified()) << "its definition was never saved";
+    EXPECT_EQ(QDir(Path).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), QStringList())
+        << "no header, no external file, no script";
+
+    module.SaveToFile(target);
+    TIconLikeItem::ClassInfo()->Unregister();
+    EXPECT_FALSE(module.Modified());
+    EXPECT_NE(maker.Made, nullptr) << "a save that succeeds keeps what it did";
+    EXPECT_FALSE(icon->Modified());
+    EXPECT_EQ(icon->Filename(), QStringLiteral("ICON_1_0409.ico"));
+    EXPECT_NE(module.Find(TResourceIdent("TEXTINCLUDE"), Ord(2)), nullptr);
+    EXPECT_FALSE(own->Modified());
+    for (const char* file : {"test.rc", "resource.h", "ICON_1_0409.ico"})
+        EXPECT_TRUE(QFileInfo::exists(Path + QString::fromLatin1(file))) << file;
 }
 
 TEST_F(RCWriter, ModuleSavesThroughTheRegisteredWriter)
