@@ -120,6 +120,7 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(con
     DoProgress(psBegin, 0, FProgressMax, QString::fromLatin1(SLoading));
     TFinally end([&] { DoProgress(psEnd, FProgressCount, FProgressMax, QString::fromLatin1(SLoading)); });
     TUpdateGuard batch(module.get());
+    TProgressPacer pacer;
     for (const TPEResource& resource : resources) {
         try {
             // A name in the directory stays a name, whatever its text ("#12" too).
@@ -130,7 +131,7 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderPE::LoadFromFile(con
             TCustomMemoryStream data(resource.Data.constData(), resource.Data.size());
             TCustomResourceItem* item = LoadResourceItem(module.get(), type, name, resource.Language, data, data.Size());
             ++FProgressCount;
-            DoProgress(psProgress, FProgressCount, FProgressMax, ResourceItemProgressText(item));
+            if (pacer.Due()) DoProgress(psProgress, FProgressCount, FProgressMax, ResourceItemProgressText(item));
         } catch (const EAbort&) {
             throw;
         } catch (const std::exception& e) {
@@ -194,8 +195,10 @@ void TResourceModuleWriterPE::SaveToFile(TCustomResourceModule* Module, const QS
     std::vector<std::unique_ptr<TMemoryStream>> streams;
     streams.reserve(items.size());
     int index = 0;
+    TProgressPacer pacer;
     for (TCustomResourceItem* item : items) {
-        DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
+        ++index;
+        if (pacer.Due()) DoProgress(psProgress, index, count, ResourceItemProgressText(item));
         // A generic item's bytes are the resource as it stands: no stream in between.
         TMemoryStream* data = nullptr;
         if (auto* generic = qobject_cast<TCustomResourceItemGeneric*>(item)) {

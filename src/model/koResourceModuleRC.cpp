@@ -1135,6 +1135,7 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
     bool sectionOpen = false;
     const TCustomResourceItem* previous = nullptr;
     int index = 0;
+    TProgressPacer pacer;
     for (TCustomResourceItem* item : items) {
         if (!previous || item->ResourceType() != previous->ResourceType()) {
             if (item->Hidden() && !sectionOpen) {
@@ -1175,7 +1176,8 @@ void TResourceModuleWriterRC::WriteItems(TRCEncoder& Encoder, TCustomResourceMod
             writer->SetSaveContext(FSaveContext);
         }
         SetLanguage(Module, Encoder, item->Language());
-        DoProgress(psProgress, ++index, count, ResourceItemProgressText(item));
+        ++index;
+        if (pacer.Due()) DoProgress(psProgress, index, count, ResourceItemProgressText(item));
         if (!writer)
             throw Exception(Format(QString::fromLatin1(SNoItemWriter), {item->FriendlyName(), item->FriendlyTypeName()}));
         // The preprocessor would put a macro's value in place of a name spelled like it ("IDCANCEL"):

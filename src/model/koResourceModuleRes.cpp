@@ -32,8 +32,6 @@ const QByteArray BlankRecord = QByteArray::fromHex("0000000020000000ffff0000ffff
 const int FixedHeaderSize = 16;
 // The smallest header: sizes (8), an empty name and type (2 + 2), fixed fields (16), aligned to 4.
 const uint32_t MinHeaderSize = 28;
-// Progress is reported this often (milliseconds), never once per record.
-const int ProgressInterval = 250;
 
 struct TFileType {
     const char* Extension;
@@ -74,21 +72,6 @@ std::optional<TResourceIdent> ReadIdent(TBinaryReader& names)
     names.Skip((text->size() + 1) * 2);
     return TResourceIdent(*text);
 }
-
-// Reports progress a few times per second however many records there are.
-class TProgressPacer {
-public:
-    TProgressPacer() { FClock.start(); }
-    bool Due()
-    {
-        if (FClock.elapsed() < ProgressInterval) return false;
-        FClock.restart();
-        return true;
-    }
-
-private:
-    QElapsedTimer FClock;
-};
 
 void RegisterFileTypesOf(TResourceModuleFilerClass filer)
 {

@@ -8,6 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Sets.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -258,6 +259,23 @@ protected:
     // Abstract: the class itself is never constructed.
     virtual void AbstractFiler() = 0;
     void DoProgress(TResourceProgressStage Stage, int CurrentProgress, int MaxProgress, const QString& Msg);
+};
+
+// Paces progress reports to a few a second however many items there are: loops over items ask Due()
+// before they build a report.
+class TProgressPacer {
+public:
+    static constexpr int Interval = 250; // milliseconds
+    TProgressPacer() { FClock.start(); }
+    bool Due()
+    {
+        if (FClock.elapsed() < Interval) return false;
+        FClock.restart();
+        return true;
+    }
+
+private:
+    QElapsedTimer FClock;
 };
 
 class TCustomResourceModuleReader : public TCustomResourceModuleFiler {

@@ -82,6 +82,8 @@ public:
     TTreeView* TreeViewResources() const { return FTreeViewResources; }
     TTreeNodeResourceType* GetTypeNode(TCustomResourceItem* Item, bool Reuse);
     TCustomTreeNodeResourceItem* GetItemNode(TTreeNodeResourceType* TypeNode, TCustomResourceItem* Item);
+    // A new node of the item under TypeNode, without looking for one that could take it.
+    TCustomTreeNodeResourceItem* CreateItemNode(TTreeNodeResourceType* TypeNode, TCustomResourceItem* Item);
     TCustomTreeNodeResourceItem* AddItemNode(TCustomResourceItem* Item);
     TCustomTreeNodeResourceItem* AddInfoNode(TCustomResourceItem* Item);
     TTreeNodeResourceType* FindTypeNode(const TResourceIdent& ResourceType) const;

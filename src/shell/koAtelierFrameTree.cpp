@@ -4,6 +4,7 @@
 #include "koGlyphService.h"
 #include "koTreeView.h"
 #include "model/koResources.h"
+#include "model/koResourcesFiler.h"
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
 #include "platform/Format.h"
@@ -273,13 +274,29 @@ void TFrameAtelier::FillTree(const TResourceProgress& ProgressCallback)
         progress(psBegin, 0, count, Str(SProcessing));
         begun = true;
         TTreeNodeResourceType* typeNode = nullptr;
+        // The item nodes of the current type by name: searching the type node for each item would make
+        // filling quadratic in the number of resources of a type.
+        QHash<QString, TTreeNodeResourceItem*> nodesByName;
+        TProgressPacer pacer;
         for (int i = 0; i < count; ++i) {
             TCustomResourceItem* item = items[i];
             if (item->Internal() && item->ResourceTypeIsInteger() && item->ResourceTypeInteger() == 0) {
                 AddInfoNode(item);
             } else {
-                if (!typeNode || typeNode->ResourceType() != item->ResourceType()) typeNode = GetTypeNode(item, false);
-                TCustomTreeNodeResourceItem* node = GetItemNode(typeNode, item);
+                if (!typeNode || typeNode->ResourceType() != item->ResourceType()) {
+                    typeNode = GetTypeNode(item, false);
+                    nodesByName.clear();
+                }
+                TCustomTreeNodeResourceItem* node = nullptr;
+                if (item->IsGroup()) {
+                    node = CreateItemNode(typeNode, item);
+                } else if (TTreeNodeResourceItem* named = nodesByName.value(item->Name())) {
+                    named->Items()->Add(item);
+                    node = named;
+                } else {
+                    node = CreateItemNode(typeNode, item);
+                    nodesByName.insert(item->Name(), static_cast<TTreeNodeResourceItem*>(node));
+                }
                 if (item->Modified()) node->SetStateIndex(2);
                 if (item->ClassType()->ParentClass()) {
                     typeNode->SetStateIndex(1);
@@ -287,8 +304,8 @@ void TFrameAtelier::FillTree(const TResourceProgress& ProgressCallback)
                                rmWarning, item);
                 }
             }
-            progress(psProgress, i, count,
-                     Format("%s (%s)", {item->FriendlyName(), item->FriendlyTypeName()}));
+            if (pacer.Due())
+                progress(psProgress, i, count, Format("%s (%s)", {item->FriendlyName(), item->FriendlyTypeName()}));
         }
     } catch (...) {
         if (begun) progress(psEnd, count, count, Str(SProcessing));
@@ -358,6 +375,11 @@ TCustomTreeNodeResourceItem* TFrameAtelier::GetItemNode(TTreeNodeResourceType* T
                 }
         }
     }
+    return CreateItemNode(TypeNode, Item);
+}
+
+TCustomTreeNodeResourceItem* TFrameAtelier::CreateItemNode(TTreeNodeResourceType* TypeNode, TCustomResourceItem* Item)
+{
     TCustomTreeNodeResourceItem* node;
     if (Item->IsGroup()) {
         node = new TTreeNodeResourceGroupItem(this, Item);
