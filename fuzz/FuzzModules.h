@@ -7,11 +7,12 @@
 
 class TCustomResourceModule;
 
-// Type, name and language of every item, with how many items share them.
+// Type, name and language of every item a writer writes, string tables left out, with how many
+// items share them.
 using TItemCensus = std::map<std::tuple<QString, QString, uint16_t>, int>;
 TItemCensus ItemCensus(TCustomResourceModule* Module);
 
-// Every string of every string table: (language, ID) -> text.
+// Every string of every string table but the empty ones: (language, ID) -> text.
 using TStringCensus = std::map<std::pair<uint16_t, uint32_t>, QString>;
 TStringCensus StringCensus(TCustomResourceModule* Module);
 
