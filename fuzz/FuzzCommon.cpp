@@ -13,6 +13,7 @@
 #include "platform/PublishedProperties.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -66,6 +67,13 @@ QString FuzzScratchFolder()
     return folder.path();
 }
 
+void FuzzWriteFile(const QString& FileName, const uint8_t* data, size_t size)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(FuzzBytes(data, size)) != qint64(size))
+        FuzzFinding(QStringLiteral("cannot write ") + FileName);
+}
+
 void FuzzFinding(const QString& Message)
 {
     std::fprintf(stderr, "FUZZ FINDING: %s\n", Message.toLocal8Bit().constData());
@@ -81,5 +89,7 @@ void FuzzRun(const std::function<void()>& Body)
         FuzzFinding(e.Message());
     } catch (const Exception& e) {
         if (e.Message().contains(QLatin1String("Assertion failed"))) FuzzFinding(e.Message());
+        static const bool verbose = qEnvironmentVariableIsSet("FUZZ_VERBOSE");
+        if (verbose) std::fprintf(stderr, "rejected: %s\n", e.Message().toLocal8Bit().constData());
     }
 }

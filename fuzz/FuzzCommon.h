@@ -19,9 +19,12 @@ void FuzzInitializeGui();
 // An empty folder of this process (emptied on every call); removed when the process ends.
 QString FuzzScratchFolder();
 
+// Writes the bytes to FileName (in the scratch folder) for readers that open files.
+void FuzzWriteFile(const QString& FileName, const uint8_t* data, size_t size);
+
 // Runs one input. An Exception is the program rejecting bad bytes, which is fine. A failed assertion
 // (also when a reader wrapped it into its own error) and any other exception end the process: no bytes
-// may reach them.
+// may reach them. With FUZZ_VERBOSE set, rejections are printed.
 void FuzzRun(const std::function<void()>& Body);
 
 // Ends the process with a message: an invariant that bytes broke.

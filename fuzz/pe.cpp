@@ -13,11 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString folder = FuzzScratchFolder();
     const QString source = folder + QStringLiteral("/module.dll");
     const QString copy = folder + QStringLiteral("/copy.dll");
-    {
-        QFile file(source);
-        if (!file.open(QIODevice::WriteOnly) || file.write(FuzzBytes(data, size)) != qint64(size))
-            FuzzFinding(QStringLiteral("cannot write ") + source);
-    }
+    FuzzWriteFile(source, data, size);
     FuzzRun([&] {
         std::unique_ptr<TCustomResourceModule> module = TCustomResourceModule::LoadFromFile(source);
         if (!module) return;

@@ -3,15 +3,15 @@
 #include "FuzzModules.h"
 
 #include "model/koResourcesModule.h"
-#include "platform/Streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInitializeModel();
-    const QString copy = FuzzScratchFolder() + QStringLiteral("/copy.res");
+    const QString folder = FuzzScratchFolder();
+    const QString input = folder + QStringLiteral("/input.res"), copy = folder + QStringLiteral("/copy.res");
+    FuzzWriteFile(input, data, size);
     FuzzRun([&] {
-        TBytesStream input(FuzzBytes(data, size));
-        std::unique_ptr<TCustomResourceModule> module = TCustomResourceModule::LoadFromStream(input, QStringLiteral("input.res"));
+        std::unique_ptr<TCustomResourceModule> module = TCustomResourceModule::LoadFromFile(input);
         if (!module) FuzzFinding(QStringLiteral("no reader for RES files"));
         module->SaveToFile(copy);
         std::unique_ptr<TCustomResourceModule> reread;

@@ -39,11 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }();
     (void)quiet;
     const QString fileName = FuzzScratchFolder() + QStringLiteral("/registry.json");
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly) || file.write(FuzzBytes(data, size)) != qint64(size))
-            FuzzFinding(QStringLiteral("cannot write ") + fileName);
-    }
+    FuzzWriteFile(fileName, data, size);
     FuzzRun([&] {
         QStringList first, second;
         {
