@@ -38,10 +38,10 @@ echo "== Inputs of open faults (fuzz/corpus-pending/)"
 for target in "${targets[@]}"; do
   for input in "$root/fuzz/corpus-pending/$target"/*; do
     [ -f "$input" ] || continue
-    if "$build/fuzz/fuzz_$target" "$input" >"$work.pending.log" 2>&1; then
+    if "$build/fuzz/fuzz_$target" -timeout=10 "$input" >"$work.pending.log" 2>&1; then
       echo "  fixed:  $target/$(basename "$input")  (move it to fuzz/corpus/$target/)"
     else
-      echo "  fails:  $target/$(basename "$input"): $(grep -m1 -E 'FUZZ FINDING|ERROR: |runtime error|terminate' "$work.pending.log" | cut -c1-160)"
+      echo "  fails:  $target/$(basename "$input"): $(grep -m1 -E 'FUZZ FINDING|ERROR: |runtime error|terminate|ALARM' "$work.pending.log" | cut -c1-160)"
     fi
   done
 done
@@ -68,7 +68,7 @@ for target in "${targets[@]}"; do
   dir=$work/$target
   status=$(grep -E '^#[0-9]+: cov:' "$dir/log" | tail -1 || true)
   runs=$(sed -nE 's/^#([0-9]+): .*/\1/p' <<<"$status")
-  execs=$(sed -nE 's/.*exec\/s: ([0-9]+).*/\1/p' <<<"$status")
+  execs=$(sed -nE 's/.*exec\/s:? ([0-9]+).*/\1/p' <<<"$status")
   cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<<"$status")
   corp=$(find "$dir/corpus" -type f | wc -l)
   crashes=$(find "$dir/artifacts" -type f -name "crash-*" | wc -l)
