@@ -1,5 +1,6 @@
 #include "VersionInfo.h"
 
+#include "platform/BinaryReader.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/PEImage.h"
@@ -18,14 +19,6 @@ constexpr qsizetype FixedFileInfoSize = 13 * 4;
 // A version resource is a few kilobytes; a larger one is not worth reading.
 constexpr qsizetype MaxVersionResourceSize = 16 * 1024 * 1024;
 
-uint16_t Word(const QByteArray& data, qsizetype at)
-{
-    const auto* p = reinterpret_cast<const uint8_t*>(data.constData() + at);
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t DWord(const QByteArray& data, qsizetype at) { return Word(data, at) | (uint32_t(Word(data, at + 2)) << 16); }
-
 qsizetype Align4(qsizetype at) { return (at + 3) & ~qsizetype(3); }
 
 // One block of the tree: header (length, value length, type), key, value, children. Offsets are
@@ -39,30 +32,27 @@ struct TBlock {
     qsizetype ChildrenStart = 0;
 };
 
-std::optional<TBlock> ReadBlock(const QByteArray& data, qsizetype at, qsizetype limit)
+std::optional<TBlock> ReadBlock(const TBinaryReader& data, qsizetype at, qsizetype limit)
 {
     if (at < 0 || at + 6 > limit) return std::nullopt;
-    const uint16_t length = Word(data, at);
+    const uint16_t length = data.U16(at);
     if (length < 6) return std::nullopt;
     TBlock block;
     block.End = std::min<qsizetype>(at + length, limit);
-    block.ValueLength = Word(data, at + 2);
-    const bool text = Word(data, at + 4) == 1;
-    qsizetype p = at + 6;
-    for (;; p += 2) {
-        if (p + 2 > block.End) return std::nullopt; // key not terminated inside the block
-        const uint16_t c = Word(data, p);
-        if (c == 0) break;
-        block.Key += QChar(c);
-    }
-    block.ValueStart = std::min(Align4(p + 2), block.End);
+    block.ValueLength = data.U16(at + 2);
+    const bool text = data.U16(at + 4) == 1;
+    // The key must end inside the block.
+    const std::optional<QString> key = data.Sub(at, block.End - at).TryUtf16Z(6);
+    if (!key) return std::nullopt;
+    block.Key = *key;
+    block.ValueStart = std::min(Align4(at + 6 + 2 * (key->size() + 1)), block.End);
     const qsizetype valueBytes = text ? qsizetype(block.ValueLength) * 2 : block.ValueLength;
     block.ValueEnd = std::min(block.ValueStart + valueBytes, block.End);
     block.ChildrenStart = std::min(Align4(block.ValueEnd), block.End);
     return block;
 }
 
-std::optional<TBlock> FindChild(const QByteArray& data, const TBlock& parent, const QString& key)
+std::optional<TBlock> FindChild(const TBinaryReader& data, const TBlock& parent, const QString& key)
 {
     qsizetype at = parent.ChildrenStart;
     while (at + 6 <= parent.End) {
@@ -75,9 +65,9 @@ std::optional<TBlock> FindChild(const QByteArray& data, const TBlock& parent, co
 }
 
 // The block a path such as "\StringFileInfo\040904b0\CompanyName" names; "\" is the root.
-std::optional<TBlock> QueryBlock(const QByteArray& data, const QString& path)
+std::optional<TBlock> QueryBlock(const TBinaryReader& data, const QString& path)
 {
-    std::optional<TBlock> block = ReadBlock(data, 0, data.size());
+    std::optional<TBlock> block = ReadBlock(data, 0, data.Size());
     for (const QString& part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
         if (!block) break;
         block = FindChild(data, *block, part);
@@ -116,18 +106,19 @@ TVersionInfo TVersionInfo::FromResource(const QByteArray& VersionResource)
 void TVersionInfo::Load(const QByteArray& Buffer)
 {
     if (Buffer.size() > MaxVersionResourceSize) return;
-    const std::optional<TBlock> root = ReadBlock(Buffer, 0, Buffer.size());
+    const TBinaryReader data(Buffer);
+    const std::optional<TBlock> root = ReadBlock(data, 0, data.Size());
     if (!root || root->Key != QLatin1String("VS_VERSION_INFO")) return;
     FVersionBuffer = Buffer;
     FValid = true;
-    if (root->ValueEnd - root->ValueStart >= FixedFileInfoSize && DWord(Buffer, root->ValueStart) == VS_FFI_SIGNATURE) {
-        auto field = [&](int index) { return DWord(Buffer, root->ValueStart + 4 * index); };
+    if (root->ValueEnd - root->ValueStart >= FixedFileInfoSize && data.U32(root->ValueStart) == VS_FFI_SIGNATURE) {
+        auto field = [&](int index) { return data.U32(root->ValueStart + 4 * index); };
         FFileInfo = TFixedFileInfo{field(2), field(3), field(4), field(5), field(6), field(7),
                                    field(8), field(9), field(10), field(11), field(12)};
     }
-    if (const std::optional<TBlock> table = QueryBlock(Buffer, QStringLiteral("\\VarFileInfo\\Translation")))
+    if (const std::optional<TBlock> table = QueryBlock(data, QStringLiteral("\\VarFileInfo\\Translation")))
         for (qsizetype at = table->ValueStart; at + 4 <= table->ValueEnd; at += 4)
-            FTranslationTable.append({Word(Buffer, at), Word(Buffer, at + 2)});
+            FTranslationTable.append({data.U16(at), data.U16(at + 2)});
 }
 
 uint64_t TVersionInfo::FileVersion() const
@@ -173,14 +164,15 @@ QString TVersionInfo::GetString(const QString& Key, uint16_t LanguageID, uint16_
 QString TVersionInfo::GetString(const QString& Key, const QString& TranslationID) const
 {
     if (!FValid) return {};
+    const TBinaryReader data(FVersionBuffer);
     const std::optional<TBlock> block =
-        QueryBlock(FVersionBuffer, QStringLiteral("\\StringFileInfo\\") + TranslationID + QLatin1Char('\\') + Key);
+        QueryBlock(data, QStringLiteral("\\StringFileInfo\\") + TranslationID + QLatin1Char('\\') + Key);
     if (!block || block->ValueLength == 0) return {};
     // Compilers disagree on whether a string's length counts characters or bytes; the text ends at its
     // terminator or at the end of its block either way.
     QString text;
     for (qsizetype at = block->ValueStart; at + 2 <= block->End; at += 2) {
-        const uint16_t c = Word(FVersionBuffer, at);
+        const uint16_t c = data.U16(at);
         if (c == 0) break;
         text += QChar(c);
     }

@@ -1,5 +1,6 @@
 #include "ShellLink.h"
 
+#include "BinaryReader.h"
 #include "CodePages.h"
 
 #include <QDir>
@@ -31,86 +32,45 @@ enum : uint32_t { VolumeIDAndLocalBasePath = 0x1, CommonNetworkRelativeLinkAndPa
 // The code page ANSI strings of links are read in: the one Western Windows systems use.
 constexpr uint32_t AnsiCodePage = 1252;
 
-// Little-endian reads from a window [Start, End) of the data; every read is checked against it.
-class TReader {
-public:
-    TReader(const QByteArray& data, qsizetype start, qsizetype end) : FData(data), FStart(start), FEnd(end) {}
-
-    qsizetype Size() const { return FEnd - FStart; }
-    TReader Sub(qsizetype offset, qsizetype size) const { return TReader(FData, FStart + offset, FStart + offset + size); }
-    bool Has(qsizetype offset, qsizetype count) const { return offset >= 0 && count >= 0 && count <= Size() - offset; }
-
-    std::optional<uint16_t> Word(qsizetype offset) const
-    {
-        if (!Has(offset, 2)) return std::nullopt;
-        const auto* p = reinterpret_cast<const uint8_t*>(FData.constData() + FStart + offset);
-        return uint16_t(p[0] | (p[1] << 8));
-    }
-    std::optional<uint32_t> DWord(qsizetype offset) const
-    {
-        const auto low = Word(offset), high = Word(offset + 2);
-        if (!low || !high) return std::nullopt;
-        return *low | (uint32_t(*high) << 16);
-    }
-    QByteArray Bytes(qsizetype offset, qsizetype count) const { return FData.mid(FStart + offset, count); }
-
-    // A zero-terminated string that must end inside the window.
-    std::optional<QString> AnsiZ(qsizetype offset) const
-    {
-        if (!Has(offset, 0)) return std::nullopt;
-        for (qsizetype at = offset; at < Size(); ++at)
-            if (FData.at(FStart + at) == '\0') return CodePageToUnicode(Bytes(offset, at - offset), AnsiCodePage);
-        return std::nullopt;
-    }
-    std::optional<QString> UnicodeZ(qsizetype offset) const
-    {
-        QString text;
-        for (qsizetype at = offset;; at += 2) {
-            const auto c = Word(at);
-            if (!c) return std::nullopt;
-            if (*c == 0) return text;
-            text += QChar(*c);
-        }
-    }
-
-private:
-    const QByteArray& FData;
-    qsizetype FStart;
-    qsizetype FEnd;
-};
-
-// The common network relative link: the share name (Unicode when the structure carries it).
-std::optional<QString> ReadNetName(const TReader& info, uint32_t offset)
+std::optional<QString> AnsiZ(const TBinaryReader& data, int64_t offset)
 {
-    const auto size = info.DWord(offset);
-    if (!size || *size < 0x14 || !info.Has(offset, *size)) return std::nullopt;
-    const TReader link = info.Sub(offset, *size);
-    const auto netNameOffset = link.DWord(8);
-    if (!netNameOffset || *netNameOffset < 0x14) return std::nullopt;
-    if (*netNameOffset > 0x14) {
-        const auto unicodeOffset = link.DWord(0x14);
-        if (!unicodeOffset) return std::nullopt;
-        if (*unicodeOffset >= 0x1C) return link.UnicodeZ(*unicodeOffset);
-    }
-    return link.AnsiZ(*netNameOffset);
+    const std::optional<QByteArray> bytes = data.TryAnsiZ(offset);
+    if (!bytes) return std::nullopt;
+    return CodePageToUnicode(*bytes, AnsiCodePage);
 }
 
-bool ReadLinkInfo(const TReader& info, TShellLinkData& Link)
+// The common network relative link: the share name (Unicode when the structure carries it).
+std::optional<QString> ReadNetName(const TBinaryReader& info, uint32_t offset)
 {
-    const auto headerSize = info.DWord(4), flags = info.DWord(8);
-    const auto localOffset = info.DWord(16), networkOffset = info.DWord(20), suffixOffset = info.DWord(24);
+    const auto size = info.TryU32(offset);
+    if (!size || *size < 0x14 || !info.Has(offset, *size)) return std::nullopt;
+    const TBinaryReader link = info.Sub(offset, *size);
+    const auto netNameOffset = link.TryU32(8);
+    if (!netNameOffset || *netNameOffset < 0x14) return std::nullopt;
+    if (*netNameOffset > 0x14) {
+        const auto unicodeOffset = link.TryU32(0x14);
+        if (!unicodeOffset) return std::nullopt;
+        if (*unicodeOffset >= 0x1C) return link.TryUtf16Z(*unicodeOffset);
+    }
+    return AnsiZ(link, *netNameOffset);
+}
+
+bool ReadLinkInfo(const TBinaryReader& info, TShellLinkData& Link)
+{
+    const auto headerSize = info.TryU32(4), flags = info.TryU32(8);
+    const auto localOffset = info.TryU32(16), networkOffset = info.TryU32(20), suffixOffset = info.TryU32(24);
     if (!headerSize || !flags || !localOffset || !networkOffset || !suffixOffset || *headerSize < 0x1C) return false;
     std::optional<uint32_t> localUnicodeOffset, suffixUnicodeOffset;
     if (*headerSize >= 0x24) {
-        localUnicodeOffset = info.DWord(28);
-        suffixUnicodeOffset = info.DWord(32);
+        localUnicodeOffset = info.TryU32(28);
+        suffixUnicodeOffset = info.TryU32(32);
         if (!localUnicodeOffset || !suffixUnicodeOffset) return false;
     }
     // Strings lie behind the header; an offset into it is damage, not a string.
     auto string = [&](const std::optional<uint32_t>& unicodeOffset, uint32_t ansiOffset) -> std::optional<QString> {
         if (unicodeOffset && *unicodeOffset != 0)
-            return *unicodeOffset >= *headerSize ? info.UnicodeZ(*unicodeOffset) : std::nullopt;
-        return ansiOffset >= *headerSize ? info.AnsiZ(ansiOffset) : std::nullopt;
+            return *unicodeOffset >= *headerSize ? info.TryUtf16Z(*unicodeOffset) : std::nullopt;
+        return ansiOffset >= *headerSize ? AnsiZ(info, ansiOffset) : std::nullopt;
     };
     const std::optional<QString> suffix = string(suffixUnicodeOffset, *suffixOffset);
     if (!suffix) return false;
@@ -135,18 +95,18 @@ bool ReadLinkInfo(const TReader& info, TShellLinkData& Link)
 bool ReadShellLink(const QByteArray& Data, TShellLinkData& Link)
 {
     Link = TShellLinkData();
-    const TReader file(Data, 0, Data.size());
-    if (file.DWord(0) != HeaderSize || !file.Has(0, HeaderSize) || file.Bytes(4, 16) != QByteArray(LinkCLSID, 16))
+    const TBinaryReader file(Data);
+    if (file.TryU32(0) != HeaderSize || !file.Has(0, HeaderSize) || file.Bytes(4, 16) != QByteArray(LinkCLSID, 16))
         return false;
-    Link.LinkFlags = *file.DWord(0x14);
-    qsizetype at = HeaderSize;
+    Link.LinkFlags = file.U32(0x14);
+    int64_t at = HeaderSize;
     if (Link.LinkFlags & HasLinkTargetIDList) {
-        const auto size = file.Word(at);
+        const auto size = file.TryU16(at);
         if (!size || !file.Has(at + 2, *size)) return false;
         at += 2 + *size;
     }
     if ((Link.LinkFlags & HasLinkInfo)) {
-        const auto size = file.DWord(at);
+        const auto size = file.TryU32(at);
         if (!size || *size < 0x1C || !file.Has(at, *size)) return false;
         // A link that forces its link information off still carries it; only its use is off.
         TShellLinkData info;
@@ -164,13 +124,13 @@ bool ReadShellLink(const QByteArray& Data, TShellLinkData& Link)
                                       std::pair{HasArguments, &TShellLinkData::Arguments},
                                       std::pair{HasIconLocation, &TShellLinkData::IconLocation}}) {
         if (!(Link.LinkFlags & flag)) continue;
-        const auto count = file.Word(at);
+        const auto count = file.TryU16(at);
         if (!count) return false;
-        const qsizetype bytes = qsizetype(*count) * (unicode ? 2 : 1);
+        const int64_t bytes = int64_t(*count) * (unicode ? 2 : 1);
         if (!file.Has(at + 2, bytes)) return false;
         if (unicode) {
             QString text(*count, Qt::Uninitialized);
-            for (int i = 0; i < *count; ++i) text[i] = QChar(*file.Word(at + 2 + 2 * i));
+            for (int i = 0; i < *count; ++i) text[i] = QChar(file.U16(at + 2 + 2 * i));
             Link.*field = text;
         } else {
             Link.*field = CodePageToUnicode(file.Bytes(at + 2, bytes), AnsiCodePage);

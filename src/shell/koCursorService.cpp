@@ -1,5 +1,7 @@
 #include "shell/koCursorService.h"
 
+#include "platform/BinaryReader.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
@@ -29,16 +31,6 @@ QString AsciiUpper(const QString& s)
 
 bool IsOrdinal(const QString& name) { return name.size() >= 2 && name[0] == QChar(0xFFFF); }
 
-uint16_t Word(const QByteArray& data, qsizetype offset)
-{
-    return qFromLittleEndian<uint16_t>(data.constData() + offset);
-}
-
-uint32_t DWord(const QByteArray& data, qsizetype offset)
-{
-    return qFromLittleEndian<uint32_t>(data.constData() + offset);
-}
-
 std::optional<QByteArray> ReadResource(const QString& path)
 {
     QFile file(path);
@@ -57,18 +49,21 @@ std::shared_ptr<ICursorService>& SharedService()
 
 HCURSOR DecodeCursorFile(const QByteArray& data)
 {
-    if (data.size() < 6 + 16 || Word(data, 0) != 0 || Word(data, 2) != 2 || Word(data, 4) == 0)
+    // The directory: reserved 0, type 2, a count, then the first entry (width, height, colours,
+    // reserved, hot spot, size, offset).
+    const TBinaryReader file(data);
+    if (!file.Has(0, 6 + 16) || file.U16(0) != 0 || file.U16(2) != 2 || file.U16(4) == 0)
         return nullptr;
-    const int hotX = Word(data, 6 + 4);
-    const int hotY = Word(data, 6 + 6);
-    const uint32_t size = DWord(data, 6 + 8);
-    const uint32_t offset = DWord(data, 6 + 12);
-    if (offset > uint32_t(data.size()) || size > uint32_t(data.size()) - offset)
+    const int hotX = file.U16(6 + 4);
+    const int hotY = file.U16(6 + 6);
+    const uint32_t size = file.U32(6 + 8);
+    const std::optional<TBinaryReader> image = file.TrySub(file.U32(6 + 12), size);
+    if (!image)
         return nullptr;
-    QImage image;
-    const QByteArray bits = data.mid(offset, size);
+    const QByteArray bits = image->Bytes(0, image->Size());
+    QImage picture;
     if (bits.startsWith("\x89PNG")) {
-        image.loadFromData(bits, "PNG");
+        picture.loadFromData(bits, "PNG");
     } else {
         // A DIB image: let the icon reader decode a one-image icon file around it.
         QByteArray icon(6 + 16, '\0');
@@ -79,48 +74,62 @@ HCURSOR DecodeCursorFile(const QByteArray& data)
         qToLittleEndian<uint16_t>(32, icon.data() + 6 + 6);
         qToLittleEndian<uint32_t>(size, icon.data() + 6 + 8);
         qToLittleEndian<uint32_t>(6 + 16, icon.data() + 6 + 12);
-        image.loadFromData(icon + bits, "ICO");
+        picture.loadFromData(icon + bits, "ICO");
     }
-    if (image.isNull())
+    if (picture.isNull())
         return nullptr;
     auto cursor = std::make_shared<TCursorImage>();
-    cursor->Frames.push_back(QCursor(QPixmap::fromImage(image), hotX, hotY));
+    cursor->Frames.push_back(QCursor(QPixmap::fromImage(picture), hotX, hotY));
     return cursor;
 }
 
 HCURSOR DecodeAnimatedCursor(const QByteArray& data)
 {
-    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "ACON")
+    const TBinaryReader file(data);
+    if (!file.Has(0, 12) || !data.startsWith("RIFF") || file.Bytes(8, 4) != "ACON")
         return nullptr;
     std::vector<HCURSOR> frames;
     std::vector<uint32_t> rates;
     std::vector<uint32_t> sequence;
     uint32_t displayRate = 0;
-    const qsizetype end = std::min<qsizetype>(data.size(), 8 + qsizetype(DWord(data, 4)));
-    // Walks the chunks of a list, descending into "LIST" chunks.
-    std::function<void(qsizetype, qsizetype)> walk = [&](qsizetype pos, qsizetype limit) {
-        while (pos + 8 <= limit) {
-            const QByteArray id = data.mid(pos, 4);
-            const qsizetype size = DWord(data, pos + 4);
-            const qsizetype body = pos + 8;
-            if (size > limit - body)
-                return;
-            if (id == "LIST" && size >= 4)
-                walk(body + 4, body + size);
-            else if (id == "anih" && size >= 36)
-                displayRate = DWord(data, body + 28);
-            else if (id == "rate")
-                for (qsizetype i = 0; i + 4 <= size; i += 4)
-                    rates.push_back(DWord(data, body + i));
-            else if (id == "seq ")
-                for (qsizetype i = 0; i + 4 <= size; i += 4)
-                    sequence.push_back(DWord(data, body + i));
-            else if (id == "icon")
-                frames.push_back(DecodeCursorFile(data.mid(body, size)));
-            pos = body + size + (size & 1);
+    const int64_t end = std::min<int64_t>(file.Size(), 8 + int64_t(file.U32(4)));
+    // The chunks of the lists being walked, innermost last; "LIST" chunks nest. A chunk that runs past
+    // its list ends that list.
+    std::vector<TBinaryReader> lists;
+    if (end > 12)
+        lists.push_back(file.Sub(12, end - 12));
+    while (!lists.empty()) {
+        TBinaryReader& list = lists.back();
+        if (list.Remaining() < 8) {
+            lists.pop_back();
+            continue;
         }
-    };
-    walk(12, end);
+        const QByteArray id = list.ReadBytes(4);
+        const uint32_t size = list.ReadU32();
+        if (size > list.Remaining()) {
+            lists.pop_back();
+            continue;
+        }
+        TBinaryReader body = list.ReadSub(size);
+        list.Skip(std::min<int64_t>(size & 1, list.Remaining()));
+        if (id == "LIST" && size >= 4) {
+            // Real files nest one level; a deeper file is damaged or hostile.
+            if (lists.size() >= MaxAnimatedCursorListDepth)
+                return nullptr;
+            body.Skip(4);
+            lists.push_back(body); // list is not used after this
+        } else if (id == "anih" && size >= 36) {
+            displayRate = body.U32(28);
+        } else if (id == "rate") {
+            while (body.Remaining() >= 4)
+                rates.push_back(body.ReadU32());
+        } else if (id == "seq ") {
+            while (body.Remaining() >= 4)
+                sequence.push_back(body.ReadU32());
+        } else if (id == "icon") {
+            frames.push_back(DecodeCursorFile(body.Bytes(0, size)));
+        }
+    }
     if (frames.empty())
         return nullptr;
     if (sequence.empty())

@@ -61,6 +61,26 @@ QByteArray CursorBytes(int hotX, int hotY)
     return file + png;
 }
 
+// An animated cursor whose one "icon" chunk (the cursor file) sits inside depth nested LIST chunks.
+QByteArray NestedAnimatedCursor(const QByteArray& icon, int depth)
+{
+    const int64_t iconChunk = 8 + icon.size() + (icon.size() & 1);
+    QByteArray file("RIFF????ACON");
+    qToLittleEndian<uint32_t>(uint32_t(4 + 12 * int64_t(depth) + iconChunk), file.data() + 4);
+    file.reserve(file.size() + 12 * depth + iconChunk);
+    for (int level = depth; level >= 1; --level) {
+        char header[12] = {'L', 'I', 'S', 'T', 0, 0, 0, 0, 'f', 'r', 'a', 'm'};
+        qToLittleEndian<uint32_t>(uint32_t(4 + 12 * int64_t(level - 1) + iconChunk), header + 4);
+        file.append(header, 12);
+    }
+    char header[8] = {'i', 'c', 'o', 'n', 0, 0, 0, 0};
+    qToLittleEndian<uint32_t>(uint32_t(icon.size()), header + 4);
+    file.append(header, 8).append(icon);
+    if (icon.size() & 1)
+        file.append('\0');
+    return file;
+}
+
 } // namespace
 
 TEST(CursorServiceTest, NamesMapToLoadedSlotsOnce)
@@ -170,6 +190,29 @@ TEST(CursorServiceTest, DecodesCursorFiles)
     wrongOffset[19] = 0x7F;
     EXPECT_FALSE(DecodeCursorFile(wrongOffset));
     EXPECT_FALSE(DecodeAnimatedCursor(CursorBytes(0, 0)));
+}
+
+// Lists nest without limit in the format; the decoder walks them without recursion and refuses a
+// nesting deeper than any real file has.
+TEST(CursorServiceTest, NestedListsDecodeUpToTheDepthLimit)
+{
+    const QByteArray icon = CursorBytes(2, 4);
+    const int limit = int(MaxAnimatedCursorListDepth);
+    for (const auto& [depth, decodes] : std::vector<std::pair<int, bool>>{
+             {0, true}, {1, true}, {limit - 1, true}, {limit, false}, {20000, false}}) {
+        const HCURSOR cursor = DecodeAnimatedCursor(NestedAnimatedCursor(icon, depth));
+        EXPECT_EQ(bool(cursor), decodes) << "depth " << depth;
+        if (cursor) {
+            ASSERT_EQ(cursor->Frames.size(), 1u);
+            EXPECT_EQ(cursor->Frames.front().hotSpot(), QPoint(2, 4));
+        }
+    }
+    // A chunk that runs past its list ends that list; the frames read before it stay.
+    QByteArray cut = NestedAnimatedCursor(icon, 2);
+    cut.append("icon\xFF\xFF\x00\x00", 8);
+    qToLittleEndian<uint32_t>(uint32_t(cut.size() - 8), cut.data() + 4);
+    EXPECT_TRUE(DecodeAnimatedCursor(cut));
+    EXPECT_FALSE(DecodeAnimatedCursor(cut.left(cut.size() - 8 - icon.size() / 2))) << "the icon chunk is cut short";
 }
 
 // The program's own cursors, when the resources are compiled in.

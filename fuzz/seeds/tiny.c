@@ -1,0 +1,1 @@
+int DllMain(void* module, unsigned reason, void* reserved) { return 1; }
