@@ -2,6 +2,7 @@
 // a person leaves it. Commands that replace the module or the editor while that editor has the focus
 // once crashed the program here.
 #include "../model/TestKinds.h"
+#include "ScriptedPrompts.h"
 #include "editors/koAtelierBinary.h"
 #include "model/koResourceModulePE.h"
 #include "model/koResourceModuleRC.h"
@@ -29,44 +30,7 @@
 
 namespace {
 
-class TScriptedPrompts : public IMainFormPrompts {
-public:
-    TAnswer Confirm(QWidget*, const QString& text) override
-    {
-        Asked << text;
-        if (Answers.empty()) return paCancel;
-        const TAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
-    }
-    bool Warning(QWidget*, const QString& text, bool) override
-    {
-        Asked << text;
-        return false;
-    }
-    void Information(QWidget*, const QString& text) override { Asked << text; }
-    void Error(QWidget*, const QString& caption, const QString& text) override { Errors << caption + ": " + text; }
-    bool ExecuteOpen(QWidget*, TOpenDialogState& state) override
-    {
-        if (OpenName.isEmpty()) return false;
-        state.FileName = OpenName;
-        return true;
-    }
-    bool ExecuteSave(QWidget*, TSaveModuleDialog&) override { return false; }
 
-    std::deque<TAnswer> Answers;
-    QStringList Asked, Errors;
-    QString OpenName;
-};
-
-// Lets every queued call, timer of zero and deferred deletion run, as the event loop would.
-void Settle()
-{
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-}
 
 class DockedWindow : public ::testing::Test {
 public:

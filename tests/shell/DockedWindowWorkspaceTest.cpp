@@ -1,6 +1,7 @@
 // The workspace as it lives in the real main window: its panes docked into the window's dock host,
 // the Variants and Frames panes, the default and compact layouts, and the workspace settings.
 #include "../model/TestKinds.h"
+#include "ScriptedPrompts.h"
 #include "editors/koAtelierBinary.h"
 #include "model/koResourceModuleRes.h"
 #include "model/koResources.h"
@@ -30,30 +31,6 @@
 
 namespace {
 
-// Answers the window's questions from a script and remembers what it was told.
-class TScriptedPrompts : public IMainFormPrompts {
-public:
-    TAnswer Confirm(QWidget*, const QString& text) override
-    {
-        Asked << text;
-        if (Answers.empty()) return paCancel;
-        const TAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
-    }
-    bool Warning(QWidget*, const QString& text, bool) override
-    {
-        Asked << text;
-        return false;
-    }
-    void Information(QWidget*, const QString& text) override { Told << text; }
-    void Error(QWidget*, const QString& caption, const QString& text) override { Errors << caption + ": " + text; }
-    bool ExecuteOpen(QWidget*, TOpenDialogState&) override { return false; }
-    bool ExecuteSave(QWidget*, TSaveModuleDialog&) override { return false; }
-
-    std::deque<TAnswer> Answers;
-    QStringList Asked, Told, Errors;
-};
 
 // An animation: its children are its frames.
 class TDockedAnimation : public TTestParent, public ISequencedResourceItem {
@@ -119,11 +96,6 @@ protected:
         return form && form->isVisible() && form->width() > 20 && form->height() > 20;
     }
     // Lets queued layout work and paints happen.
-    static void Settle()
-    {
-        for (int i = 0; i < 3; ++i) QApplication::processEvents();
-    }
-
     // Items are added to a new module by build, which the workspace then shows.
     void Install(const std::function<void(TCustomResourceModule*)>& build)
     {

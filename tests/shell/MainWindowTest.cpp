@@ -2,6 +2,7 @@
 // the Messages pane; and the real program started on a file.
 #include "../model/TestKinds.h"
 #include "../platform/PeerTools.h"
+#include "ScriptedPrompts.h"
 #include "model/koResourceModulePE.h"
 #include "model/koResourceModuleRC.h"
 #include "model/koResourceModuleRes.h"
@@ -31,51 +32,6 @@
 
 namespace {
 
-// Answers the window's questions from a script and remembers what it was told.
-class TScriptedPrompts : public IMainFormPrompts {
-public:
-    TAnswer Confirm(QWidget*, const QString& text) override
-    {
-        Asked << text;
-        if (Answers.empty()) return paCancel;
-        const TAnswer answer = Answers.front();
-        Answers.pop_front();
-        return answer;
-    }
-    bool Warning(QWidget*, const QString& text, bool) override
-    {
-        Asked << text;
-        return false;
-    }
-    void Information(QWidget*, const QString& text) override { Told << text; }
-    void Error(QWidget*, const QString& caption, const QString& text) override { Errors << caption + ": " + text; }
-    bool ExecuteOpen(QWidget*, TOpenDialogState& state) override
-    {
-        LastOpen = state;
-        if (OpenName.isEmpty()) return false;
-        state.FileName = OpenName;
-        return true;
-    }
-    bool ExecuteSave(QWidget*, TSaveModuleDialog& dialog) override
-    {
-        SaveFilter = dialog.Filter();
-        SaveProposedName = dialog.FileName();
-        SaveEncodings = dialog.Encodings();
-        if (SaveName.isEmpty()) return false;
-        dialog.SetFileName(SaveName);
-        if (SaveFilterIndex > 0) dialog.SetFilterIndex(SaveFilterIndex);
-        return true;
-    }
-
-    std::deque<TAnswer> Answers;
-    QStringList Asked, Told, Errors;
-    TOpenDialogState LastOpen;
-    QString OpenName;
-    QString SaveName;
-    int SaveFilterIndex = 0;
-    QString SaveFilter, SaveProposedName;
-    QStringList SaveEncodings;
-};
 
 void WriteFile(const QString& path, const QByteArray& data)
 {
