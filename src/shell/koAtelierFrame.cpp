@@ -334,6 +334,11 @@ void TFrameAtelier::SelectItem(TCustomResourceItem* Item, bool IsFrame)
             SetViewItem(nullptr);
             SetInspectItem(nullptr);
         }
+        // The buttons may have been made anew (the same node chosen again): the selected one shows so.
+        if (TResourceItemButton* button = ButtonOfItem(IsFrame ? FFrameButtons : FChildButtons, Item)) {
+            button->setChecked(true);
+            button->SetActive(true);
+        }
         return;
     }
     auto busy = SaveCursor(FBusyCursor);

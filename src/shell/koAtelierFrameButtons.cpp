@@ -116,7 +116,9 @@ QString VariantLanguageName(uint16_t LanguageID)
 
 int UserLanguageID()
 {
-    const QLocale locale;
+    QLocale locale;
+    // The POSIX locale of a session without LANG speaks American English.
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
     const QString language = QLocale::languageToString(locale.language());
     const QString full = language + QStringLiteral(" (") + QLocale::territoryToString(locale.territory()) + QLatin1Char(')');
     int primary = -1;

@@ -448,3 +448,27 @@ TEST_F(DockedWorkspaceSettings, SettingsApplyOnlyOnceTheyWereSaved)
 } // namespace
 
 #include "DockedWindowWorkspaceTest.moc"
+
+namespace {
+TEST_F(DockedWorkspace, ChoosingTheSameResourceAgainKeepsItsVariantButtonDown)
+{
+    QLocale::setDefault(QLocale::c()); // a session without LANG: American English
+    std::map<uint16_t, TCustomResourceItem*> items;
+    Install([&](TCustomResourceModule* module) {
+        for (uint16_t language : {0x0401, 0x0409, 0x0402}) items[language] = AddGeneric(module, RT_DIALOG, 7, language);
+    });
+    Choose(items.begin()->second);
+    auto checkedLanguages = [this] {
+        QList<uint16_t> languages;
+        for (int i = 0; i < Frame()->ChildButtons().Count(); ++i)
+            if (Frame()->ChildButtons()[i]->isChecked()) languages << Frame()->ChildButtons()[i]->ResourceItem()->Language();
+        return languages;
+    };
+    EXPECT_EQ(checkedLanguages(), QList<uint16_t>{0x0409});
+    // A second click on the same node rebuilds the buttons; the chosen variant stays marked.
+    Frame()->SelectNode(Frame()->FindItemNode(items[0x0409]), false);
+    Settle();
+    EXPECT_EQ(Frame()->EditResourceItem(), items[0x0409]);
+    EXPECT_EQ(checkedLanguages(), QList<uint16_t>{0x0409});
+}
+} // namespace

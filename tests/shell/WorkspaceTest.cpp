@@ -385,6 +385,13 @@ TEST_F(Workspace, TypeNodeCancelsAPendingSelection)
 
 TEST_F(Workspace, VariantButtonsShowTheLanguagesAndSelectTheVariant)
 {
+    // A user whose language has no variant here gets the first one.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    struct TRestore {
+        QLocale Locale;
+        ~TRestore() { QLocale::setDefault(Locale); }
+    } restore{previous};
     Populate();
     TCustomResourceItem* english = Find(Ord(RT_RCDATA), Ord(7), 0x409);
     TCustomResourceItem* german = Find(Ord(RT_RCDATA), Ord(7), 0x407);
