@@ -167,12 +167,13 @@ QStringList ReadTextLines(TStream& Stream)
 {
     const QByteArray bytes = Stream.ReadBytes(Stream.Size() - Stream.Position());
     QString text;
+    // Past the mark the text is taken as it stands: a second U+FEFF is a character of the first line.
     if (bytes.startsWith("\xFF\xFE"))
-        text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+        text = TBinaryReader(bytes).Utf16(2, (bytes.size() - 2) / 2);
     else if (bytes.startsWith("\xFE\xFF")) {
         QByteArray swapped = bytes.mid(2);
         for (qsizetype i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
-        text = QString::fromUtf16(reinterpret_cast<const char16_t*>(swapped.constData()), swapped.size() / 2);
+        text = TBinaryReader(swapped).Utf16(0, swapped.size() / 2);
     } else if (bytes.startsWith("\xEF\xBB\xBF"))
         text = QString::fromUtf8(bytes.mid(3));
     else
@@ -481,7 +482,7 @@ void TStringListBlockResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
             throw Exception(Format(QString::fromLatin1(SLengthPastEnd), {i, block, offset, data.Size()}));
         if (!data.Has(offset + 2, int64_t(*length) * 2))
             throw Exception(Format(QString::fromLatin1(SStringPastEnd), {i, block, int(*length), offset + 2, data.Size()}));
-        texts[i] = QString::fromUtf16(reinterpret_cast<const char16_t*>(data.Data() + offset + 2), *length);
+        texts[i] = data.Utf16(offset + 2, *length);
         offset += 2 + int64_t(*length) * 2;
     }
     // Bytes after the sixteenth string are no string.

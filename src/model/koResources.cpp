@@ -115,7 +115,8 @@ TResourceIdent PCharToResourceIdent(const char16_t* p)
 {
     const auto address = reinterpret_cast<uintptr_t>(p);
     if (address <= 0xFFFF) return TResourceIdent::FromOrdinal(static_cast<uint16_t>(address));
-    const QString text = QString::fromUtf16(p);
+    // Taken as it stands: a leading U+FEFF is part of the name.
+    const QString text(reinterpret_cast<const QChar*>(p));
     if (text.size() > 1 && text.at(0) == QLatin1Char('#'))
         return TResourceIdent::FromOrdinal(static_cast<uint16_t>(StrToInt(text.mid(1))));
     return TResourceIdent(text);

@@ -102,6 +102,14 @@ QByteArray TBinaryReader::Bytes(int64_t offset, int64_t count, const char* what)
     return QByteArray(FData + offset, qsizetype(count));
 }
 
+QString TBinaryReader::Utf16(int64_t offset, int64_t count, const char* what) const
+{
+    if (count < 0 || count > FSize / 2 || !Has(offset, 2 * count)) Fail(offset, 2 * count, what);
+    QString text(qsizetype(count), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) text[i] = QChar(qFromLittleEndian<uint16_t>(FData + offset + 2 * i));
+    return text;
+}
+
 std::optional<QString> TBinaryReader::TryUtf16Z(int64_t offset) const
 {
     if (!Has(offset, 0)) return std::nullopt;

@@ -60,6 +60,8 @@ public:
     uint64_t U64(int64_t offset, const char* what = "data") const;
     // A copy of count bytes at offset; raises when they are not all there.
     QByteArray Bytes(int64_t offset, int64_t count, const char* what = "data") const;
+    // count UTF-16 units at offset, exactly as stored (a leading U+FEFF is a character, not a mark).
+    QString Utf16(int64_t offset, int64_t count, const char* what = "string") const;
     // Zero-terminated strings that must end inside the window (terminator not included).
     std::optional<QString> TryUtf16Z(int64_t offset) const;
     std::optional<QByteArray> TryAnsiZ(int64_t offset) const;

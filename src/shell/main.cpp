@@ -8,6 +8,7 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
+#include "platform/BinaryReader.h"
 #include "platform/CodePages.h"
 #include "platform/Format.h"
 #include "platform/StringList.h"
@@ -1054,7 +1055,7 @@ void TFormMain::ReadSymbolList()
     if (bytes.startsWith("\xEF\xBB\xBF"))
         text = QString::fromUtf8(bytes.mid(3));
     else if (bytes.startsWith("\xFF\xFE"))
-        text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+        text = TBinaryReader(bytes).Utf16(2, (bytes.size() - 2) / 2);
     else
         text = CodePageToUnicode(bytes, 1252);
     TStringList lines;

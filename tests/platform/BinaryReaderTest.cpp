@@ -59,6 +59,18 @@ TEST(BinaryReader, ErrorsNameTheStructureAndItsOffsetInTheFile)
     EXPECT_THROW(cursor.Seek(7), EBinaryReadError);
 }
 
+TEST(BinaryReader, Utf16TextKeepsEveryUnitAsStored)
+{
+    // A leading U+FEFF is a character of the text, not a byte-order mark to drop.
+    const QByteArray bytes = QByteArray::fromHex("fffe 4100 feff");
+    const TBinaryReader r(bytes);
+    const QChar expected[] = {QChar(0xFEFF), QChar(u'A'), QChar(0xFFFE)};
+    EXPECT_EQ(r.Utf16(0, 3), QString(expected, 3));
+    EXPECT_EQ(r.Utf16(4, 1), QString(QChar(0xFFFE)));
+    EXPECT_THROW(r.Utf16(2, 3), EBinaryReadError);
+    EXPECT_THROW(r.Utf16(0, -1), EBinaryReadError);
+}
+
 TEST(BinaryReader, AlignStaysInsideTheWindow)
 {
     TBinaryReader r(Sample.left(10));
