@@ -60,6 +60,8 @@ run_target() {
 }
 export -f run_target
 export build work root seconds
+# Artifacts of earlier runs stay for reference; only this run's count.
+mkdir -p "$work" && touch "$work/.started"
 printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'run_target {}'
 
 echo "== Fuzzing, ${seconds}s a target"
@@ -71,8 +73,8 @@ for target in "${targets[@]}"; do
   execs=$(sed -nE 's/.*exec\/s:? ([0-9]+).*/\1/p' <<<"$status")
   cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<<"$status")
   corp=$(find "$dir/corpus" -type f | wc -l)
-  crashes=$(find "$dir/artifacts" -type f -name "crash-*" | wc -l)
-  other=$(find "$dir/artifacts" -type f ! -name "crash-*" | wc -l)
+  crashes=$(find "$dir/artifacts" -type f -name "crash-*" -newer "$work/.started" | wc -l)
+  other=$(find "$dir/artifacts" -type f ! -name "crash-*" -newer "$work/.started" | wc -l)
   printf '%-12s %12s %8s %8s %8s %8s %10s\n' "$target" "${runs:-?}" "${execs:-?}" "${cov:-?}" "$corp" "$crashes" "$other"
 done
 echo "Logs, new inputs and crashes: $work/<target>/ (log, corpus/, artifacts/)"
