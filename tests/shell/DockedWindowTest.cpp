@@ -2,7 +2,7 @@
 // a person leaves it. Commands that replace the module or the editor while that editor has the focus
 // once crashed the program here.
 #include "../model/TestKinds.h"
-#include "ScriptedPrompts.h"
+#include "MainWindowTesting.h"
 #include "editors/koAtelierBinary.h"
 #include "model/koResourceModulePE.h"
 #include "model/koResourceModuleRC.h"
@@ -36,18 +36,13 @@ class DockedWindow : public ::testing::Test {
 public:
     void SetUp() override
     {
-        koResourcesKinds_Initialize();
-        koResourceModuleRes_Initialize();
-        koResourceModuleRC_Initialize();
-        koResourceModulePE_Initialize();
-        koResourceViewGeneric_Initialize();
-        koAtelierBinary_Initialize();
-        FPreviousConfiguration = SetConfigurationServiceFactory(TDummyConfigurationServiceFactory::ClassInfo());
         auto prompts = std::make_unique<TScriptedPrompts>();
         Prompts = prompts.get();
         Form = std::make_unique<TFormMain>(std::move(prompts));
-        ResFile = MakeRes(QStringLiteral("first.res"), 3);
-        OtherResFile = MakeRes(QStringLiteral("second.res"), 2);
+        ResFile = Dir.filePath(QStringLiteral("first.res"));
+        WritePayloadRes(ResFile, 3);
+        OtherResFile = Dir.filePath(QStringLiteral("second.res"));
+        WritePayloadRes(OtherResFile, 2);
         Form->show();
         Form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
@@ -61,32 +56,6 @@ public:
         }
         Form.reset();
         Settle();
-        koAtelier_Finalize();
-        SetConfigurationServiceFactory(FPreviousConfiguration);
-        koAtelierBinary_Finalize();
-        koResourceViewGeneric_Finalize();
-        koResourceModulePE_Finalize();
-        koResourceModuleRC_Finalize();
-        koResourceModuleRes_Finalize();
-        koResourcesKinds_Finalize();
-        koResourcesFiler_Finalize();
-    }
-
-    QString MakeRes(const QString& name, int count)
-    {
-        auto module = std::make_unique<TResourceModule>();
-        for (int i = 1; i <= count; ++i) {
-            auto item = std::make_unique<TResourceItemGeneric>(Ord(i));
-            item->SetResourceType(TResourceIdent::FromOrdinal(RT_RCDATA));
-            TMemoryStream data;
-            data.WriteBytes(QByteArray("payload ") + QByteArray::number(i));
-            data.SetPosition(0);
-            item->LoadFromStream(data, data.Size());
-            module->Items()->Add(item.release());
-        }
-        const QString path = Dir.filePath(name);
-        module->SaveToFile(path);
-        return path;
     }
 
     TFrameAtelier* Frame() const { return Form->FrameAtelier(); }
@@ -116,11 +85,11 @@ public:
         return QApplication::focusWidget();
     }
 
+    TMainWindowUnits Units;
     QTemporaryDir Dir;
     QString ResFile, OtherResFile;
     TScriptedPrompts* Prompts = nullptr;
     std::unique_ptr<TFormMain> Form;
-    TConfigurationServiceFactoryClass FPreviousConfiguration = nullptr;
 };
 
 struct TCommandCase {

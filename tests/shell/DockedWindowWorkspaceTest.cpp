@@ -1,7 +1,7 @@
 // The workspace as it lives in the real main window: its panes docked into the window's dock host,
 // the Variants and Frames panes, the default and compact layouts, and the workspace settings.
 #include "../model/TestKinds.h"
-#include "ScriptedPrompts.h"
+#include "MainWindowTesting.h"
 #include "editors/koAtelierBinary.h"
 #include "model/koResourceModuleRes.h"
 #include "model/koResources.h"

@@ -2,7 +2,7 @@
 // the Messages pane; and the real program started on a file.
 #include "../model/TestKinds.h"
 #include "../platform/PeerTools.h"
-#include "ScriptedPrompts.h"
+#include "MainWindowTesting.h"
 #include "model/koResourceModulePE.h"
 #include "model/koResourceModuleRC.h"
 #include "model/koResourceModuleRes.h"
@@ -63,43 +63,14 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        koResourcesKinds_Initialize();
-        koResourceModuleRes_Initialize();
-        koResourceModuleRC_Initialize();
-        koResourceModulePE_Initialize();
-        koResourceViewGeneric_Initialize();
-        koAtelierBinary_Initialize();
-        FPreviousConfiguration = SetConfigurationServiceFactory(TDummyConfigurationServiceFactory::ClassInfo());
         auto prompts = std::make_unique<TScriptedPrompts>();
         Prompts = prompts.get();
         Form = std::make_unique<TFormMain>(std::move(prompts));
         // A RES file with two resources to open.
-        auto module = std::make_unique<TResourceModule>();
-        for (int i = 1; i <= 2; ++i) {
-            auto item = std::make_unique<TResourceItemGeneric>(Ord(i));
-            item->SetResourceType(TResourceIdent::FromOrdinal(RT_RCDATA));
-            TMemoryStream data;
-            data.WriteBytes(QByteArray("payload ") + QByteArray::number(i));
-            data.SetPosition(0);
-            item->LoadFromStream(data, data.Size());
-            module->Items()->Add(item.release());
-        }
         ResFile = Dir.filePath("two.res");
-        module->SaveToFile(ResFile);
+        WritePayloadRes(ResFile, 2);
     }
-    void TearDown() override
-    {
-        Form.reset();
-        koAtelier_Finalize();
-        SetConfigurationServiceFactory(FPreviousConfiguration);
-        koAtelierBinary_Finalize();
-        koResourceViewGeneric_Finalize();
-        koResourceModulePE_Finalize();
-        koResourceModuleRC_Finalize();
-        koResourceModuleRes_Finalize();
-        koResourcesKinds_Finalize();
-        koResourcesFiler_Finalize();
-    }
+    void TearDown() override { Form.reset(); }
     TCustomResourceModule* Module() const { return Form->FrameAtelier()->ResourceModule(); }
     // Changes the first item's data as an editor would.
     void EditFirstItem()
@@ -111,11 +82,11 @@ protected:
         item->LoadFromStream(data, data.Size());
     }
 
+    TMainWindowUnits Units;
     QTemporaryDir Dir;
     QString ResFile;
     TScriptedPrompts* Prompts = nullptr;
     std::unique_ptr<TFormMain> Form;
-    TConfigurationServiceFactoryClass FPreviousConfiguration = nullptr;
 };
 
 TEST_F(MainWindow, NewModuleCaptionFollowsChanges)
