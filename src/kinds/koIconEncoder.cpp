@@ -192,7 +192,8 @@ bool InfoDescribes(const TBitmap& Bitmap)
 }
 
 // Header, colour masks and colour table of a bitmap written as an icon DIB. RowsSize is the size of the
-// bitmap's own rows, FullSize that of all the bits the DIB holds.
+// bitmap's own rows, FullSize that of all the bits the DIB holds, HalfSize that of the XOR half of a
+// 1-bit image (-1 otherwise).
 void PutBitmapHeader(QByteArray& Out, const TBitmap& Bitmap, int32_t HeaderHeight, int64_t RowsSize,
                      int64_t FullSize, int64_t HalfSize)
 {
@@ -205,7 +206,7 @@ void PutBitmapHeader(QByteArray& Out, const TBitmap& Bitmap, int32_t HeaderHeigh
     h.biBitCount = uint16_t(bitCount);
     // Icons commonly count only the XOR bits (or, at 1 bit, one half); keep the form a file had.
     const int64_t kept = info.SizeImage;
-    h.biSizeImage = uint32_t(known && (kept == 0 || kept == RowsSize || kept == HalfSize || kept == FullSize) ? kept : FullSize);
+    h.biSizeImage = uint32_t(known && (kept == RowsSize || kept == HalfSize || kept == FullSize) ? kept : FullSize);
     if (known) {
         h.biXPelsPerMeter = info.XPelsPerMeter;
         h.biYPelsPerMeter = info.YPelsPerMeter;
