@@ -1,5 +1,10 @@
 #include "Units.h"
 
+#include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemIconCursor.h"
+#include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
@@ -34,6 +39,11 @@ void InitializeUnits()
     // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
     koResourcesKinds_Initialize();
     koResourceItemSymbols_Initialize();
+    koResourceItemImage_Initialize();
+    koResourceItemBitmap_Initialize();
+    koIconEncoder_Initialize();
+    koResourceItemIconCursor_Initialize();
+    koResourceItemPNG_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -63,6 +73,11 @@ void FinalizeUnits()
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemPNG_Finalize();
+    koResourceItemIconCursor_Finalize();
+    koIconEncoder_Finalize();
+    koResourceItemBitmap_Finalize();
+    koResourceItemImage_Finalize();
     koResourceItemSymbols_Finalize();
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();
