@@ -304,8 +304,9 @@ void TPngImage::LoadFromStream(TStream& Stream)
     FHeight = int(header.Height);
     FColorType = colorType;
     FBitDepth = colorType == COLOR_PALETTE ? header.BitDepth : 8;
-    for (int i = 0; i < header.PaletteCount; ++i)
-        if (colorType == COLOR_PALETTE)
+    // Other colour types may suggest a palette; it is not theirs to keep.
+    if (colorType == COLOR_PALETTE)
+        for (int i = 0; i < header.PaletteCount; ++i)
             FPalette.push_back(RGBColor(header.Palette[i].red, header.Palette[i].green, header.Palette[i].blue));
     FHasTransparency = header.HasTransparency;
     FTransparency = QByteArray(reinterpret_cast<const char*>(header.Transparency), header.TransparencyCount);
