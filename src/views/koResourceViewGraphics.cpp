@@ -370,6 +370,9 @@ void TGraphicResourceItemView::ApplyTransparency()
 
 const QImage& TGraphicResourceItemView::ShownImage(bool Transparent)
 {
+    // A picture with an alpha channel shows through it; a key colour on top would punch holes.
+    if (auto* bitmap = dynamic_cast<const TBitmap*>(FImage.get()))
+        if (bitmap->PixelFormat() == pf32bit && bitmap->AlphaFormat() != afIgnored) Transparent = false;
     std::optional<QImage>& shown = FShown[Transparent ? 1 : 0];
     if (!shown) {
         const bool current = FImage->Transparent();

@@ -1,10 +1,13 @@
 #include "../model/TestKinds.h"
+#include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemImage.h"
+#include "platform/Bitmap.h"
 #include "platform/BinaryReader.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGraphics.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QLabel>
 #include <QPainter>
 #include <QSplitter>
@@ -74,6 +77,70 @@ QImage Picture3x2()
     return image;
 }
 
+const QRgb Key = qRgb(0x20, 0xC0, 0x60);
+
+// A picture kind whose transparency is a key colour: clNone keys the bottom-left pixel's colour.
+class TKeyedPictureItem : public TBasicGraphicResourceItem, public IGraphicTransparentResourceItem {
+    Q_OBJECT
+    RESOURCE_ITEM_CLASS(TKeyedPictureItem, TBasicGraphicResourceItem)
+
+public:
+    TKeyedPictureItem(const TBitmap& Bitmap, TColor KeyColor)
+        : TBasicGraphicResourceItem(TResourceIdent("KEYED"), TResourceIdent("K")), FBitmap(Bitmap), FKey(KeyColor)
+    {
+    }
+    static QString ResourceTypeName() { return QStringLiteral("Keyed picture"); }
+    void LoadFromStream(TStream&, int64_t) override {}
+    void SaveToStream(TStream&) override {}
+    TResourceItemTransparencyMethod GetTransparencyMethod() override { return rtmChromaKey; }
+    TColor GetTransparentColor() override { return FKey; }
+    bool GetSupportsInverseMask() override { return false; }
+    void GetBitmaps(std::unique_ptr<TBitmap>& Bitmap, std::unique_ptr<TBitmap>&, std::unique_ptr<TBitmap>&) override
+    {
+        Bitmap = std::make_unique<TBitmap>(FBitmap);
+    }
+    void SetBitmaps(const TBitmap&, const TBitmap*, const TBitmap*) override {}
+
+protected:
+    int GetHeight() const override { return FBitmap.Height(); }
+    int GetWidth() const override { return FBitmap.Width(); }
+
+private:
+    TBitmap FBitmap;
+    TColor FKey;
+};
+
+// 24 bits: Rust Sea Key / Key Rust Sea.
+TBitmap KeyedBitmap()
+{
+    TBitmap bitmap(3, 2, pf24bit);
+    const QRgb pixels[] = {Rust, Sea, Key, Key, Rust, Sea};
+    for (int i = 0; i < 6; ++i) bitmap.SetPixel(i % 3, i / 3, QRgbToColor(pixels[i]));
+    return bitmap;
+}
+
+// A packed DIB (RT_BITMAP data) of 2 x 1 pixels at 24 bits, left pixel Rust, right Sea.
+QByteArray Dib2x1()
+{
+    QByteArray dib;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) dib.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put(40, 4), put(2, 4), put(1, 4), put(1, 2), put(24, 2), put(0, 4), put(8, 4);
+    put(0, 4), put(0, 4), put(0, 4), put(0, 4);
+    dib.append(QByteArray::fromHex("1080f0" "f08010" "0000")); // B G R per pixel, row padded to 8 bytes
+    return dib;
+}
+
+QByteArray PngOf(const QImage& Image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    Image.save(&buffer, "PNG");
+    return bytes;
+}
+
 QByteArray Compress(const QByteArray& Data)
 {
     uLongf size = compressBound(uLong(Data.size()));
@@ -90,6 +157,7 @@ class GraphicsView : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        koResourceItemImage_Initialize();
         koResourceViewGraphics_Initialize();
         koResourceViewCompressedBitmap_Initialize();
         ImageFormats().Add(GraphicClassOf<TTestImage>(), QByteArray("TIMG"), {});
@@ -361,3 +429,83 @@ TEST_F(GraphicsView, SplittersOpenAndCloseTheSecondPane)
     EXPECT_EQ(shown.pixel(at.left(), at.top()), Rust);
     EXPECT_EQ(shown.pixel(at.right(), at.bottom()), Sea);
 }
+
+TEST_F(GraphicsView, KeyColourIsTransparentWhileTheSwitchIsOn)
+{
+    const QRgb white = qRgb(0xFF, 0xFF, 0xFF);
+    struct Case {
+        const char* name;
+        TColor key;
+        QPoint hidden, kept;
+    } cases[] = {
+        {"the bottom-left pixel's colour", clNone, {2, 0}, {1, 0}},
+        {"a colour of its own", QRgbToColor(Sea), {1, 0}, {2, 0}},
+    };
+    for (const Case& c : cases) {
+        TKeyedPictureItem item(KeyedBitmap(), c.key);
+        auto view = Show(&item);
+        view->ActionView1Stretch->setChecked(true);
+        EXPECT_TRUE(view->ActionView1Transparent->isChecked()) << c.name;
+        EXPECT_TRUE(view->ActionView2Transparent->isChecked()) << c.name;
+        EXPECT_EQ(view->GetCaption(), "Keyed picture");
+        // Pane pixel of picture pixel (x, y) when stretched.
+        auto at = [&](const QImage& shown, QPoint p) {
+            return shown.pixel(p.x() * shown.width() / 3 + 1, p.y() * shown.height() / 2 + 1);
+        };
+        QImage shown = view->PaintBoxPrimary->grab().toImage();
+        EXPECT_EQ(at(shown, c.hidden), white) << c.name;
+        EXPECT_EQ(at(shown, c.kept), c.key == clNone ? Sea : Key) << c.name;
+        EXPECT_EQ(at(shown, {0, 0}), Rust) << c.name;
+
+        view->ActionView1Transparent->setChecked(false);
+        shown = view->PaintBoxPrimary->grab().toImage();
+        EXPECT_EQ(at(shown, {2, 0}), Key) << c.name << ": opaque";
+        EXPECT_EQ(at(shown, {1, 0}), Sea) << c.name << ": opaque";
+    }
+}
+
+TEST_F(GraphicsView, BitmapsShowTheirPixelsAndAlpha)
+{
+    // A 32-bit bitmap keeps its alpha whatever the switch says.
+    TBitmapResourceItem item(TResourceIdent("B"));
+    item.SetBitmap(TBitmap::FromQImage(Picture3x2()));
+    auto view = Show(&item);
+    EXPECT_EQ(view->GetCaption(), "Bitmap");
+    EXPECT_FALSE(view->ActionView1Transparent->isChecked());
+    view->ActionView1Stretch->setChecked(true);
+    for (bool transparent : {false, true}) {
+        view->ActionView1Transparent->setChecked(transparent);
+        const QImage shown = view->PaintBoxPrimary->grab().toImage();
+        EXPECT_EQ(shown.pixel(shown.width() / 2, shown.height() - 2), qRgb(0xFF, 0xFF, 0xFF)) << transparent;
+        EXPECT_EQ(shown.pixel(1, 1), Rust) << transparent;
+        EXPECT_EQ(shown.pixel(shown.width() - 2, shown.height() - 2), Sea) << transparent;
+    }
+
+    // Raw RT_BITMAP data of a kind that does not decode it.
+    TTestItem raw(TResourceIdent::FromOrdinal(RT_BITMAP), TResourceIdent("R"));
+    raw.Data = Dib2x1();
+    auto rawView = Show(&raw);
+    EXPECT_EQ(rawView->GetCaption(), "Bitmap");
+    QSize size;
+    EXPECT_TRUE(rawView->GetImageSize(size));
+    EXPECT_EQ(size, QSize(2, 1));
+    rawView->ActionView1Stretch->setChecked(true);
+    const QImage shown = rawView->PaintBoxPrimary->grab().toImage();
+    EXPECT_EQ(shown.pixel(1, 1), Rust);
+    EXPECT_EQ(shown.pixel(shown.width() - 2, 1), Sea);
+}
+
+TEST_F(GraphicsView, CompressedPng)
+{
+    TTestItem item(TResourceIdent("C"));
+    item.Data = Compress(PngOf(Picture3x2()));
+    EXPECT_EQ(ResourceItemViewDatabase()->Find(&item), TCompressedBitmapResourceItemViewFactory::ClassInfo());
+    auto view = Show(&item, true);
+    EXPECT_EQ(view->GetCaption(), "Compressed Png");
+    view->ActionView1Stretch->setChecked(true);
+    const QImage shown = view->PaintBoxPrimary->grab().toImage();
+    EXPECT_EQ(shown.pixel(1, 1), Rust);
+    EXPECT_EQ(shown.pixel(shown.width() / 2, shown.height() - 2), qRgb(0xFF, 0xFF, 0xFF));
+}
+
+#include "GraphicsViewTest.moc"
