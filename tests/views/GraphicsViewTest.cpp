@@ -110,6 +110,17 @@ private:
     TColor FKey;
 };
 
+// A picture with a hot spot, as cursor images have.
+class THotspotPictureItem : public TKeyedPictureItem, public IGraphicHotspotResourceItem {
+    Q_OBJECT
+    RESOURCE_ITEM_CLASS(THotspotPictureItem, TKeyedPictureItem)
+
+public:
+    using TKeyedPictureItem::TKeyedPictureItem;
+    void GetHotspot(QPoint& Hotspot) override { Hotspot = {}; }
+    void SetHotspot(const QPoint&) override {}
+};
+
 // 24 bits: Rust Sea Key / Key Rust Sea.
 TBitmap KeyedBitmap()
 {
@@ -506,6 +517,33 @@ TEST_F(GraphicsView, CompressedPng)
     const QImage shown = view->PaintBoxPrimary->grab().toImage();
     EXPECT_EQ(shown.pixel(1, 1), Rust);
     EXPECT_EQ(shown.pixel(shown.width() / 2, shown.height() - 2), qRgb(0xFF, 0xFF, 0xFF));
+}
+
+TEST_F(GraphicsView, DraggingOverAPictureWithAHotSpotScribblesUntilRelease)
+{
+    const QRgb white = qRgb(0xFF, 0xFF, 0xFF), black = qRgb(0, 0, 0);
+    THotspotPictureItem item(KeyedBitmap(), clNone);
+    auto view = Show(&item);
+    QWidget* pane = view->PaintBoxPrimary;
+    const QPoint from(10, 10), to(30, 10);
+    ASSERT_EQ(pane->grab().toImage().pixel(20, 10), white);
+
+    QTest::mousePress(pane, Qt::LeftButton, {}, from);
+    EXPECT_EQ(pane->grab().toImage().pixel(from), black) << "the pixel under the mouse inverted";
+    QTest::mouseMove(pane, to);
+    const QImage scribbled = pane->grab().toImage();
+    EXPECT_EQ(scribbled.pixel(20, 10), black) << "a line back to where the mouse was";
+    EXPECT_EQ(scribbled.pixel(20, 12), white);
+    QTest::mouseRelease(pane, Qt::LeftButton, {}, to);
+    EXPECT_EQ(pane->grab().toImage().pixel(20, 10), white) << "wiped on release";
+
+    // Without a hot spot the mouse draws nothing.
+    TKeyedPictureItem plain(KeyedBitmap(), clNone);
+    auto plainView = Show(&plain);
+    QTest::mousePress(plainView->PaintBoxPrimary, Qt::LeftButton, {}, from);
+    QTest::mouseMove(plainView->PaintBoxPrimary, to);
+    EXPECT_EQ(plainView->PaintBoxPrimary->grab().toImage().pixel(20, 10), white);
+    QTest::mouseRelease(plainView->PaintBoxPrimary, Qt::LeftButton, {}, to);
 }
 
 #include "GraphicsViewTest.moc"
