@@ -48,7 +48,8 @@ struct TBitmapInfo {
     uint32_t ClrImportant = 0;
     // Red, green, blue, alpha masks of BI_BITFIELDS / BI_ALPHABITFIELDS and of V2+ headers.
     std::array<uint32_t, 4> Masks{};
-    // Header bytes after the masks (colour space, end points, gamma, intent, profile), V4 and V5 only.
+    // Header bytes after the masks (colour space, end points, gamma, intent, profile) of V4 and V5
+    // headers; the 24 bytes after the first 40 of an OS/2 header.
     QByteArray Extra;
 };
 
@@ -117,7 +118,8 @@ public:
     TColor TransparentColor() const;
     void SetTransparentColor(TColor Value);
 
-    // The header the bitmap was read with, or will be written with.
+    // The header the bitmap was read with (the default 40-byte one for a new bitmap). A save of a
+    // changed bitmap takes its version and resolution from it, sizes, depth and tables from the pixels.
     const TBitmapInfo& Info() const { return FInfo; }
 
     // Bitmap files ("BM" file header, then a DIB). Header sizes 12, 40, 52, 56, 64, 108 and 124;
