@@ -257,6 +257,18 @@ void TGraphicResourceItemView::SetResourceItem(TCustomResourceItem* Item)
     FHasHotSpot = dynamic_cast<IGraphicHotspotResourceItem*>(Item) != nullptr;
 }
 
+void TGraphicResourceItemView::ResourceItemNotification(TCustomResourceItem* Item,
+                                                        TResourceItemNotification Notification)
+{
+    try {
+        TCustomResourceItemView::ResourceItemNotification(Item, Notification);
+    } catch (const EAssertionFailed&) {
+        throw;
+    } catch (const Exception& error) {
+        ShowError(error.Message());
+    }
+}
+
 void TGraphicResourceItemView::ClearImage()
 {
     FImage.reset();

@@ -55,6 +55,8 @@ public:
     void Draw(QPainter& Canvas, const QRect& Rect) override;
     bool GetImageSize(QSize& Size) override;
     QString GetCaption() override;
+    // A reload that fails on a change shows its message in the strip: the change itself went through.
+    void ResourceItemNotification(TCustomResourceItem* Item, TResourceItemNotification Notification) override;
 
     TGraphic* Image() const { return FImage.get(); }
     // Shows a copy of G (an icon becomes a bitmap); nullptr clears the view.

@@ -2,6 +2,7 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemImage.h"
 #include "platform/Bitmap.h"
+#include "platform/Icon.h"
 #include "platform/BinaryReader.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGraphics.h"
@@ -332,6 +333,29 @@ TEST_F(GraphicsView, ShowsThePicturesPixels)
     EXPECT_EQ(thumb.pixel(2, 2), qRgb(0, 0, 0)) << "a transparent pixel leaves the canvas";
 }
 
+TEST_F(GraphicsView, IconsShowWithTheirTransparency)
+{
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(Rust);
+    picture.setPixel(0, 0, Clear);
+    TIcon icon;
+    icon.SetImage(picture);
+    TGraphicResourceItemView view;
+    view.resize(300, 200);
+    view.show();
+    view.SetImage(&icon);
+    QSize size;
+    ASSERT_TRUE(view.GetImageSize(size));
+    EXPECT_EQ(size, QSize(16, 16));
+
+    const QImage shown = view.PaintBoxPrimary->grab().toImage();
+    const QRect at = GraphicTargetRect(view.PaintBoxPrimary->size(), size, false, true);
+    EXPECT_EQ(shown.pixel(at.topLeft()), qRgb(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(shown.pixel(at.topLeft() + QPoint(1, 0)), Rust);
+    EXPECT_EQ(shown.pixel(at.bottomRight()), Rust);
+    EXPECT_EQ(shown.pixel(at.bottomRight() + QPoint(1, 1)), qRgb(0xFF, 0xFF, 0xFF)) << "drawn at its own size";
+}
+
 TEST_F(GraphicsView, CompressedPictureIsInflatedBeforeItIsShown)
 {
     TTestItem item(TResourceIdent("C"));
@@ -341,6 +365,15 @@ TEST_F(GraphicsView, CompressedPictureIsInflatedBeforeItIsShown)
     const QImage shown = view->PaintBoxPrimary->grab().toImage();
     EXPECT_EQ(shown.pixel(0, 0), Rust);
     EXPECT_EQ(shown.pixel(shown.width() - 1, 0), Rust);
+
+    // A change to data that does not inflate: the message in the strip, the change kept.
+    const QByteArray bad = Hex("789c0300ffff0000");
+    item.SetData(bad);
+    EXPECT_EQ(item.Data, bad);
+    EXPECT_TRUE(view->PanelError->isVisible());
+    EXPECT_FALSE(view->LabelError->text().isEmpty());
+    QSize size;
+    EXPECT_FALSE(view->GetImageSize(size));
 
     TTestItem cut(TResourceIdent("C"));
     cut.Data = item.Data.left(10);
