@@ -186,7 +186,6 @@ void TGraphicPaintBox::mouseReleaseEvent(QMouseEvent* Event)
 
 TGraphicResourceItemView::TGraphicResourceItemView(QWidget* Parent) : TCustomResourceItemView(Parent)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
