@@ -86,13 +86,15 @@ class TKeyedPictureItem : public TBasicGraphicResourceItem, public IGraphicTrans
     RESOURCE_ITEM_CLASS(TKeyedPictureItem, TBasicGraphicResourceItem)
 
 public:
-    TKeyedPictureItem(const TBitmap& Bitmap, TColor KeyColor)
-        : TBasicGraphicResourceItem(TResourceIdent("KEYED"), TResourceIdent("K")), FBitmap(Bitmap), FKey(KeyColor)
+    TKeyedPictureItem(const TBitmap& Bitmap, TColor KeyColor, const TResourceIdent& Type = TResourceIdent("KEYED"),
+                      const QByteArray& Data = {})
+        : TBasicGraphicResourceItem(Type, TResourceIdent("K")), FBitmap(Bitmap), FKey(KeyColor), FData(Data)
     {
     }
+    static TResourceItemCapabilities Capabilities() { return {rcWrite}; }
     static QString ResourceTypeName() { return QStringLiteral("Keyed picture"); }
     void LoadFromStream(TStream&, int64_t) override {}
-    void SaveToStream(TStream&) override {}
+    void SaveToStream(TStream& Stream) override { Stream.WriteBytes(FData); }
     TResourceItemTransparencyMethod GetTransparencyMethod() override { return rtmChromaKey; }
     TColor GetTransparentColor() override { return FKey; }
     bool GetSupportsInverseMask() override { return false; }
@@ -109,6 +111,7 @@ protected:
 private:
     TBitmap FBitmap;
     TColor FKey;
+    QByteArray FData;
 };
 
 // A picture with a hot spot, as cursor images have.
@@ -577,6 +580,17 @@ TEST_F(GraphicsView, DraggingOverAPictureWithAHotSpotScribblesUntilRelease)
     QTest::mouseMove(plainView->PaintBoxPrimary, to);
     EXPECT_EQ(plainView->PaintBoxPrimary->grab().toImage().pixel(20, 10), white);
     QTest::mouseRelease(plainView->PaintBoxPrimary, Qt::LeftButton, {}, to);
+}
+
+TEST_F(GraphicsView, CursorWithoutALiveCursorSaysSo)
+{
+    TKeyedPictureItem item(KeyedBitmap(), clNone, TResourceIdent::FromOrdinal(RT_CURSOR), QByteArray("no cursor"));
+    auto view = Show(&item);
+    EXPECT_TRUE(view->PanelError->isVisible());
+    EXPECT_EQ(view->LabelError->text(), "Failed to load live cursor preview");
+    EXPECT_EQ(view->PanelPrimary->cursor().shape(), Qt::ArrowCursor);
+    QSize size;
+    EXPECT_TRUE(view->GetImageSize(size)) << "the picture still shows";
 }
 
 #include "GraphicsViewTest.moc"
