@@ -25,7 +25,9 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
+#include "views/koResourceViewGraphics.h"
 
 void InitializeUnits()
 {
@@ -54,6 +56,8 @@ void InitializeUnits()
     koConfigurationService_Initialize();
     // Views and editors of resources.
     koResourceViewGeneric_Initialize();
+    koResourceViewGraphics_Initialize();
+    koResourceViewCompressedBitmap_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
@@ -63,6 +67,8 @@ void FinalizeUnits()
 {
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
+    koResourceViewCompressedBitmap_Finalize();
+    koResourceViewGraphics_Finalize();
     koResourceViewGeneric_Finalize();
     koConfigurationService_Finalize();
     koAtelierFramework_Finalize();

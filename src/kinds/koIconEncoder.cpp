@@ -220,10 +220,13 @@ void PutBitmapHeader(QByteArray& Out, const TBitmap& Bitmap, int32_t HeaderHeigh
         if (table.empty()) table.resize(tableSize, clBlack);
         h.biClrUsed = known && info.ClrUsed == 0 && table.size() == tableSize ? 0 : uint32_t(table.size());
         if (known && info.ClrImportant <= table.size()) h.biClrImportant = info.ClrImportant;
-    } else if (bitCount == 16 && known && info.Compression == BI_BITFIELDS) {
-        // 16-bit rows are the stored words: their masks go with them.
+    } else if (known && info.Compression == BI_BITFIELDS) {
         h.biCompression = BI_BITFIELDS;
         for (int i = 0; i < 3; ++i) PutU32(masks, info.Masks[size_t(i)]);
+    } else if (Bitmap.PixelFormat() == pf16bit) {
+        // Plain 16-bit DIBs are 5-5-5: 5-6-5 words need their masks.
+        h.biCompression = BI_BITFIELDS;
+        for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) PutU32(masks, m);
     }
     PutHeader(Out, h);
     Out.append(masks);
@@ -248,6 +251,21 @@ TBitmap MaskFromAlpha(const TBitmap& Color)
             if (src[4 * x + 3] == 0) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
     }
     return mask;
+}
+
+// The entries of a PNG's PLTE chunk as stored: the PNG reader keeps no more than the bit depth allows.
+int64_t StoredPaletteEntries(const QByteArray& Png)
+{
+    const TBinaryReader reader(Png);
+    int64_t offset = 8;
+    while (reader.Has(offset, 8)) {
+        const uint32_t length = qbswap(reader.U32(offset, "PNG chunk length"));
+        const QByteArray type = reader.Bytes(offset + 4, 4, "PNG chunk type");
+        if (type == "PLTE") return length / 3;
+        if (type == "IDAT") break;
+        offset += 12 + int64_t(length);
+    }
+    return 0;
 }
 
 } // namespace
@@ -305,7 +323,9 @@ void CreateIconBitmaps(const QByteArray& DIB, std::unique_ptr<TBitmap>& Color, s
     // The size the icon gave stays with the bitmap where it is one an icon may have; any other becomes
     // the size of the rows.
     const int64_t given = h.biSizeImage;
-    const bool keepSize = given == 0 || given == rowsSize || (bitCount == 1 && given == rowsSize / 2);
+    const int64_t maskSize = RowBytes(h.biWidth, 1) * rows;
+    const bool keepSize = given == 0 || given == rowsSize ||
+                          (bitCount == 1 ? given == rowsSize / 2 : given == rowsSize + maskSize);
     PatchU32(header, 20, uint32_t(keepSize ? given : rowsSize));
     QByteArray table;
     if (bitCount <= 8) {
@@ -328,7 +348,6 @@ void CreateIconBitmaps(const QByteArray& DIB, std::unique_ptr<TBitmap>& Color, s
         return;
     }
 
-    const int64_t maskSize = RowBytes(h.biWidth, 1) * rows;
     TIconDIBHeader m;
     m.biWidth = h.biWidth;
     m.biHeight = rows;
@@ -450,6 +469,7 @@ void TIconPNGEncoder::Decode(TStream& Stream, std::unique_ptr<TBitmap>& Color, s
     Color.reset();
     Mask.reset();
     TPngImage png;
+    const int64_t start = Stream.Position();
     png.LoadFromStream(Stream);
     if (png.ColorType() == COLOR_GRAYSCALE || png.ColorType() == COLOR_GRAYSCALEALPHA) Fail(SUnsupportedPNG);
     const int width = png.Width();
@@ -473,7 +493,10 @@ void TIconPNGEncoder::Decode(TStream& Stream, std::unique_ptr<TBitmap>& Color, s
                 }
         }
         const int maxEntries = 1 << depth;
-        if (int64_t(png.Palette().size()) > maxEntries) Fail(SMalformedPNG);
+        const int64_t end = Stream.Position();
+        Stream.SetPosition(start);
+        const int64_t storedEntries = StoredPaletteEntries(Stream.ReadBytes(end - start));
+        if (std::max<int64_t>(int64_t(png.Palette().size()), storedEntries) > maxEntries) Fail(SMalformedPNG);
         palette = png.Palette();
         if (onOff && png.Transparency().size() > qsizetype(palette.size())) Fail(SMalformedPNG);
         for (TColor& c : palette) c = TColor(c.Value & 0xFFFFFF);
@@ -630,10 +653,20 @@ namespace {
 QImage DecodeIconImage(const QByteArray& ImageData)
 {
     TBytesStream stream(ImageData);
-    std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(IconCompressionOf(ImageData));
+    const TIconCompression compression = IconCompressionOf(ImageData);
+    std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(compression);
     std::unique_ptr<TBitmap> color, mask;
-    // Palette images keep their own depth: a preview needs no reduction.
-    encoder->Decode(stream, color, mask, 32);
+    try {
+        // Palette images keep their own depth: a preview needs no reduction.
+        encoder->Decode(stream, color, mask, 32);
+    } catch (const EInvalidGraphic& e) {
+        // Grey images and transparent colours are valid PNG files an icon item cannot edit; they still show.
+        if (compression != icPNG || e.Message() != QLatin1String(SUnsupportedPNG)) throw;
+        TBytesStream again(ImageData);
+        TPngImage png;
+        png.LoadFromStream(again);
+        return png.ToQImage();
+    }
     if (!mask) mask = std::make_unique<TBitmap>(color->Width(), color->Height(), pf1bit);
     TIcon icon;
     icon.SetBitmaps(color.get(), *mask);

@@ -16,7 +16,7 @@ namespace {
 // Bigger pictures are refused before libjpeg allocates anything for them.
 constexpr int64_t MaxImageBytes = int64_t(1) << 28;
 // Progressive files can repeat scans over the whole picture for very few bytes each.
-constexpr int MaxScans = 1000;
+constexpr int MaxScans = 256;
 
 // libjpeg's error_exit must not return, and no C++ exception may unwind through its C frames: the handler
 // longjmps back to the step that called setjmp (those steps hold no object with a destructor), and the C++

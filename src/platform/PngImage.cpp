@@ -18,6 +18,7 @@ namespace {
 // Bigger pictures are refused before anything is allocated for them.
 constexpr int64_t MaxSampleBytes = int64_t(1) << 28;
 constexpr uint32_t MaxDimension = 1u << 20;
+constexpr png_alloc_size_t MaxChunkBytes = 8u << 20;
 // Deflate expands at most 1032 times (258-byte matches coded in 2 bits); an image whose rows need more
 // than that from its IDAT data cannot be decoded, so its rows are not allocated.
 constexpr int64_t MaxInflateRatio = 1032;
@@ -274,6 +275,8 @@ void TPngImage::LoadFromStream(TStream& Stream)
     if (!guard.Info) throw std::bad_alloc();
     png_set_read_fn(guard.Png, &context, PngReadFn);
     png_set_user_limits(guard.Png, MaxDimension, MaxDimension);
+    // Compressed text and profiles must not inflate without bound either.
+    png_set_chunk_malloc_max(guard.Png, MaxChunkBytes);
 
     TPngHeader header;
     if (!ReadPngHeader(guard.Png, guard.Info, &header)) failLibpng();
@@ -301,8 +304,9 @@ void TPngImage::LoadFromStream(TStream& Stream)
     FHeight = int(header.Height);
     FColorType = colorType;
     FBitDepth = colorType == COLOR_PALETTE ? header.BitDepth : 8;
-    for (int i = 0; i < header.PaletteCount; ++i)
-        if (colorType == COLOR_PALETTE)
+    // Other colour types may suggest a palette; it is not theirs to keep.
+    if (colorType == COLOR_PALETTE)
+        for (int i = 0; i < header.PaletteCount; ++i)
             FPalette.push_back(RGBColor(header.Palette[i].red, header.Palette[i].green, header.Palette[i].blue));
     FHasTransparency = header.HasTransparency;
     FTransparency = QByteArray(reinterpret_cast<const char*>(header.Transparency), header.TransparencyCount);

@@ -1,9 +1,9 @@
-// JPEG pictures: colour, grey and CMYK files (made by Qt and by libjpeg's compressor) decode to opaque pixels
+// JPEG pictures: colour, grey and CMYK files (made by libjpeg's compressor) decode to opaque pixels
 // close to what was encoded; damaged data raises instead of ending the process.
 #include "platform/JpegImage.h"
 #include "platform/Streams.h"
 
-#include <QBuffer>
+#include <QImageReader>
 #include <gtest/gtest.h>
 
 #include <csetjmp>
@@ -21,15 +21,6 @@ TJPEGImage Load(const QByteArray& bytes)
     TJPEGImage image;
     image.LoadFromStream(stream);
     return image;
-}
-
-QByteArray QtEncode(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(image.save(&buffer, "JPEG", 100));
-    return bytes;
 }
 
 // Blocks of asymmetric colours, as wide as a subsampled colour block, so that each is flat for the encoder.
@@ -63,35 +54,23 @@ void ExpectClose(const QImage& actual, const QImage& expected, int tolerance, bo
         }
 }
 
-TEST(JpegImage, ColourAndGreyFilesDecodeToOpaquePixels)
-{
-    const QImage colour = Blocks(48, 32);
-    const QImage grey = colour.convertToFormat(QImage::Format_Grayscale8);
-    const struct {
-        const char* Name;
-        QImage Source;
-    } cases[] = {{"colour", colour}, {"grey", grey}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
-        const QByteArray bytes = QtEncode(c.Source);
-        const TJPEGImage image = Load(bytes);
-        EXPECT_EQ(image.Width(), 48);
-        EXPECT_EQ(image.Height(), 32);
-        ExpectClose(image.ToQImage(), c.Source.convertToFormat(QImage::Format_ARGB32), 8, true);
-        ExpectClose(image.ToQImage(), QImage::fromData(bytes, "JPEG").convertToFormat(QImage::Format_ARGB32), 3);
-        TBytesStream saved;
-        image.SaveToStream(saved);
-        EXPECT_EQ(saved.Bytes(), bytes);
-    }
-}
-
 struct TJpegWriteError {
     jpeg_error_mgr Manager;
     jmp_buf Jump;
 };
 
-// A CMYK JPEG through libjpeg's compressor; Adobe files store the inks inverted.
-QByteArray CmykJpeg(int width, int height, bool adobe, const std::vector<uint8_t>& ink)
+struct TJpegSource {
+    int Width = 0;
+    int Height = 0;
+    int Components = 3;
+    J_COLOR_SPACE ColorSpace = JCS_RGB;
+    bool Adobe = false;
+    bool Progressive = false;
+    std::vector<uint8_t> Samples; // rows top-down, Components bytes a pixel
+};
+
+// A JPEG through libjpeg's compressor, so that the tests need no image plugin.
+QByteArray Compress(const TJpegSource& source)
 {
     jpeg_compress_struct info{};
     TJpegWriteError error{};
@@ -99,9 +78,6 @@ QByteArray CmykJpeg(int width, int height, bool adobe, const std::vector<uint8_t
     error.Manager.error_exit = [](j_common_ptr common) { std::longjmp(reinterpret_cast<TJpegWriteError*>(common->err)->Jump, 1); };
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    std::vector<uint8_t> row;
-    for (int x = 0; x < width; ++x)
-        for (uint8_t v : ink) row.push_back(adobe ? uint8_t(255 - v) : v);
     if (setjmp(error.Jump)) {
         jpeg_destroy_compress(&info);
         std::free(out);
@@ -110,17 +86,18 @@ QByteArray CmykJpeg(int width, int height, bool adobe, const std::vector<uint8_t
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
+    info.image_width = JDIMENSION(source.Width);
+    info.image_height = JDIMENSION(source.Height);
+    info.input_components = source.Components;
+    info.in_color_space = source.ColorSpace;
     jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, JCS_CMYK);
-    info.write_Adobe_marker = adobe;
+    jpeg_set_colorspace(&info, source.ColorSpace);
+    info.write_Adobe_marker = source.Adobe;
     jpeg_set_quality(&info, 100, TRUE);
+    if (source.Progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
+        JSAMPROW rows[1] = {const_cast<JSAMPROW>(source.Samples.data()) + size_t(info.next_scanline) * source.Width * source.Components};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -130,6 +107,48 @@ QByteArray CmykJpeg(int width, int height, bool adobe, const std::vector<uint8_t
     return bytes;
 }
 
+TJpegSource FromImage(const QImage& image, bool grey, bool progressive)
+{
+    TJpegSource source;
+    source.Width = image.width();
+    source.Height = image.height();
+    source.Components = grey ? 1 : 3;
+    source.ColorSpace = grey ? JCS_GRAYSCALE : JCS_RGB;
+    source.Progressive = progressive;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (grey) source.Samples.push_back(uint8_t(qRed(c)));
+            else source.Samples.insert(source.Samples.end(), {uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c))});
+        }
+    return source;
+}
+
+TEST(JpegImage, ColourAndGreyFilesDecodeToOpaquePixels)
+{
+    const QImage colour = Blocks(48, 32);
+    const QImage grey = colour.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+    const bool qtReadsJpeg = QImageReader::supportedImageFormats().contains("jpeg");
+    const struct {
+        const char* Name;
+        QImage Source;
+        bool Grey;
+        bool Progressive;
+    } cases[] = {{"colour", colour, false, false}, {"progressive", colour, false, true}, {"grey", grey, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QByteArray bytes = Compress(FromImage(c.Source, c.Grey, c.Progressive));
+        const TJPEGImage image = Load(bytes);
+        EXPECT_EQ(image.Width(), 48);
+        EXPECT_EQ(image.Height(), 32);
+        ExpectClose(image.ToQImage(), c.Source.convertToFormat(QImage::Format_ARGB32), 8, true);
+        if (qtReadsJpeg) ExpectClose(image.ToQImage(), QImage::fromData(bytes, "JPEG").convertToFormat(QImage::Format_ARGB32), 3);
+        TBytesStream saved;
+        image.SaveToStream(saved);
+        EXPECT_EQ(saved.Bytes(), bytes);
+    }
+}
+
 TEST(JpegImage, CmykFilesBecomeRgb)
 {
     // C, M, Y, K of a colour with 20 % black, and the colour they make.
@@ -137,7 +156,16 @@ TEST(JpegImage, CmykFilesBecomeRgb)
     const QRgb expected = qRgb(0xCC, 0xCC * 0x7F / 0xFF, 0xCC * 0x0F / 0xFF);
     for (bool adobe : {false, true}) {
         SCOPED_TRACE(adobe ? "Adobe" : "plain");
-        const TJPEGImage image = Load(CmykJpeg(16, 8, adobe, ink));
+        TJpegSource source;
+        source.Width = 16;
+        source.Height = 8;
+        source.Components = 4;
+        source.ColorSpace = JCS_CMYK;
+        source.Adobe = adobe;
+        // Adobe files store the inks inverted.
+        for (int i = 0; i < source.Width * source.Height; ++i)
+            for (uint8_t v : ink) source.Samples.push_back(adobe ? uint8_t(255 - v) : v);
+        const TJPEGImage image = Load(Compress(source));
         QImage flat(16, 8, QImage::Format_ARGB32);
         flat.fill(expected);
         ExpectClose(image.ToQImage(), flat, 4);
@@ -146,7 +174,7 @@ TEST(JpegImage, CmykFilesBecomeRgb)
 
 TEST(JpegImage, DamagedDataRaisesInvalidGraphic)
 {
-    const QByteArray good = QtEncode(Blocks(64, 48));
+    const QByteArray good = Compress(FromImage(Blocks(64, 48), false, false));
     const struct {
         const char* Name;
         QByteArray Bytes;
