@@ -220,7 +220,9 @@ void PutBitmapHeader(QByteArray& Out, const TBitmap& Bitmap, int32_t HeaderHeigh
         if (table.empty()) table.resize(tableSize, clBlack);
         h.biClrUsed = known && info.ClrUsed == 0 && table.size() == tableSize ? 0 : uint32_t(table.size());
         if (known && info.ClrImportant <= table.size()) h.biClrImportant = info.ClrImportant;
-    } else if (known && info.Compression == BI_BITFIELDS) {
+    } else if (known && info.Compression == BI_BITFIELDS &&
+               (bitCount == 16 || (info.Masks[0] == 0xFF0000 && info.Masks[1] == 0xFF00 && info.Masks[2] == 0xFF))) {
+        // Rows kept as stored; other masks were turned into plain pixels when read.
         h.biCompression = BI_BITFIELDS;
         for (int i = 0; i < 3; ++i) PutU32(masks, info.Masks[size_t(i)]);
     } else if (Bitmap.PixelFormat() == pf16bit) {
@@ -437,7 +439,6 @@ void TIconBMPEncoder::Encode(TStream& Stream, const TBitmap* Color, const TBitma
     }
     if (Mask->PixelFormat() != pf1bit || Mask->Empty()) Fail(SMalformedBitmap);
     if (Color && (Color->Width() != Mask->Width() || Color->Height() != Mask->Height())) Fail(SMalformedBitmap);
-    if (!Color && Mask->Height() % 2 != 0) Fail(SMalformedBitmap);
 
     const int64_t maskSize = int64_t(Mask->RowSize()) * Mask->Height();
     QByteArray out;

@@ -115,6 +115,9 @@ QByteArray IconDIB(int width, int height, int bits, int tableEntries, uint32_t c
 
 bool Diagonal(int x, int y) { return x == y; }
 
+// Red and blue of a B G R 0 pixel exchanged, alpha cleared.
+uint32_t Swapped(uint32_t v) { return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF); }
+
 // A DIB given BI_BITFIELDS and its three colour masks after the header.
 QByteArray Masked(QByteArray dib, std::initializer_list<uint32_t> masks)
 {
@@ -395,6 +398,12 @@ TEST(IconBMPEncoder, EncodesWhatItDecodedByteForByte)
                                 {0xF800, 0x07E0, 0x001F})},
         {"32-bit with masks", Masked(IconDIB(4, 2, 32, 0, 0, [&](int x, int y) { return mixed(x, y) * 0x10305; }, stripes),
                                      {0xFF0000, 0xFF00, 0xFF})},
+        {"1-bit, odd height", [&] {
+             QByteArray d = IconDIB(8, 3, 1, 2, 2, [](int x, int y) { return uint32_t(x & y & 1); }, Diagonal);
+             qToLittleEndian<uint32_t>(5, d.data() + 8);
+             qToLittleEndian<uint32_t>(5 * 4, d.data() + 20);
+             return d.left(d.size() - 4);
+         }()},
         {"1-bit, one half", sizeImage(oneBit, 128)},
         {"1-bit, both halves", sizeImage(oneBit, 256)},
     };
@@ -407,6 +416,18 @@ TEST(IconBMPEncoder, EncodesWhatItDecodedByteForByte)
         EXPECT_EQ(encoder.Height(), decoder.Height());
         EXPECT_EQ(encoder.ColorDepth(), decoder.ColorDepth());
     }
+
+    // Masks other than the standard ones are read into plain pixels, which are written without them.
+    const QByteArray swapped = Masked(IconDIB(4, 2, 32, 0, 0, [&](int x, int y) { return mixed(x, y) * 0x10305; }, stripes),
+                                      {0xFF, 0xFF00, 0xFF0000});
+    TIconBMPEncoder decoder, encoder;
+    const TDecoded first = Decode(decoder, swapped);
+    const TDecoded again = Decode(decoder, Encode(encoder, first.Color.get(), first.Mask.get()));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(again.Color->Pixel(x, y), first.Color->Pixel(x, y));
+            EXPECT_EQ(first.Color->Pixel(x, y), QRgbToColor(Swapped(mixed(x, y) * 0x10305)));
+        }
 }
 
 TEST(IconBMPEncoder, NewBitmapsGetAFullHeader)
