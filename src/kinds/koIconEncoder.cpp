@@ -28,25 +28,6 @@ constexpr int DIBHeaderSize = 40;
 
 int64_t RowBytes(int64_t Width, int BitCount) { return (Width * BitCount + 31) / 32 * 4; }
 
-// --- palette helpers -------------------------------------------------------------------------------
-
-TColorArray BitmapColors(const TBitmap& Bitmap)
-{
-    TColorArray colors;
-    for (TColor c : Bitmap.Palette()) colors.push_back(TColor(c.Value & 0xFFFFFF));
-    return colors;
-}
-
-// A palette bitmap takes the colours, no more than its depth holds; an empty list leaves it alone.
-void GiveBitmapColors(TBitmap& Bitmap, TColorArray Colors)
-{
-    if (Colors.empty()) return;
-    const size_t tableSize = size_t(1) << Bitmap.BitCount();
-    if (Colors.size() > tableSize) Colors.resize(tableSize);
-    for (TColor& c : Colors) c = TColor(ColorToRGB(c).Value & 0xFFFFFF);
-    Bitmap.SetPalette(Colors);
-}
-
 // --- DIB layout ------------------------------------------------------------------------------------
 
 TIconDIBHeader ReadDIBHeader(const TBinaryReader& Reader)
@@ -214,7 +195,7 @@ void PutBitmapHeader(QByteArray& Out, const TBitmap& Bitmap, int32_t HeaderHeigh
     TColorArray table;
     QByteArray masks;
     if (bitCount <= 8) {
-        table = BitmapColors(Bitmap);
+        PaletteToColors(Bitmap, table);
         const size_t tableSize = size_t(1) << bitCount;
         if (table.size() > tableSize) table.resize(tableSize);
         if (table.empty()) table.resize(tableSize, clBlack);
@@ -532,7 +513,7 @@ void TIconPNGEncoder::Decode(TStream& Stream, std::unique_ptr<TBitmap>& Color, s
             }
         }
         color = std::make_unique<TBitmap>(width, height, ColorDepthToPixelFormat(depth));
-        GiveBitmapColors(*color, palette);
+        SetBitmapPalette(*color, ColorsToPalette(palette));
         color->CopyPixels(pixels);
     } else if (png.TransparencyMode() == ptmPartial) {
         if (png.ColorType() != COLOR_RGBALPHA) Fail(SUnsupportedPNG);
@@ -619,7 +600,8 @@ void TIconPNGEncoder::Encode(TStream& Stream, const TBitmap* Color, const TBitma
             }
         colorsUsed = highest + 1;
         if ((1 << depth) < colorsUsed) Fail(SPaletteFull);
-        TColorArray palette = BitmapColors(*Color);
+        TColorArray palette;
+        PaletteToColors(*Color, palette);
         palette.resize(size_t(1) << depth, clBlack);
         palette.insert(palette.begin(), TColor(0x0000FADE));
         palette.pop_back();
