@@ -592,8 +592,9 @@ void TIconPNGEncoder::Encode(TStream& Stream, const TBitmap* Color, const TBitma
         int highest = 0;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                int index = 0;
-                if (Mask->PixelIndex(x, y) == 0) index = depth == 1 ? 1 : Color->PixelIndex(x, y) + 1;
+                // Entry 0 is the transparent one, so every colour moves up by one; at 1 bit too, where only
+                // colour 0 then has room (painting every pixel in it would lose the other).
+                const int index = Mask->PixelIndex(x, y) != 0 ? 0 : Color->PixelIndex(x, y) + 1;
                 // An index past the table only happens when the last entry is in use, refused below.
                 png.SetPixelIndex(x, y, std::min(index, (1 << depth) - 1));
                 highest = std::max(highest, index);

@@ -616,6 +616,27 @@ TEST(IconPNGEncoder, PaletteImageGetsTheTransparentEntryFirst)
     EXPECT_EQ(ErrorOf([&] { Encode(encoder, nullptr, &mask); }), "Invalid source format for PNG compression");
 }
 
+TEST(IconPNGEncoder, OneBitImageKeepsItsColourOrIsRefused)
+{
+    TBitmap color(3, 1, pf1bit);
+    color.SetPalette({TestColor(1), TestColor(2)});
+    TBitmap mask(3, 1, pf1bit);
+    mask.SetPixelIndex(1, 0, 1);
+    TIconPNGEncoder encoder;
+    const TPngImage png = LoadPng(Encode(encoder, &color, &mask));
+    EXPECT_EQ(png.BitDepth(), 1);
+    EXPECT_EQ(png.Palette(), (TColorArray{TColor(0x0000FADE), TestColor(1)}));
+    EXPECT_EQ(png.PixelIndex(0, 0), 1);
+    EXPECT_EQ(png.PixelIndex(1, 0), 0);
+    EXPECT_EQ(encoder.ColorsUsed(), 2);
+
+    // The second colour has no entry left: painting it in the first would lose it.
+    color.SetPixelIndex(2, 0, 1);
+    EXPECT_EQ(ErrorOf([&] { Encode(encoder, &color, &mask); }),
+              "PNG compression with color depth of 1, 4 and 8 bit requires that at least one color in the palette "
+              "is unused");
+}
+
 TEST(IconPNGEncoder, TrueColourImagesBecomeRGBA)
 {
     TBitmap color(2, 1, pf24bit);
