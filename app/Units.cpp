@@ -1,5 +1,10 @@
 #include "Units.h"
 
+#include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemIconCursor.h"
+#include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
@@ -20,7 +25,9 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
+#include "views/koResourceViewGraphics.h"
 
 void InitializeUnits()
 {
@@ -34,6 +41,11 @@ void InitializeUnits()
     // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
     koResourcesKinds_Initialize();
     koResourceItemSymbols_Initialize();
+    koResourceItemImage_Initialize();
+    koResourceItemBitmap_Initialize();
+    koIconEncoder_Initialize();
+    koResourceItemIconCursor_Initialize();
+    koResourceItemPNG_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -44,6 +56,8 @@ void InitializeUnits()
     koConfigurationService_Initialize();
     // Views and editors of resources.
     koResourceViewGeneric_Initialize();
+    koResourceViewGraphics_Initialize();
+    koResourceViewCompressedBitmap_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
@@ -53,6 +67,8 @@ void FinalizeUnits()
 {
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
+    koResourceViewCompressedBitmap_Finalize();
+    koResourceViewGraphics_Finalize();
     koResourceViewGeneric_Finalize();
     koConfigurationService_Finalize();
     koAtelierFramework_Finalize();
@@ -63,6 +79,11 @@ void FinalizeUnits()
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemPNG_Finalize();
+    koResourceItemIconCursor_Finalize();
+    koIconEncoder_Finalize();
+    koResourceItemBitmap_Finalize();
+    koResourceItemImage_Finalize();
     koResourceItemSymbols_Finalize();
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();

@@ -1,5 +1,10 @@
 #include "FuzzCommon.h"
 
+#include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemIconCursor.h"
+#include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
@@ -34,6 +39,11 @@ void FuzzInitializeModel()
         koResourcesItem_Initialize();
         koResourcesKinds_Initialize();
         koResourceItemSymbols_Initialize();
+        koResourceItemImage_Initialize();
+        koResourceItemBitmap_Initialize();
+        koIconEncoder_Initialize();
+        koResourceItemIconCursor_Initialize();
+        koResourceItemPNG_Initialize();
         koResourceItemString_Initialize();
         koResourceModuleRes_Initialize();
         koResourceModuleRC_Initialize();

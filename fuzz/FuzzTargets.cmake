@@ -11,7 +11,9 @@ set(ATELIER_FUZZ_TARGETS
   shelllink:atelier_platform
   settings:atelier_platform
   expr:atelier_core
-  versioninfo:atelier_core)
+  versioninfo:atelier_core
+  png:atelier_platform
+  jpeg:atelier_platform)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

@@ -35,7 +35,6 @@ public:
     void SaveToStream(TStream& Stream) override;
     void LoadFromFileStream(TStream& Stream) override;
     void SaveToFileStream(TStream& Stream) override;
-    void Assign(QObject* Source) override;
     void InitializeNewItem() override;
 
     // Decodes RT_BITMAP data (Size bytes from the stream's position) into Bitmap.

@@ -1,7 +1,11 @@
 #include "koResourceItemImage.h"
 
+#include "kinds/ColorReduction.h"
 #include "model/koResources.h"
 #include "platform/Format.h"
+#include "platform/Icon.h"
+#include "platform/JpegImage.h"
+#include "platform/PngImage.h"
 #include "platform/StringList.h"
 
 #include <QFileInfo>
@@ -258,8 +262,112 @@ QString ColorDepthToString(TColorDepth Depth)
     }
 }
 
+bool PaletteToColors(const TBitmap& Bitmap, TColorArray& Colors)
+{
+    Colors = Bitmap.Palette();
+    if (Colors.size() > 256) Colors.resize(256);
+    return !Colors.empty();
+}
+
+TColorArray ColorsToPalette(const TColorArray& Colors)
+{
+    ATELIER_ASSERT(Colors.size() <= 256);
+    TColorArray palette;
+    palette.reserve(Colors.size());
+    for (TColor color : Colors) palette.push_back(ColorToRGB(color));
+    return palette;
+}
+
+void SetBitmapPalette(TBitmap& Bitmap, const TColorArray& Palette)
+{
+    if (Palette.empty() || Bitmap.BitCount() > 8) return;
+    const size_t tableSize = Bitmap.Palette().empty() ? size_t(1) << Bitmap.BitCount() : Bitmap.Palette().size();
+    const size_t count = std::min(tableSize, Palette.size());
+    Bitmap.SetPalette(TColorArray(Palette.begin(), Palette.begin() + count));
+}
+
+void SetBitmapAlpha(TBitmap& Bitmap, uint8_t Alpha)
+{
+    ATELIER_ASSERT(Bitmap.PixelFormat() == pf32bit);
+    for (int y = 0; y < Bitmap.Height(); ++y) {
+        uint8_t* line = Bitmap.ScanLine(y);
+        for (int x = 0; x < Bitmap.Width(); ++x) line[4 * x + 3] = Alpha;
+    }
+}
+
+TBitmap CreateColorMask(const TBitmap& Bitmap, TColor Color)
+{
+    TBitmap mask(Bitmap.Width(), Bitmap.Height(), pf1bit);
+    mask.SetPalette({clBlack, clWhite});
+    const TColor wanted = ColorToRGB(Color);
+    for (int y = 0; y < Bitmap.Height(); ++y)
+        for (int x = 0; x < Bitmap.Width(); ++x)
+            if (Bitmap.Pixel(x, y) == wanted) mask.SetPixelIndex(x, y, 1);
+    return mask;
+}
+
+namespace {
+TBitmap ReducedToBitmap(const TReducedImage& Reduced)
+{
+    TBitmap result(Reduced.Width, Reduced.Height, pf8bit);
+    result.SetPalette(Reduced.Palette);
+    for (int y = 0; y < Reduced.Height; ++y) {
+        uint8_t* line = result.ScanLine(y);
+        const uint8_t* indices = Reduced.Indices.data() + size_t(y) * Reduced.Width;
+        std::copy(indices, indices + Reduced.Width, line);
+    }
+    return result;
+}
+} // namespace
+
+void ConvertPixelFormat(TBitmap& Bitmap, TPixelFormat Format)
+{
+    if (Bitmap.PixelFormat() == Format) return;
+    if (Format > pf8bit) {
+        Bitmap.SetPixelFormat(Format);
+        if (Format == pf32bit) SetBitmapAlpha(Bitmap, 255);
+        return;
+    }
+    if (Bitmap.PixelFormat() == pfDevice) Bitmap.SetPixelFormat(pf24bit);
+    if (Format < Bitmap.PixelFormat()) {
+        const TReducedImage reduced =
+            Format == pf1bit ? ReduceColors(Bitmap.ToQImage(), crMonochrome, dmStucki, 1)
+                             : ReduceColors(Bitmap.ToQImage(), crQuantize, dmFloydSteinberg, PixelFormatToBitCount(Format));
+        TBitmap result = ReducedToBitmap(reduced);
+        if (Format == pf8bit) {
+            Bitmap = std::move(result);
+            SetBitmapPalette(Bitmap, reduced.Palette);
+        } else {
+            Bitmap.SetPixelFormat(Format);
+            SetBitmapPalette(Bitmap, reduced.Palette);
+            Bitmap.CopyPixels(result);
+        }
+        return;
+    }
+    // Wider palette: the old entries first, black after them; every index keeps its colour.
+    TColorArray palette;
+    PaletteToColors(Bitmap, palette);
+    palette.resize(size_t(PixelFormatColorCount(Format)), clBlack);
+    TBitmap wider(Bitmap.Width(), Bitmap.Height(), Format);
+    SetBitmapPalette(wider, ColorsToPalette(palette));
+    for (int y = 0; y < Bitmap.Height(); ++y)
+        for (int x = 0; x < Bitmap.Width(); ++x) wider.SetPixelIndex(x, y, Bitmap.PixelIndex(x, y));
+    Bitmap = std::move(wider);
+}
+
 void koResourceItemImage_Initialize()
 {
+    // Metafiles are not registered: nothing here can draw them, and the enhanced metafile's signature
+    // (the DWORD 1) would claim much raw data that the hex view shows better. GIF registers with its
+    // own picture class.
+    const QByteArray ff2 = Bytes({0xFF, 0xFF});
+    TImageFormats& formats = ImageFormats();
+    formats.Add(GraphicClassOf<TBitmap>(), QByteArray("BM", 2), ff2);
+    formats.Add(GraphicClassOf<TIcon>(), Bytes({0, 0, 1, 0, 0, 0}), Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF}));
+    formats.Add(GraphicClassOf<TIcon>(), Bytes({0, 0, 2, 0, 0, 0}), Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF}));
+    formats.Add(GraphicClassOf<TPngImage>(), QByteArray("\x89PNG\r\n\x1A\n", 8), QByteArray(8, '\xFF'));
+    formats.Add(GraphicClassOf<TJPEGImage>(), JFIFSignature(), JPEGSignatureMask());
+    formats.Add(GraphicClassOf<TJPEGImage>(), ExifSignature(), JPEGSignatureMask());
     TJPEGResourceItem::ClassInfo()->Register(255);
     TJPEGResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("jpg"), QStringLiteral("JPEG images"), {fcLoad}, 255);
 }

@@ -48,7 +48,8 @@ struct TBitmapInfo {
     uint32_t ClrImportant = 0;
     // Red, green, blue, alpha masks of BI_BITFIELDS / BI_ALPHABITFIELDS and of V2+ headers.
     std::array<uint32_t, 4> Masks{};
-    // Header bytes after the masks (colour space, end points, gamma, intent, profile), V4 and V5 only.
+    // Header bytes after the masks (colour space, end points, gamma, intent, profile) of V4 and V5
+    // headers; the 24 bytes after the first 40 of an OS/2 header.
     QByteArray Extra;
 };
 
@@ -94,9 +95,9 @@ public:
     // words, B G R, or B G R A. The writable row drops the bytes the bitmap was read from.
     const uint8_t* ScanLine(int y) const;
     uint8_t* ScanLine(int y);
-    // Colour of a pixel (palette resolved; 15/16-bit expanded to 8 bits per channel).
+    // Colour of a pixel (palette resolved; 15/16-bit channels in the top bits of 8, the low bits zero).
     TColor Pixel(int x, int y) const;
-    // Sets a pixel: palette formats take the nearest palette entry.
+    // Sets a pixel: palette formats take the nearest palette entry; a 32-bit pixel keeps its alpha.
     void SetPixel(int x, int y, TColor Color);
     // Palette formats only.
     int PixelIndex(int x, int y) const;
@@ -105,8 +106,10 @@ public:
     int PixelAlpha(int x, int y) const;
     void SetPixelAlpha(int x, int y, int Alpha);
     // Every pixel (x, y) of Source (same size) drawn onto this one as a plain copying blit: colours
-    // converted into this format, palette formats taking the nearest entry of this palette.
+    // converted into this format, palette formats taking the nearest entry of this palette; a 32-bit
+    // target takes the source's alpha, or 255 from a source without it.
     void CopyPixels(const TBitmap& Source);
+    // Every pixel set to the colour as by SetPixel.
     void Fill(TColor Color);
 
     TAlphaFormat AlphaFormat() const { return FAlphaFormat; }
@@ -117,13 +120,18 @@ public:
     TColor TransparentColor() const;
     void SetTransparentColor(TColor Value);
 
-    // The header the bitmap was read with, or will be written with.
+    // The header the bitmap was read with (the default 40-byte one for a new bitmap). A save of a
+    // changed bitmap takes its version and resolution from it, sizes, depth and tables from the pixels.
     const TBitmapInfo& Info() const { return FInfo; }
 
     // Bitmap files ("BM" file header, then a DIB). Header sizes 12, 40, 52, 56, 64, 108 and 124;
     // BI_RGB at 1, 4, 8, 16, 24 and 32 bits, BI_BITFIELDS and BI_ALPHABITFIELDS at 16 and 32 bits,
     // BI_RLE4 and BI_RLE8; rows bottom-up or top-down. Every size, count and offset is checked against
     // the data before use. bfOffBits is honoured only where it lies past the header, masks and palette.
+    // 16 bits: BI_RGB and 5-5-5 masks give pf15bit, 5-6-5 masks pf16bit. 32 bits keep their fourth
+    // byte; AlphaFormat is afDefined when any fourth byte is set (and, with masks, an alpha mask names
+    // it). Other masks are applied: pf32bit with an alpha mask, else pf24bit. RLE is decoded to pf8bit
+    // or pf4bit. A failed load leaves the bitmap empty.
     void LoadFromStream(TStream& Stream) override;
     // An untouched bitmap writes the bytes it was read from; a changed one writes its header version
     // again where its pixels allow (RLE and masks other than the standard ones become BI_RGB).
@@ -159,7 +167,8 @@ private:
     QByteArray FSource;
 };
 
-// The default palette of a palette depth: 2 (black, white), 16 (the VGA colours) or 256 colours.
+// The default palette of a palette depth: 2 (black, white), 16 (the VGA colours in the usual order) or
+// 256 colours (the 16 VGA colours, a 6x6x6 cube, 24 greys); empty for other depths.
 TColorArray DefaultPalette(int BitCount);
 // Index of the palette entry nearest to Color (Euclidean in RGB; the first of equals).
 int NearestPaletteIndex(const TColorArray& Palette, TColor Color);
