@@ -147,6 +147,21 @@ QByteArray Dib2x1()
     return dib;
 }
 
+// RT_CURSOR data: the hot spot (1, 0), then a 2 x 2 DIB at 32 bits (Rust over Sea) with its AND mask.
+QByteArray Cursor2x2()
+{
+    QByteArray data;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) data.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put(1, 2), put(0, 2);
+    put(40, 4), put(2, 4), put(4, 4), put(1, 2), put(32, 2), put(0, 4), put(0, 4);
+    put(0, 4), put(0, 4), put(0, 4), put(0, 4);
+    for (QRgb pixel : {Sea, Sea, Rust, Rust}) put(pixel, 4); // rows bottom-up
+    put(0, 4), put(0, 4);                                    // AND mask: all visible
+    return data;
+}
+
 QByteArray PngOf(const QImage& Image)
 {
     QByteArray bytes;
@@ -591,6 +606,33 @@ TEST_F(GraphicsView, CursorWithoutALiveCursorSaysSo)
     EXPECT_EQ(view->PanelPrimary->cursor().shape(), Qt::ArrowCursor);
     QSize size;
     EXPECT_TRUE(view->GetImageSize(size)) << "the picture still shows";
+}
+
+TEST_F(GraphicsView, CursorItemBecomesTheMousePointerOverThePanes)
+{
+    TKeyedPictureItem item(KeyedBitmap(), clNone, TResourceIdent::FromOrdinal(RT_CURSOR), Cursor2x2());
+    auto view = Show(&item);
+    EXPECT_FALSE(view->PanelError->isVisible());
+    for (QWidget* panel : {view->PanelPrimary, view->PanelRight, view->PanelBottom}) {
+        const QCursor cursor = panel->cursor();
+        EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);
+        EXPECT_EQ(cursor.hotSpot(), QPoint(1, 0));
+        const QImage image = cursor.pixmap().toImage();
+        ASSERT_EQ(image.size(), QSize(2, 2));
+        EXPECT_EQ(image.pixel(0, 0), Rust);
+        EXPECT_EQ(image.pixel(1, 1), Sea);
+    }
+
+    // Raw cursor data shows as a picture only.
+    TTestItem raw(TResourceIdent::FromOrdinal(RT_CURSOR), TResourceIdent("R"));
+    raw.Data = Cursor2x2();
+    auto rawView = Show(&raw);
+    EXPECT_EQ(rawView->PanelPrimary->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(rawView->GetCaption(), "Cursor");
+    rawView->ActionView1Stretch->setChecked(true);
+    const QImage shown = rawView->PaintBoxPrimary->grab().toImage();
+    EXPECT_EQ(shown.pixel(1, 1), Rust);
+    EXPECT_EQ(shown.pixel(shown.width() - 2, shown.height() - 2), Sea);
 }
 
 #include "GraphicsViewTest.moc"
