@@ -692,11 +692,11 @@ void TBitmap::LoadFromStream(TStream& Stream)
                                    (info.Masks[3] == 0 || info.Masks[3] == 0xFF000000u));
             if (standard) {
                 if (b == 16 && bitfields && HasStandardMasks(info.Masks, pf16bit)) out.Format = pf16bit;
-                const QByteArray block = pixels.Bytes(0, pixels.Size(), "The bitmap bits");
-                out.Bits = QByteArray(qsizetype(block.size()), '\0');
+                // The window was checked to hold every row.
+                out.Bits = QByteArray(qsizetype(pixels.Size()), Qt::Uninitialized);
                 for (int y = 0; y < info.Height; ++y) {
                     const int64_t fileRow = info.TopDown ? y : info.Height - 1 - y;
-                    std::memcpy(out.Bits.data() + y * rowSize, block.constData() + fileRow * rowSize, size_t(rowSize));
+                    std::memcpy(out.Bits.data() + y * rowSize, pixels.Data() + fileRow * rowSize, size_t(rowSize));
                 }
                 if (b == 32) {
                     // The fourth byte is alpha when the masks say so, or, without masks, when any is set.
