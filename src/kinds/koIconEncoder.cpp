@@ -157,7 +157,13 @@ std::unique_ptr<TBitmap> LoadDIB(const QByteArray& Header, const QByteArray& Mas
     file.append(Header).append(Masks).append(Table).append(Bits, qsizetype(BitsSize));
     TBytesStream stream(file);
     auto bitmap = std::make_unique<TBitmap>();
-    bitmap->LoadFromStream(stream);
+    try {
+        bitmap->LoadFromStream(stream);
+    } catch (const Exception&) {
+        // What the bitmap class still refuses (colour masks, sizes) it names at offsets of a file that
+        // only exists here.
+        Fail(SMalformedBitmap);
+    }
     return bitmap;
 }
 

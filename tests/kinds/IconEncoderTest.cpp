@@ -356,6 +356,9 @@ TEST(IconBMPEncoder, RefusesDamagedData)
         {"RLE", patched(16, 2), "Malformed Bitmap in icon"},
         {"wide beyond the data", patched(4, 60000), "Premature end of data"},
         {"colour table beyond the data", patched(32, 0xFFFFFFF0), "Premature end of data"},
+        {"colour masks overlapping",
+         Masked(IconDIB(2, 2, 32, 0, 0, [](int, int) { return 0u; }, Diagonal), {0xFF, 0xFF, 0xFF00}),
+         "Malformed Bitmap in icon"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
