@@ -692,7 +692,11 @@ TEST(IconEncoder, DecodeInfoKeepsThePosition)
 
 TEST(IconEncoder, IconPictureShowsTheDecodedImages)
 {
-    koIconEncoder_Initialize();
+    struct TDecoderInstalled {
+        TDecoderInstalled() { koIconEncoder_Initialize(); }
+        ~TDecoderInstalled() { koIconEncoder_Finalize(); }
+    };
+    auto installed = std::make_unique<TDecoderInstalled>();
     // A 4-bit image whose diagonal is transparent, in an .ico file of one entry.
     const QByteArray dib = IconDIB(4, 4, 4, 16, 0, [](int, int y) { return uint32_t(y); }, Diagonal);
     QByteArray ico;
@@ -724,11 +728,14 @@ TEST(IconEncoder, IconPictureShowsTheDecodedImages)
     ico.append(grey);
     TBytesStream greyStream(ico);
     icon.LoadFromStream(greyStream);
-    koIconEncoder_Finalize();
     image = icon.ToQImage();
     ASSERT_EQ(image.size(), QSize(2, 1));
     EXPECT_EQ(image.pixel(0, 0), qRgba(0x40, 0x40, 0x40, 0xFF));
     EXPECT_EQ(qAlpha(image.pixel(1, 0)), 0);
+
+    installed.reset();
+    TBytesStream without(ico);
+    EXPECT_NE(ErrorOf([&] { icon.LoadFromStream(without); }), "(no error)");
 }
 
 // --- against real icons and other decoders ---------------------------------------------------------
