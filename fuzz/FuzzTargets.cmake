@@ -14,6 +14,7 @@ set(ATELIER_FUZZ_TARGETS
   versioninfo:atelier_core
   png:atelier_platform
   jpeg:atelier_platform
+  bitmap:atelier_core
   iconimage:atelier_core)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 

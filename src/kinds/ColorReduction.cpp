@@ -4,7 +4,6 @@
 #include "platform/Exceptions.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -41,8 +40,6 @@ int RoundedQuotient(int Sum, int Divisor)
     return Sum >= 0 ? (Sum + Divisor / 2) / Divisor : -((Divisor / 2 - Sum) / Divisor);
 }
 
-constexpr int Margin = 2; // widest reach of a tap to either side
-
 // Maps each pixel to a palette index. Values(pixel, v) gives the pixel's Channels values (0..255);
 // Map(v) receives the wanted values, returns the index and writes the chosen entry's values over them.
 template <int Channels, class TValues, class TMap>
@@ -50,7 +47,7 @@ void Diffuse(const QImage& Image, TDitherMethod Dither, TReducedImage& Result, T
 {
     const int width = Image.width();
     const TKernel kernel = KernelOf(Dither);
-    const size_t stride = size_t(width + 2 * Margin) * Channels;
+    const size_t stride = size_t(width) * Channels;
     // Sums of weighted errors, one row per kernel row; row 0 is the current one.
     std::vector<std::vector<int>> errors(kernel.Rows, std::vector<int>(stride, 0));
 
@@ -61,17 +58,16 @@ void Diffuse(const QImage& Image, TDitherMethod Dither, TReducedImage& Result, T
         for (int x = 0; x < width; ++x) {
             int wanted[Channels];
             Values(line[x], wanted);
-            const int* error = current.data() + size_t(x + Margin) * Channels;
+            const int* error = current.data() + size_t(x) * Channels;
             for (int c = 0; c < Channels; ++c)
                 wanted[c] = std::clamp(wanted[c] + RoundedQuotient(error[c], kernel.Divisor), 0, 255);
             int chosen[Channels];
             std::copy(wanted, wanted + Channels, chosen);
             out[x] = Map(chosen);
-            if (kernel.Taps.empty()) continue;
             for (const TKernelTap& tap : kernel.Taps) {
                 const int tx = x + tap.dx;
-                if (tx < 0 || tx >= width) continue;
-                int* target = errors[tap.dy].data() + size_t(tx + Margin) * Channels;
+                if (tx < 0 || tx >= width) continue; // errors leaving the picture are dropped
+                int* target = errors[tap.dy].data() + size_t(tx) * Channels;
                 for (int c = 0; c < Channels; ++c) target[c] += (wanted[c] - chosen[c]) * tap.weight;
             }
         }

@@ -2,10 +2,10 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
+#include "platform/BinaryReader.h"
 #include "platform/Bitmap.h"
 #include "platform/Icon.h"
 #include "platform/PEImage.h"
-#include "platform/BinaryReader.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGraphics.h"
 
@@ -41,7 +41,6 @@ public:
     }
     void SaveToStream(TStream& Stream) const override { Stream.WriteBytes(Encode(FImage)); }
     QImage ToQImage() const override { return FImage; }
-    void Draw(QPainter& Canvas, const QRect& Rect) const override { Canvas.drawImage(Rect, FImage); }
 
     static QByteArray Encode(const QImage& Image)
     {
