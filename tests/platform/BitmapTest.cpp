@@ -463,7 +463,7 @@ TEST(Bitmap, DamagedDataRaisesACleanErrorAndLeavesTheBitmapEmpty)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        TBitmap bitmap(3, 3, pf8bit);
+        TBitmap bitmap = Load(Sample(8).Bytes()); // what it held before must not survive
         TBytesStream stream(c.Make());
         try {
             bitmap.LoadFromStream(stream);
