@@ -13,7 +13,8 @@ set(ATELIER_FUZZ_TARGETS
   expr:atelier_core
   versioninfo:atelier_core
   png:atelier_platform
-  jpeg:atelier_platform)
+  jpeg:atelier_platform
+  bitmap:atelier_core)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

@@ -11,14 +11,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzRun([&] {
         TBitmap bitmap;
         TBytesStream stream(bytes);
-        // Even inputs are read as bitmap files, odd ones as resource data (which adds the file header).
-        if (size % 2 == 0)
+        // Bitmap files as they are, anything else as RT_BITMAP data (which gets a file header).
+        const bool isFile = bytes.startsWith("BM");
+        if (isFile)
             bitmap.LoadFromStream(stream);
         else
             TCustomBitmapResourceItem::LoadBitmapResource(bitmap, stream, bytes.size());
         TMemoryStream untouched;
         bitmap.SaveToStream(untouched);
-        if (size % 2 == 0 && untouched.ToByteArray() != bytes.left(untouched.Size()))
+        if (isFile && untouched.ToByteArray() != bytes.left(untouched.Size()))
             FuzzFinding(QStringLiteral("an untouched bitmap wrote other bytes than it read"));
         if (bitmap.Empty()) return;
         TBitmap changed = bitmap;

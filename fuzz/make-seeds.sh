@@ -18,3 +18,4 @@ x86_64-w64-mingw32-gcc -shared -nostdlib -s -Wl,--entry=DllMain -o "$corpus/pe/s
 i686-w64-mingw32-gcc -shared -nostdlib -s -Wl,--entry=_DllMain -o "$corpus/pe/seed-pe32.dll" "$here/seeds/tiny.c" "$work/res32.o"
 
 python3 "$here/seeds/make-seeds.py" "$work/seeds.res" "$corpus"
+python3 "$here/seeds/make-bitmap-seeds.py" "$corpus/bitmap"

@@ -1,14 +1,18 @@
 #include "../model/TestKinds.h"
 #include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
 #include "platform/Bitmap.h"
 #include "platform/Icon.h"
+#include "platform/PEImage.h"
 #include "platform/BinaryReader.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGraphics.h"
 
 #include <QAction>
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QSplitter>
@@ -145,6 +149,21 @@ QByteArray Dib2x1()
     put(0, 4), put(0, 4), put(0, 4), put(0, 4);
     dib.append(QByteArray::fromHex("1080f0" "f08010" "0000")); // B G R per pixel, row padded to 8 bytes
     return dib;
+}
+
+// RT_CURSOR data: the hot spot (1, 0), then a 2 x 2 DIB at 32 bits (Rust over Sea) with its AND mask.
+QByteArray Cursor2x2()
+{
+    QByteArray data;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) data.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put(1, 2), put(0, 2);
+    put(40, 4), put(2, 4), put(4, 4), put(1, 2), put(32, 2), put(0, 4), put(0, 4);
+    put(0, 4), put(0, 4), put(0, 4), put(0, 4);
+    for (QRgb pixel : {Sea, Sea, Rust, Rust}) put(pixel, 4); // rows bottom-up
+    put(0, 4), put(0, 4);                                    // AND mask: all visible
+    return data;
 }
 
 QByteArray PngOf(const QImage& Image)
@@ -591,6 +610,84 @@ TEST_F(GraphicsView, CursorWithoutALiveCursorSaysSo)
     EXPECT_EQ(view->PanelPrimary->cursor().shape(), Qt::ArrowCursor);
     QSize size;
     EXPECT_TRUE(view->GetImageSize(size)) << "the picture still shows";
+}
+
+TEST_F(GraphicsView, CursorItemBecomesTheMousePointerOverThePanes)
+{
+    TKeyedPictureItem item(KeyedBitmap(), clNone, TResourceIdent::FromOrdinal(RT_CURSOR), Cursor2x2());
+    auto view = Show(&item);
+    EXPECT_FALSE(view->PanelError->isVisible());
+    for (QWidget* panel : {view->PanelPrimary, view->PanelRight, view->PanelBottom}) {
+        const QCursor cursor = panel->cursor();
+        EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);
+        EXPECT_EQ(cursor.hotSpot(), QPoint(1, 0));
+        const QImage image = cursor.pixmap().toImage();
+        ASSERT_EQ(image.size(), QSize(2, 2));
+        EXPECT_EQ(image.pixel(0, 0), Rust);
+        EXPECT_EQ(image.pixel(1, 1), Sea);
+    }
+
+    // Raw cursor data shows as a picture only.
+    TTestItem raw(TResourceIdent::FromOrdinal(RT_CURSOR), TResourceIdent("R"));
+    raw.Data = Cursor2x2();
+    auto rawView = Show(&raw);
+    EXPECT_EQ(rawView->PanelPrimary->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(rawView->GetCaption(), "Cursor");
+    rawView->ActionView1Stretch->setChecked(true);
+    const QImage shown = rawView->PaintBoxPrimary->grab().toImage();
+    EXPECT_EQ(shown.pixel(1, 1), Rust);
+    EXPECT_EQ(shown.pixel(shown.width() - 2, shown.height() - 2), Sea);
+}
+
+// Every bitmap, icon and cursor image of wine's modules shows, at the size its decoder gives.
+TEST_F(GraphicsView, WinePicturesShowInterop)
+{
+    const QDir dir(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"));
+    if (!dir.exists()) GTEST_SKIP() << "wine64 is not installed";
+    int count = 0;
+    for (const QString& name : dir.entryList(QDir::Files)) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QByteArray bytes = file.readAll();
+        if (!TPEImage::IsPEImage(bytes)) continue;
+        QList<TPEResource> resources;
+        try {
+            resources = TPEImage(bytes).Resources();
+        } catch (const Exception&) {
+            continue;
+        }
+        for (const TPEResource& r : resources) {
+            const uint16_t type = IsOrdinalResourceIdent(r.Type) ? ResourceIdentOrdinal(r.Type) : 0;
+            if (type != RT_BITMAP && type != RT_ICON && type != RT_CURSOR) continue;
+            TTestItem item(r.Type, r.Name);
+            item.Data = r.Data;
+            QSize expected;
+            if (type == RT_BITMAP) {
+                const std::unique_ptr<TBitmap> bitmap = TCustomBitmapResourceItem::ItemToBitmap(&item);
+                ASSERT_TRUE(bitmap) << name.toStdString();
+                expected = QSize(bitmap->Width(), bitmap->Height());
+            } else {
+                // Images the icon decoders refuse (grey PNGs) are theirs to report.
+                try {
+                    const std::unique_ptr<TIcon> icon = ItemToIcon(&item, type == RT_ICON);
+                    expected = QSize(icon->Width(), icon->Height());
+                } catch (const Exception&) {
+                    continue;
+                }
+            }
+            ++count;
+            IResourceItemViewPtr view = ResourceItemViewDatabase()->Find(&item)->CreateView();
+            view->SetResourceItem(&item);
+            QSize size;
+            ASSERT_TRUE(view->GetImageSize(size)) << name.toStdString();
+            EXPECT_EQ(size, expected) << name.toStdString();
+            QImage thumb(16, 16, QImage::Format_ARGB32);
+            thumb.fill(0);
+            QPainter canvas(&thumb);
+            EXPECT_NO_THROW(view->Draw(canvas, thumb.rect())) << name.toStdString();
+        }
+    }
+    EXPECT_GT(count, 0);
 }
 
 #include "GraphicsViewTest.moc"
