@@ -3,7 +3,6 @@
 #include "BinaryReader.h"
 #include "Streams.h"
 
-#include <QHash>
 #include <QtEndian>
 #include <cstring>
 #include <limits>
@@ -336,7 +335,30 @@ void TBitmap::CopyPixels(const TBitmap& Source)
     ATELIER_ASSERT(Source.FWidth == FWidth && Source.FHeight == FHeight);
     Touch();
     const bool palette = IsPaletteFormat(FPixelFormat);
-    QHash<uint32_t, int> nearest; // colour -> palette index, so each colour is searched once
+    // Nearest entries of recent colours, direct-mapped: a fixed 512 KiB however many colours a photo has.
+    struct TSlot {
+        uint32_t Color = 0xFFFFFFFFu; // no 24-bit colour
+        int Index = 0;
+    };
+    std::vector<TSlot> nearest(palette ? size_t(1) << 16 : 0);
+    std::vector<std::array<int, 3>> entries; // the palette's channels, as NearestPaletteIndex sees them
+    for (const TColor p : FPalette) {
+        const TColor rgb = ColorToRGB(p);
+        entries.push_back({GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)});
+    }
+    auto nearestIndex = [&](TColor c) {
+        int best = 0, bestDistance = std::numeric_limits<int>::max();
+        for (int i = 0; i < int(entries.size()) && bestDistance > 0; ++i) {
+            const auto& e = entries[size_t(i)];
+            const int dr = e[0] - GetRValue(c), dg = e[1] - GetGValue(c), db = e[2] - GetBValue(c);
+            const int distance = dr * dr + dg * dg + db * db;
+            if (distance < bestDistance) {
+                best = i;
+                bestDistance = distance;
+            }
+        }
+        return best;
+    };
     const int bits = BitCount();
     for (int y = 0; y < FHeight; ++y) {
         uint8_t* row = reinterpret_cast<uint8_t*>(FBits.data()) + int64_t(y) * RowSize();
@@ -348,9 +370,9 @@ void TBitmap::CopyPixels(const TBitmap& Source)
         for (int x = 0; x < FWidth; ++x) {
             const TColor c = Source.Pixel(x, y);
             if (palette) {
-                auto it = nearest.constFind(c.Value);
-                if (it == nearest.constEnd()) it = nearest.insert(c.Value, std::max(0, NearestPaletteIndex(FPalette, c)));
-                PutIndex(row, x, bits, *it);
+                TSlot& slot = nearest[(c.Value * 2654435761u) >> 16];
+                if (slot.Color != c.Value) slot = {c.Value, nearestIndex(c)};
+                PutIndex(row, x, bits, slot.Index);
             } else {
                 SetPixel(x, y, c);
                 // Pixels of a format without alpha are opaque.

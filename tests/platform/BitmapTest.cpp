@@ -463,7 +463,7 @@ TEST(Bitmap, DamagedDataRaisesACleanErrorAndLeavesTheBitmapEmpty)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        TBitmap bitmap(3, 3, pf8bit);
+        TBitmap bitmap = Load(Sample(8).Bytes()); // what it held before must not survive
         TBytesStream stream(c.Make());
         try {
             bitmap.LoadFromStream(stream);
@@ -640,11 +640,19 @@ TEST(Bitmap, FormatChangesAreExactUpwardAndNearestDownward)
     EXPECT_EQ(mono.Pixel(0, 0), clWhite) << "0x1080F0 is nearer white";
     EXPECT_EQ(mono.Pixel(2, 0), clBlack) << "0x010203 is black";
 
-    TBitmap vga = source;
-    vga.SetPixelFormat(pf4bit);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(vga.PixelIndex(x, y), NearestPaletteIndex(DefaultPalette(4), source.Pixel(x, y)));
+    // Thousands of colours through the conversion's cache of nearest entries.
+    TBitmap many(97, 61, pf24bit);
+    for (int y = 0; y < 61; ++y)
+        for (int x = 0; x < 97; ++x) many.SetPixel(x, y, RGBColor(x * 37 + y, y * 53 + x * 3, (x * y) & 0xFF));
+    for (const TPixelFormat format : {pf4bit, pf8bit}) {
+        TBitmap reduced = many;
+        reduced.SetPixelFormat(format);
+        const TColorArray palette = DefaultPalette(format == pf4bit ? 4 : 8);
+        int wrong = 0;
+        for (int y = 0; y < 61; ++y)
+            for (int x = 0; x < 97; ++x) wrong += reduced.PixelIndex(x, y) != NearestPaletteIndex(palette, many.Pixel(x, y));
+        EXPECT_EQ(wrong, 0) << int(format);
+    }
 
     TBitmap up = Load(Sample(1).Bytes());
     up.SetPixelFormat(pf8bit);
