@@ -638,8 +638,6 @@ TIconCompression IconCompressionOf(const QByteArray& ImageData)
     return ImageData.startsWith(signature) ? icPNG : icBMP;
 }
 
-namespace {
-
 QImage DecodeIconImage(const QByteArray& ImageData)
 {
     TBytesStream stream(ImageData);
@@ -662,8 +660,6 @@ QImage DecodeIconImage(const QByteArray& ImageData)
     icon.SetBitmaps(color.get(), *mask);
     return icon.ToQImage();
 }
-
-} // namespace
 
 void koIconEncoder_Initialize() { TIcon::SetImageDecoder(DecodeIconImage); }
 

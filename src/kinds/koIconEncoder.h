@@ -80,5 +80,9 @@ void CreateIconBitmaps(const QByteArray& DIB, std::unique_ptr<TBitmap>& Color, s
 std::unique_ptr<TIconEncoder> CreateIconEncoder(TIconCompression Compression);
 TIconCompression IconCompressionOf(const QByteArray& ImageData);
 
+// One image of an icon or cursor as it shows (alpha from the mask or the pixels): what the icon picture
+// and ItemToIcon decode with. PNG images that an icon item cannot edit (grey ones) still show.
+QImage DecodeIconImage(const QByteArray& ImageData);
+
 void koIconEncoder_Initialize();
 void koIconEncoder_Finalize();

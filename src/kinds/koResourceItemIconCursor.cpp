@@ -16,15 +16,8 @@ std::unique_ptr<TIcon> ItemToIcon(TCustomResourceItem* Item, bool Icon)
         hotspot = QPoint(reader.U16(0, "cursor hot spot"), reader.U16(2, "cursor hot spot"));
         bytes.remove(0, 4);
     }
-    auto encoder = CreateIconEncoder(IconCompressionOf(bytes));
-    TBytesStream image(bytes);
-    std::unique_ptr<TBitmap> color, mask;
-    encoder->Decode(image, color, mask, 32);
     auto icon = std::make_unique<TIcon>();
-    if (mask)
-        icon->SetBitmaps(color.get(), *mask, Icon, hotspot);
-    else if (color)
-        icon->SetImage(color->ToQImage(), Icon, hotspot);
+    icon->SetImage(DecodeIconImage(bytes), Icon, hotspot);
     return icon;
 }
 

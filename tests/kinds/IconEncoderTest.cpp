@@ -384,7 +384,7 @@ TEST(IconBMPEncoder, EncodesWhatItDecodedByteForByte)
     struct TCase {
         const char* name;
         QByteArray dib;
-        QByteArray written; // when not the same
+        QByteArray written = {}; // when not the same
     };
     const QByteArray fourBit = IconDIB(16, 16, 4, 16, 16, [&](int x, int y) { return mixed(x, y) % 16; }, stripes);
     const QByteArray oneBit = IconDIB(32, 32, 1, 2, 2, [](int x, int y) { return uint32_t((x ^ y) & 1); },
@@ -499,7 +499,9 @@ TEST(IconPNGEncoder, PaletteImageLosesItsTransparentEntry)
         for (int x = 0; x < 8; ++x) {
             SCOPED_TRACE(testing::Message() << x << "," << y);
             EXPECT_EQ(d.Mask->PixelIndex(x, y), index(x, y) == 3 ? 1 : 0);
-            if (index(x, y) != 3) EXPECT_EQ(d.Color->Pixel(x, y), plte[size_t(index(x, y))]);
+            if (index(x, y) != 3) {
+                EXPECT_EQ(d.Color->Pixel(x, y), plte[size_t(index(x, y))]);
+            }
         }
 }
 
