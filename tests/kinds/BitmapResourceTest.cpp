@@ -4,11 +4,9 @@
 #include "model/koResourcesMessages.h"
 #include "model/koResourcesModule.h"
 #include "platform/BinaryReader.h"
-#include "platform/PEImage.h"
+#include "platform/WineModules.h"
 #include "platform/Streams.h"
 
-#include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -256,32 +254,18 @@ TEST_F(BitmapResources, KindsChosenByTypeAndData)
 // Every bitmap of wine's modules is a bitmap here, and an untouched one is written back as it was read.
 TEST_F(BitmapResources, WineBitmapsLoadAndSaveBackInterop)
 {
-    const QDir dir(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"));
-    if (!dir.exists()) GTEST_SKIP() << "wine64 is not installed";
+    if (!HasWineModules()) GTEST_SKIP() << "wine64 is not installed";
     int count = 0, v4v5 = 0;
-    for (const QString& name : dir.entryList(QDir::Files)) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) continue;
-        const QByteArray bytes = file.readAll();
-        if (!TPEImage::IsPEImage(bytes)) continue;
-        QList<TPEResource> resources;
-        try {
-            resources = TPEImage(bytes).Resources();
-        } catch (const Exception&) {
-            continue;
-        }
-        for (const TPEResource& r : resources) {
-            if (r.Type != Ord(RT_BITMAP)) continue;
-            ++count;
-            if (r.Data.size() >= 4 && (uint8_t(r.Data[0]) == 108 || uint8_t(r.Data[0]) == 124)) ++v4v5;
-            TBitmapResourceItem item(r.Name);
-            TBytesStream data(r.Data);
-            ASSERT_NO_THROW(item.LoadFromStream(data, r.Data.size())) << name.toStdString();
-            TMemoryStream saved;
-            item.SaveToStream(saved);
-            EXPECT_EQ(saved.ToByteArray(), r.Data) << name.toStdString();
-            EXPECT_EQ(item.Size(), r.Data.size()) << name.toStdString();
-        }
+    for (const auto& [module, r] : WineResources({RT_BITMAP})) {
+        ++count;
+        if (r.Data.size() >= 4 && (uint8_t(r.Data[0]) == 108 || uint8_t(r.Data[0]) == 124)) ++v4v5;
+        TBitmapResourceItem item(r.Name);
+        TBytesStream data(r.Data);
+        ASSERT_NO_THROW(item.LoadFromStream(data, r.Data.size())) << module.toStdString();
+        TMemoryStream saved;
+        item.SaveToStream(saved);
+        EXPECT_EQ(saved.ToByteArray(), r.Data) << module.toStdString();
+        EXPECT_EQ(item.Size(), r.Data.size()) << module.toStdString();
     }
     std::cout << count << " bitmaps, " << v4v5 << " with V4 or V5 headers\n";
     EXPECT_GT(count, 0);

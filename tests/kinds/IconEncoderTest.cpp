@@ -3,12 +3,14 @@
 #include "../platform/PeerTools.h"
 #include "model/koResourcesMessages.h"
 #include "platform/Icon.h"
-#include "platform/PEImage.h"
+#include "platform/WineModules.h"
+#include "model/koResources.h"
 #include "platform/PngImage.h"
 #include "platform/Streams.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -778,26 +780,13 @@ QImage Shown(const TDecoded& d)
 
 TEST(IconEncoderInterop, WineIconsAndCursorsEncodeAsTheyWereStored)
 {
-    const QDir dir(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"));
-    if (!dir.exists()) GTEST_SKIP() << "wine's modules are not installed";
-    const QString icon = QString(QChar(0xFFFF)) + QChar(3);
+    if (!HasWineModules()) GTEST_SKIP() << "wine's modules are not installed";
     const QString cursor = QString(QChar(0xFFFF)) + QChar(1);
-    int modules = 0, images = 0, pngs = 0, greyPngs = 0, failures = 0;
+    int images = 0, pngs = 0, greyPngs = 0, failures = 0;
+    QSet<QString> modules;
     std::map<int, int> depths;
-    for (const QString& name : dir.entryList(QDir::Files)) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) continue;
-        const QByteArray data = file.readAll();
-        if (!TPEImage::IsPEImage(data)) continue;
-        QList<TPEResource> resources;
-        try {
-            resources = TPEImage(data).Resources();
-        } catch (const Exception&) {
-            continue;
-        }
-        bool any = false;
-        for (const TPEResource& r : resources) {
-            if (r.Type != icon && r.Type != cursor) continue;
+    {
+        for (const auto& [name, r] : WineResources({RT_ICON, RT_CURSOR})) {
             const QByteArray stored = r.Type == cursor ? r.Data.mid(4) : r.Data;
             if (IconCompressionOf(stored) == icPNG) {
                 // They must show as Qt's own decoder shows them, but for what icons cannot hold: grey
@@ -824,7 +813,7 @@ TEST(IconEncoderInterop, WineIconsAndCursorsEncodeAsTheyWereStored)
                 }
                 continue;
             }
-            any = true;
+            modules.insert(name);
             ++images;
             const QString where = name + QStringLiteral(" ") + (r.Type == cursor ? "cursor " : "icon ") +
                                   QString::number(r.Name.at(1).unicode());
@@ -843,11 +832,10 @@ TEST(IconEncoderInterop, WineIconsAndCursorsEncodeAsTheyWereStored)
             }
             if (failures > 20) FAIL() << "too many failures";
         }
-        modules += any;
     }
     std::string byDepth;
     for (auto [depth, count] : depths) byDepth += " " + std::to_string(depth) + "-bit: " + std::to_string(count);
-    std::cout << "[ corpus   ] " << images << " DIB images of " << modules << " modules round-tripped (" << byDepth
+    std::cout << "[ corpus   ] " << images << " DIB images of " << modules.size() << " modules round-tripped (" << byDepth
               << " ); " << pngs << " PNG images compared with Qt's decoder, of which " << greyPngs
               << " grey ones refused\n";
     EXPECT_GT(images, 0);

@@ -1,6 +1,6 @@
 #include "platform/Bitmap.h"
 #include "platform/BinaryReader.h"
-#include "platform/PEImage.h"
+#include "platform/WineModules.h"
 #include "platform/Streams.h"
 
 #include <QDir>
@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QtEndian>
+#include "platform/ByteBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,18 +21,6 @@ namespace {
 
 // ---- a builder of bitmap files ----
 
-void Add16(QByteArray& d, uint32_t v)
-{
-    char b[2];
-    qToLittleEndian(uint16_t(v), b);
-    d.append(b, 2);
-}
-void Add32(QByteArray& d, uint32_t v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    d.append(b, 4);
-}
 
 // Stored rows: each value is an index (up to 8 bits), a 16-bit word, 0xRRGGBB (24) or 0xAARRGGBB (32);
 // rows are given top-down and written bottom-up unless topDown.
@@ -780,43 +770,28 @@ QByteArray FileFormOf(const QByteArray& dib)
 
 TEST(BitmapInterop, EveryBitmapResourceOfWineModulesLoadsAndSavesBack)
 {
-    const QDir folder(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"));
-    if (!folder.exists()) GTEST_SKIP() << "no wine modules here";
-    const QString bitmapType = QString(QChar(0xFFFF)) + QChar(2);
+    if (!HasWineModules()) GTEST_SKIP() << "no wine modules here";
     int total = 0, comparedWithQImage = 0;
     std::map<std::string, int> kinds;
-    for (const QString& name : folder.entryList(QDir::Files)) {
-        QFile file(folder.filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) continue;
-        const QByteArray data = file.readAll();
-        if (!TPEImage::IsPEImage(data)) continue;
-        QList<TPEResource> resources;
+    for (const auto& [name, resource] : WineResources({2})) {
+        ++total;
+        const QByteArray bytes = FileFormOf(resource.Data);
+        const std::string where = name.toStdString() + " bitmap " + std::to_string(resource.Name.at(1).unicode());
+        TBitmap bitmap;
         try {
-            resources = TPEImage(data).Resources();
-        } catch (const Exception&) {
-            continue; // not ours to judge here
+            bitmap = Load(bytes);
+        } catch (const Exception& e) {
+            ADD_FAILURE() << where << ": " << e.Message().toStdString();
+            continue;
         }
-        for (const TPEResource& resource : resources) {
-            if (resource.Type != bitmapType) continue;
-            ++total;
-            const QByteArray bytes = FileFormOf(resource.Data);
-            const std::string where = name.toStdString() + " bitmap " + std::to_string(resource.Name.at(1).unicode());
-            TBitmap bitmap;
-            try {
-                bitmap = Load(bytes);
-            } catch (const Exception& e) {
-                ADD_FAILURE() << where << ": " << e.Message().toStdString();
-                continue;
-            }
-            const TBitmapInfo& info = bitmap.Info();
-            ++kinds[std::to_string(info.HeaderSize) + "/" + std::to_string(info.BitCount) + "/" + std::to_string(info.Compression)];
-            EXPECT_EQ(Save(bitmap), bytes) << where;
-            if (info.BitCount == 32 || info.Compression == BI_BITFIELDS || info.Compression == BI_ALPHABITFIELDS) continue;
-            const QImage expected = ViaQImage(bytes);
-            if (expected.isNull()) continue;
-            ++comparedWithQImage;
-            EXPECT_EQ(PixelsOf(bitmap.ToQImage()), PixelsOf(expected)) << where;
-        }
+        const TBitmapInfo& info = bitmap.Info();
+        ++kinds[std::to_string(info.HeaderSize) + "/" + std::to_string(info.BitCount) + "/" + std::to_string(info.Compression)];
+        EXPECT_EQ(Save(bitmap), bytes) << where;
+        if (info.BitCount == 32 || info.Compression == BI_BITFIELDS || info.Compression == BI_ALPHABITFIELDS) continue;
+        const QImage expected = ViaQImage(bytes);
+        if (expected.isNull()) continue;
+        ++comparedWithQImage;
+        EXPECT_EQ(PixelsOf(bitmap.ToQImage()), PixelsOf(expected)) << where;
     }
     std::string summary;
     for (const auto& [kind, count] : kinds) summary += " " + kind + ":" + std::to_string(count);

@@ -4,6 +4,8 @@
 #include "platform/Streams.h"
 
 #include <QtEndian>
+#include "platform/ByteBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -66,18 +68,6 @@ TEST(Icon, SetBitmapsCombinesColourAndMask)
 
 // ---- icon files ----
 
-void Add16(QByteArray& d, uint32_t v)
-{
-    char b[2];
-    qToLittleEndian(uint16_t(v), b);
-    d.append(b, 2);
-}
-void Add32(QByteArray& d, uint32_t v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    d.append(b, 4);
-}
 
 struct TEntry {
     int Width, Height, Colors;

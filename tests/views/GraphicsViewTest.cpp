@@ -5,18 +5,17 @@
 #include "platform/BinaryReader.h"
 #include "platform/Bitmap.h"
 #include "platform/Icon.h"
-#include "platform/PEImage.h"
+#include "platform/WineModules.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGraphics.h"
 
 #include <QAction>
 #include <QBuffer>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QSplitter>
 #include <QTest>
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -641,50 +640,31 @@ TEST_F(GraphicsView, CursorItemBecomesTheMousePointerOverThePanes)
 // Every bitmap, icon and cursor image of wine's modules shows, at the size its decoder gives.
 TEST_F(GraphicsView, WinePicturesShowInterop)
 {
-    const QDir dir(QStringLiteral("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"));
-    if (!dir.exists()) GTEST_SKIP() << "wine64 is not installed";
+    if (!HasWineModules()) GTEST_SKIP() << "wine64 is not installed";
     int count = 0;
-    for (const QString& name : dir.entryList(QDir::Files)) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) continue;
-        const QByteArray bytes = file.readAll();
-        if (!TPEImage::IsPEImage(bytes)) continue;
-        QList<TPEResource> resources;
-        try {
-            resources = TPEImage(bytes).Resources();
-        } catch (const Exception&) {
-            continue;
+    for (const auto& [module, r] : WineResources({RT_BITMAP, RT_ICON, RT_CURSOR})) {
+        const uint16_t type = ResourceIdentOrdinal(r.Type);
+        TTestItem item(r.Type, r.Name);
+        item.Data = r.Data;
+        QSize expected;
+        if (type == RT_BITMAP) {
+            const std::unique_ptr<TBitmap> bitmap = TCustomBitmapResourceItem::ItemToBitmap(&item);
+            ASSERT_TRUE(bitmap) << module.toStdString();
+            expected = QSize(bitmap->Width(), bitmap->Height());
+        } else {
+            const std::unique_ptr<TIcon> icon = ItemToIcon(&item, type == RT_ICON);
+            expected = QSize(icon->Width(), icon->Height());
         }
-        for (const TPEResource& r : resources) {
-            const uint16_t type = IsOrdinalResourceIdent(r.Type) ? ResourceIdentOrdinal(r.Type) : 0;
-            if (type != RT_BITMAP && type != RT_ICON && type != RT_CURSOR) continue;
-            TTestItem item(r.Type, r.Name);
-            item.Data = r.Data;
-            QSize expected;
-            if (type == RT_BITMAP) {
-                const std::unique_ptr<TBitmap> bitmap = TCustomBitmapResourceItem::ItemToBitmap(&item);
-                ASSERT_TRUE(bitmap) << name.toStdString();
-                expected = QSize(bitmap->Width(), bitmap->Height());
-            } else {
-                // Images the icon decoders refuse (grey PNGs) are theirs to report.
-                try {
-                    const std::unique_ptr<TIcon> icon = ItemToIcon(&item, type == RT_ICON);
-                    expected = QSize(icon->Width(), icon->Height());
-                } catch (const Exception&) {
-                    continue;
-                }
-            }
-            ++count;
-            IResourceItemViewPtr view = ResourceItemViewDatabase()->Find(&item)->CreateView();
-            view->SetResourceItem(&item);
-            QSize size;
-            ASSERT_TRUE(view->GetImageSize(size)) << name.toStdString();
-            EXPECT_EQ(size, expected) << name.toStdString();
-            QImage thumb(16, 16, QImage::Format_ARGB32);
-            thumb.fill(0);
-            QPainter canvas(&thumb);
-            EXPECT_NO_THROW(view->Draw(canvas, thumb.rect())) << name.toStdString();
-        }
+        ++count;
+        IResourceItemViewPtr view = ResourceItemViewDatabase()->Find(&item)->CreateView();
+        view->SetResourceItem(&item);
+        QSize size;
+        ASSERT_TRUE(view->GetImageSize(size)) << module.toStdString();
+        EXPECT_EQ(size, expected) << module.toStdString();
+        QImage thumb(16, 16, QImage::Format_ARGB32);
+        thumb.fill(0);
+        QPainter canvas(&thumb);
+        EXPECT_NO_THROW(view->Draw(canvas, thumb.rect())) << module.toStdString();
     }
     EXPECT_GT(count, 0);
 }
