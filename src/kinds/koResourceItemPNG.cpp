@@ -40,11 +40,16 @@ TResourceItemGlyphHandle TPNGResourceItem::GetGlyph(TResourceItemGlyph Kind)
     return inherited::GetGlyph(Kind);
 }
 
-void TPNGResourceItem::ResetImage() { FImage->CreateBlank(COLOR_RGBALPHA, 8, 64, 64); }
+void TPNGResourceItem::ResetImage()
+{
+    FSize = -1;
+    FImage->CreateBlank(COLOR_RGBALPHA, 8, 64, 64);
+}
 
 void TPNGResourceItem::SetImage(const TPngImage& Value)
 {
     TUpdateGuard<TPNGResourceItem> batch(this);
+    FSize = -1;
     *FImage = Value;
 }
 
@@ -53,6 +58,7 @@ void TPNGResourceItem::SetWidth(int Value)
     if (Value == FImage->Width()) return;
     TUpdateGuard<TPNGResourceItem> batch(this);
     // New columns are zero samples: transparent where the image has alpha, untouched alpha otherwise.
+    FSize = -1;
     FImage->SetSize(Value, FImage->Height());
 }
 
@@ -60,6 +66,7 @@ void TPNGResourceItem::SetHeight(int Value)
 {
     if (Value == FImage->Height()) return;
     TUpdateGuard<TPNGResourceItem> batch(this);
+    FSize = -1;
     FImage->SetSize(FImage->Width(), Value);
 }
 
@@ -76,6 +83,7 @@ void TPNGResourceItem::AssignBitmap(const TBitmap& Bitmap)
                 line[x] = (line[x] & 0x00FFFFFFu) | (QRgb(Bitmap.PixelAlpha(x, y)) << 24);
         }
     }
+    FSize = -1;
     FImage->AssignImage(image, alpha);
 }
 
@@ -101,6 +109,7 @@ void TPNGResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
     TBytesStream memory(data);
     TPngImage image;
     image.LoadFromStream(memory);
+    FSize = -1;
     *FImage = std::move(image);
 }
 
@@ -117,9 +126,12 @@ TColorDepth TPNGResourceItem::GetColorDepth() const { return FImage->Transparenc
 
 int TPNGResourceItem::GetSize() const
 {
-    TMemoryStream data;
-    FImage->SaveToStream(data);
-    return static_cast<int>(data.Size());
+    if (FSize < 0) {
+        TMemoryStream data;
+        FImage->SaveToStream(data);
+        FSize = static_cast<int>(data.Size());
+    }
+    return FSize;
 }
 
 TResourceItemTransparencyMethod TPNGResourceItem::GetTransparencyMethod()

@@ -55,6 +55,8 @@ protected:
 private:
     void ResetImage();
     std::unique_ptr<TPngImage> FImage;
+    // The length of the PNG as written, -1 until asked after a change: writing encodes it anew.
+    mutable int FSize = -1;
 };
 
 void koResourceItemPNG_Initialize();

@@ -81,7 +81,9 @@ void TResourceItemButton::UpdateGlyph(QImage& Glyph, QString& Title, QString& De
                     Title = QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height());
                 const QSize thumb = ResourceButtonThumbnailSize(size.width(), size.height());
                 QImage image(thumb, QImage::Format_ARGB32);
-                image.fill(TransparentKey);
+                // Transparent underneath, so pictures with alpha keep it; views that paint the key
+                // colour for transparency still get it cut out below.
+                image.fill(Qt::transparent);
                 {
                     QPainter canvas(&image);
                     view->Draw(canvas, image.rect());

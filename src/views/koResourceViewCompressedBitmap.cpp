@@ -30,8 +30,9 @@ bool IsZlibHeader(TStream& Stream)
     return (*cmf * 256 + *flg) % 31 == 0 && (*cmf & 0x0F) == 8 && (*cmf & 0xF0) <= 0x70;
 }
 
-void ZDecompressStream(TStream& Source, TStream& Dest)
+void ZDecompressStream(TStream& Source, TStream& Dest, int64_t MaxSize)
 {
+    int64_t written = 0;
     z_stream zs{};
     int result = inflateInit(&zs);
     if (result != Z_OK) throw EZDecompressionError(ZlibMessage(zs, result));
@@ -50,7 +51,12 @@ void ZDecompressStream(TStream& Source, TStream& Dest)
             zs.avail_out = ChunkSize;
             result = inflate(&zs, Z_NO_FLUSH);
             if (result != Z_OK && result != Z_STREAM_END) throw EZDecompressionError(ZlibMessage(zs, result));
-            Dest.WriteBuffer(output.constData(), ChunkSize - zs.avail_out);
+            const int64_t produced = ChunkSize - zs.avail_out;
+            written += produced;
+            if (written > MaxSize)
+                throw EZDecompressionError(Format(QStringLiteral("Compressed data inflates to more than %d bytes"),
+                                                  {MaxSize}));
+            Dest.WriteBuffer(output.constData(), produced);
         }
     } catch (...) {
         inflateEnd(&zs);

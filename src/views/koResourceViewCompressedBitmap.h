@@ -11,9 +11,11 @@ ATELIER_EXCEPTION_CLASS(EZDecompressionError, Exception)
 // A zlib header (deflate, window of at most 32 KB, valid check bits) in the next two bytes of Stream;
 // the position is kept.
 bool IsZlibHeader(TStream& Stream);
-// The whole zlib stream of Source from its position, inflated into Dest. Damaged or truncated data
-// raises EZDecompressionError.
-void ZDecompressStream(TStream& Source, TStream& Dest);
+// Larger than any picture the picture layer takes: a few bytes of zlib data can claim gigabytes.
+inline constexpr int64_t MaxInflatedSize = int64_t(256) << 20;
+// The whole zlib stream of Source from its position, inflated into Dest. Damaged or truncated data, and
+// data that inflates to more than MaxSize bytes, raise EZDecompressionError.
+void ZDecompressStream(TStream& Source, TStream& Dest, int64_t MaxSize = MaxInflatedSize);
 
 class TCompressedBitmapResourceItemView : public TGraphicResourceItemView {
     Q_OBJECT

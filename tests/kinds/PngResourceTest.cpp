@@ -94,6 +94,13 @@ TEST(PngResources, UntouchedDataSavesAsRead)
     item.SaveToStream(saved);
     EXPECT_EQ(saved.ToByteArray(), bytes);
     EXPECT_EQ(item.Size(), bytes.size());
+    // After a change the size is the new encoding's, every time it changes.
+    for (int width : {40, 90}) {
+        item.SetWidth(width);
+        TMemoryStream changed;
+        item.SaveToStream(changed);
+        EXPECT_EQ(item.Size(), changed.Size()) << width;
+    }
     TBytesStream garbage(QByteArray("\x89PNG\r\n\x1A\nthis is not a png", 25));
     EXPECT_THROW(item.LoadFromStream(garbage, garbage.Size()), Exception);
 }

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,6 +53,15 @@ public:
         if (!test || test->Data.size() < 2) return false;
         size = QSize(uint8_t(test->Data[0]), uint8_t(test->Data[1]));
         return true;
+    }
+    // A third byte: the picture is that much red over nothing.
+    void Draw(QPainter& Canvas, const QRect& Rect) override
+    {
+        auto* test = dynamic_cast<TTestItem*>(ResourceItem());
+        if (test && test->Data.size() >= 3)
+            Canvas.fillRect(Rect, QColor(255, 0, 0, uint8_t(test->Data[2])));
+        else
+            TCustomResourceItemView::Draw(Canvas, Rect);
     }
     QString GetCaption() override { return QStringLiteral("Logging"); }
 };
@@ -436,6 +446,21 @@ TEST_F(Workspace, VariantButtonTitleIsThePictureSizeAndItsGlyphTheThumbnail)
     EXPECT_EQ(button->CurrentTitle(), QStringLiteral("(4x4)"));
     EXPECT_EQ(button->CurrentDescription(), LanguageIDToString(0x409));
     EXPECT_EQ(button->Glyph().size(), QSize(16, 16));
+}
+
+TEST_F(Workspace, ThumbnailsKeepThePicturesOwnTransparency)
+{
+    // Half-transparent red stays half-transparent red: nothing of a background colour is mixed in.
+    Install([this] { Add(Ord(RT_RCDATA), Ord(1), 0x409)->Data = QByteArray("\x04\x04\x80", 3); });
+    Choose(NodeOf(Module->Items()->Items(0)));
+    ASSERT_EQ(Frame->ChildButtons().Count(), 1);
+    TResourceItemButton* button = Frame->ChildButtons()[0];
+    button->UpdateButton();
+    const QColor pixel = button->Glyph().pixelColor(8, 8);
+    EXPECT_EQ(pixel.alpha(), 0x80);
+    EXPECT_EQ(pixel.red(), 255);
+    EXPECT_EQ(pixel.green(), 0);
+    EXPECT_EQ(pixel.blue(), 0);
 }
 
 TEST_F(Workspace, FailingEditorShowsTheErrorFrameAndIsDeactivated)

@@ -402,6 +402,19 @@ TEST_F(GraphicsView, CompressedPictureIsInflatedBeforeItIsShown)
     EXPECT_THROW(truncated.GetControl(), EZDecompressionError) << "a stream that ends early";
 }
 
+TEST(ZlibData, InflatesUpToTheLimitAndNoFurther)
+{
+    const QByteArray zeros(300000, '\0');
+    TBytesStream source(Compress(zeros));
+    TMemoryStream inflated;
+    ZDecompressStream(source, inflated, zeros.size());
+    EXPECT_EQ(inflated.ToByteArray(), zeros);
+    TBytesStream again(Compress(zeros));
+    TMemoryStream capped;
+    EXPECT_THROW(ZDecompressStream(again, capped, zeros.size() - 1), EZDecompressionError);
+    EXPECT_LT(capped.Size(), zeros.size());
+}
+
 TEST_F(GraphicsView, UndecodablePictureShowsTheMessage)
 {
     // Recognised by its signature, too short to decode.
