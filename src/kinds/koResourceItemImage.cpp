@@ -18,6 +18,18 @@ QString TBasicGraphicResourceItem::GetDescription() const
     return Format(QStringLiteral("%dx%d"), {Width(), Height()});
 }
 
+void TBasicGraphicResourceItem::Assign(const TGraphic& Source)
+{
+    throw EConvertError(Format(QStringLiteral("Cannot assign a %s to a %s"),
+                               {QString::fromLatin1(Source.ClassName()), QString::fromLatin1(metaObject()->className())}));
+}
+
+void TBasicGraphicResourceItem::AssignTo(TGraphic& Dest)
+{
+    throw EConvertError(Format(QStringLiteral("Cannot assign a %s to a %s"),
+                               {QString::fromLatin1(metaObject()->className()), QString::fromLatin1(Dest.ClassName())}));
+}
+
 TBasicGraphicResourceItem* TBasicGraphicResourceItem::FindMatch(int AWidth, int AHeight, bool Exact)
 {
     return FindMatch(this, AWidth, AHeight, Exact);

@@ -69,6 +69,12 @@ public:
     TBasicGraphicResourceItem* FindMatch(int AWidth, int AHeight, bool Exact);
     static TBasicGraphicResourceItem* FindMatch(TCustomResourceItem* Parent, int AWidth, int AHeight, bool Exact);
 
+    // Pictures in and out (a platform bitmap, icon...); a kind that cannot raises the assign error.
+    using TResourceItem::Assign;
+    using TResourceItem::AssignTo;
+    virtual void Assign(const TGraphic& Source);
+    virtual void AssignTo(TGraphic& Dest);
+
 protected:
     virtual int GetHeight() const = 0;
     virtual int GetWidth() const = 0;
