@@ -82,6 +82,38 @@ void NormalizeFormat(TBitmap& Color)
     if (Color.PixelFormat() != format) Color.SetPixelFormat(format);
 }
 
+// Makes a palette image hold Wanted exactly, for masked pixels whose colour must be exact (black for
+// transparent, white for inverting ones): a spare table entry takes it, else the entry that the fewest
+// shown pixels use, and those pixels move to their nearest other entry. Keep is never taken.
+void EnsurePaletteColor(TBitmap& Color, const TBitmap& Mask, TColor Wanted, TColor Keep)
+{
+    TColorArray palette = Color.Palette();
+    if (std::find(palette.begin(), palette.end(), Wanted) != palette.end()) return;
+    if (palette.size() < size_t(1) << Color.BitCount()) {
+        palette.push_back(Wanted);
+        Color.SetPalette(palette);
+        return;
+    }
+    std::vector<int> uses(palette.size());
+    for (int y = 0; y < Color.Height(); ++y)
+        for (int x = 0; x < Color.Width(); ++x)
+            if (!Bit(Mask, x, y)) ++uses[size_t(Color.PixelIndex(x, y))];
+    int taken = -1;
+    for (int i = 0; i < int(palette.size()); ++i)
+        if (palette[size_t(i)] != Keep && (taken < 0 || uses[size_t(i)] < uses[size_t(taken)])) taken = i;
+    if (taken < 0) return;
+    TColorArray others = palette;
+    others.erase(others.begin() + taken);
+    int moved = NearestPaletteIndex(others, palette[size_t(taken)]);
+    if (moved >= taken) ++moved;
+    if (uses[size_t(taken)] > 0)
+        for (int y = 0; y < Color.Height(); ++y)
+            for (int x = 0; x < Color.Width(); ++x)
+                if (!Bit(Mask, x, y) && Color.PixelIndex(x, y) == taken) Color.SetPixelIndex(x, y, moved);
+    palette[size_t(taken)] = Wanted;
+    Color.SetPalette(palette);
+}
+
 } // namespace
 
 // --- storing --------------------------------------------------------------------------------------
@@ -95,6 +127,13 @@ void TCustomIconCursorResourceItem::StoreImage(std::unique_ptr<TBitmap> Color, s
     TColorArray palette;
     if (depth <= 8) PaletteToColors(*Color, palette);
     if (depth == 32) Color->SetAlphaFormat(afDefined);
+
+    // A cursor's hot spot and the encoding of bytes not yet read live only in the bytes replaced now.
+    // Bytes that cannot be read have nothing more to keep.
+    try {
+        EnsureImageInfo();
+    } catch (const Exception&) {
+    }
 
     TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
     if (depth == 1) {
@@ -115,6 +154,7 @@ void TCustomIconCursorResourceItem::StoreImage(std::unique_ptr<TBitmap> Color, s
     FHeight = height;
     FColorDepth = depth;
     FPalette = std::move(palette);
+    FState.Exclude(isNeedDecodeInfo);
 }
 
 // --- pictures -------------------------------------------------------------------------------------
@@ -160,8 +200,6 @@ void TCustomIconCursorResourceItem::Assign(const TGraphic& Source)
             }
     }
     TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
-    // The hot spot of a cursor not yet decoded lives only in the bytes that are replaced now.
-    EnsureImageInfo();
     StoreImage(std::move(color), std::move(mask));
 }
 
@@ -303,8 +341,8 @@ void TCustomIconCursorResourceItem::SetBitmaps(const TBitmap& Bitmap, const TBit
                 for (int x = 0; x < width; ++x)
                     if (Bit(*InverseMask, x, y)) SetBit(*andMask, x, y, true);
     } else {
-        // Without a mask every pixel shows.
-        const bool withInverse = InverseMask && SupportsInverseMask();
+        // Without a mask every pixel shows. Cursor images hold inverting pixels below 32 bits.
+        const bool withInverse = InverseMask && GetImageType() == 2;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 if (withInverse && Bit(*InverseMask, x, y)) {
@@ -317,8 +355,6 @@ void TCustomIconCursorResourceItem::SetBitmaps(const TBitmap& Bitmap, const TBit
             }
     }
     TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
-    // The hot spot of a cursor not yet decoded lives only in the bytes that are replaced now.
-    EnsureImageInfo();
     StoreImage(std::move(color), std::move(andMask));
 }
 
@@ -400,15 +436,22 @@ void TCustomIconCursorResourceItem::SetColorDepth(int Value)
                 inverting[size_t(y) * width + x] = Bit(*mask, x, y) && color->Pixel(x, y) == clWhite;
 
     ConvertPixelFormat(*color, ColorDepthToPixelFormat(Value));
+    if (Value <= 8) {
+        // A reduced palette need not hold black or white.
+        bool needBlack = false, needWhite = false;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (Bit(*mask, x, y)) (inverting[size_t(y) * width + x] ? needWhite : needBlack) = true;
+        if (needBlack) EnsurePaletteColor(*color, *mask, clBlack, needWhite ? clWhite : clNone);
+        if (needWhite) EnsurePaletteColor(*color, *mask, clWhite, needBlack ? clBlack : clNone);
+    }
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            if (!Bit(*mask, x, y)) {
-                if (Value == 32) color->SetPixelAlpha(x, y, 255);
-            } else if (Value == 32) {
-                color->SetPixelAlpha(x, y, 0);
-            } else {
+            const bool masked = Bit(*mask, x, y);
+            if (Value == 32)
+                color->SetPixelAlpha(x, y, masked ? 0 : 255);
+            else if (masked)
                 color->SetPixel(x, y, inverting[size_t(y) * width + x] ? clWhite : clBlack);
-            }
         }
     StoreImage(std::move(color), std::move(mask));
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -40,6 +41,13 @@ TColor OpaqueColor24(int x, int y) { return RGBColor(0x10 + x, 0x80 + y, 0xF0 - 
 
 int OpaqueAlpha(int x, int y) { return (x + y) % 2 ? 255 : 128; }
 
+TColor OpaqueColorAt(int Depth, int x, int y)
+{
+    if (Depth == 1) return (x + y) % 2 ? clWhite : clBlack;
+    if (Depth <= 8) return TestPalette(1 << Depth)[size_t(OpaqueIndex(x, y, 1 << Depth))];
+    return OpaqueColor24(x, y);
+}
+
 // An image in the layout the items store: the colour image (none at 1 bit) and the AND mask (at 1 bit
 // twice the height, the image below).
 struct TTestImage {
@@ -69,8 +77,10 @@ TTestImage MakeImage(int Depth, int Width, int Height, bool Inverting)
             image.Mask->SetPixelIndex(x, y, kind == kOpaque ? 0 : 1);
             if (Depth <= 8)
                 image.Color->SetPixelIndex(x, y, kind == kOpaque ? OpaqueIndex(x, y, 1 << Depth) : kind == kInverting);
-            else
+            else if (Depth == 24)
                 image.Color->SetPixel(x, y, kind == kOpaque ? OpaqueColor24(x, y) : kind == kInverting ? clWhite : clBlack);
+            else // alpha decides; white under transparent pixels would invert the screen below 32 bits
+                image.Color->SetPixel(x, y, kind == kOpaque ? OpaqueColor24(x, y) : clWhite);
             if (Depth == 32) image.Color->SetPixelAlpha(x, y, kind == kOpaque ? OpaqueAlpha(x, y) : 0);
         }
     if (Depth == 32) image.Color->SetAlphaFormat(afDefined);
@@ -375,11 +385,15 @@ TEST(IconCursorConvert, BitmapPictureKeepsItsOwnFixedTransparentColour)
     EXPECT_EQ(picture.Pixel(0, 0), RGBColor(0x10, 0x80, 0xF0)); // transparent
     EXPECT_EQ(picture.Pixel(1, 0), TColor(0x00D2FFD2));         // inverting
 
-    auto back = LoadItem(true, 4, 2, 2, false);
+    // Into a cursor whose bytes were never read: its hot spot stays.
+    auto back = LoadItem(true, Encode(MakeImage(4, 2, 2, false)), QPoint(5, 7));
     back->Assign(picture);
     TStoredImage expected = Stored(MakeImage(1, 5, 5, true));
     expected.Depth = 24;
     ExpectSameImage(Stored(*back), expected);
+    QPoint hotspot;
+    static_cast<TCursorResourceItem&>(*back).GetHotspot(hotspot);
+    EXPECT_EQ(hotspot, QPoint(5, 7));
 }
 
 TEST(IconCursorConvert, TrueColourBitmapPictureKeepsAlpha)
@@ -399,8 +413,47 @@ TEST(IconCursorConvert, TrueColourBitmapPictureKeepsAlpha)
     ExpectSameImage(Stored(*back), Stored(source));
 }
 
+TEST(IconCursorConvert, UnreadableBytesCanBeReplaced)
+{
+    QByteArray broken;
+    Add16(broken, 3);
+    Add16(broken, 4);
+    broken.append("not an image at all, not even a header");
+    TCursorResourceItem item(TResourceIdent::FromOrdinal(1));
+    TBytesStream stream(broken);
+    item.LoadFromStream(stream, stream.Size());
+    TBitmap picture(2, 2, pf24bit);
+    picture.Fill(RGBColor(0x10, 0x80, 0xF0));
+    item.Assign(picture);
+    const TStoredImage stored = Stored(item);
+    EXPECT_EQ(stored.Pixels[3], (TStoredPixel{false, RGBColor(0x10, 0x80, 0xF0), -1}));
+    QPoint hotspot;
+    item.GetHotspot(hotspot);
+    EXPECT_EQ(hotspot, QPoint(3, 4));
+}
+
+TEST(IconCursorConvert, MaskedColouredPixelsShowAsOnTheScreen)
+{
+    // AND 1 with a colour other than black or white: the background XOR the colour.
+    TTestImage image = MakeImage(24, 2, 1, false);
+    image.Mask->SetPixelIndex(1, 0, 1);
+    image.Color->SetPixel(1, 0, RGBColor(0x10, 0x80, 0xF0));
+    auto item = LoadItem(false, Encode(image));
+    TBitmap picture;
+    item->AssignTo(picture);
+    EXPECT_EQ(picture.Pixel(1, 0), TColor(0x00FFD2D2 ^ RGBColor(0x10, 0x80, 0xF0).Value));
+}
+
 TEST(IconCursorConvert, OpaqueBitmapPictureHasNoKeyedPixels)
 {
+    // 32 bits whose fourth byte counts for nothing: opaque.
+    TBitmap argb(2, 1, pf32bit);
+    argb.Fill(RGBColor(0x10, 0x80, 0xF0));
+    SetBitmapAlpha(argb, 7);
+    auto opaque = LoadItem(false, 4, 2, 2, false);
+    opaque->Assign(argb);
+    EXPECT_EQ(Stored(*opaque).Pixels[1], (TStoredPixel{false, RGBColor(0x10, 0x80, 0xF0), 255}));
+
     // A picture that is not transparent keeps every pixel, also those of the display colours.
     TBitmap picture(2, 1, pf24bit);
     picture.SetPixel(0, 0, TColor(0x00FFD2D2));
@@ -596,10 +649,55 @@ TEST(IconCursorConvert, ColourDepthChangesKeepTransparentAndInvertingPixels)
                 switch (KindAt(x, y, inverting)) {
                 case kTransparent: ASSERT_EQ(p, (TStoredPixel{true, clBlack, -1})) << x << ", " << y; break;
                 case kInverting: ASSERT_EQ(p, (TStoredPixel{true, clWhite, -1})) << x << ", " << y; break;
-                case kOpaque: ASSERT_FALSE(p.And) << x << ", " << y; break;
+                case kOpaque:
+                    ASSERT_FALSE(p.And) << x << ", " << y;
+                    // Widening keeps every colour, and so does 8 bits for an image of fewer colours.
+                    if (c.To >= c.From || c.To == 8) {
+                        ASSERT_EQ(p.Xor, OpaqueColorAt(c.From, x, y)) << x << ", " << y;
+                    } else if (c.From == 32 && c.To == 4) {
+                        // None of the colours is near black: black took an entry, whose pixels moved.
+                        ASSERT_NE(p.Xor, clBlack) << x << ", " << y;
+                    }
+                    break;
                 }
             }
     }
+}
+
+TEST(IconCursorConvert, ReducedPaletteTakesBlackForTransparentPixels)
+{
+    // Sixteen colours, none near black, fill the whole table; the transparent pixels hold one of them.
+    TColorArray colors;
+    for (int i = 0; i < 16; ++i) colors.push_back(RGBColor(0x40 + 12 * i, 0xF0 - 9 * i, 0x80 + (i % 4) * 30));
+    TTestImage image;
+    image.Color = std::make_unique<TBitmap>(8, 4, pf32bit);
+    image.Mask = std::make_unique<TBitmap>(8, 4, pf1bit);
+    for (int i = 0; i < 32; ++i) {
+        const int x = i % 8, y = i / 8;
+        const bool transparent = i >= 28;
+        image.Color->SetPixel(x, y, colors[size_t(transparent ? 0 : i % 16)]);
+        image.Color->SetPixelAlpha(x, y, transparent ? 0 : 255);
+        image.Mask->SetPixelIndex(x, y, transparent);
+    }
+    image.Color->SetAlphaFormat(afDefined);
+    auto item = LoadItem(false, Encode(image));
+    item->SetColorDepth(4);
+    const TStoredImage stored = Stored(*item);
+    ASSERT_EQ(stored.Depth, 4);
+    int exact = 0;
+    for (int i = 0; i < 32; ++i) {
+        const TStoredPixel& p = stored.Pixels[size_t(i)];
+        if (i >= 28) {
+            ASSERT_EQ(p, (TStoredPixel{true, clBlack, -1})) << i;
+            continue;
+        }
+        ASSERT_FALSE(p.And) << i;
+        ASSERT_NE(std::find(colors.begin(), colors.end(), p.Xor), colors.end()) << i;
+        exact += p.Xor == colors[size_t(i % 16)];
+    }
+    // One colour gave its entry to black; its pixels took their nearest other colour.
+    EXPECT_GE(exact, 28 - 2);
+    EXPECT_LT(exact, 28);
 }
 
 TEST(IconCursorConvert, UnsupportedOrSameDepthChangesNothing)
