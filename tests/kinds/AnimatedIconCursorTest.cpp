@@ -1,5 +1,6 @@
 #include "../platform/ByteBuilder.h"
 #include "../platform/PeerTools.h"
+#include "kinds/koIconEncoder.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "model/koResourcesMessages.h"
 #include "model/koResourcesModule.h"
@@ -347,12 +348,11 @@ TEST(AnimatedIconCursor, NewAnimationAndItsFaces)
     item.SetDefaultDisplayRate(0);
     EXPECT_EQ(item.DefaultDisplayRate(), 1);
 
-    TBitmap bitmap;
-    item.AssignTo(bitmap);
-    EXPECT_EQ(bitmap.Width(), 32);
     item.Clear();
     EXPECT_EQ(item.Size(), 0);
     EXPECT_EQ(item.DefaultDisplayRate(), 5);
+    // Without frames a bitmap is cleared.
+    TBitmap bitmap(4, 4);
     item.AssignTo(bitmap);
     EXPECT_TRUE(bitmap.Empty());
 
@@ -472,7 +472,7 @@ TEST(AnimatedIconCursor, InteropIcotoolCursorsRoundTrip)
         const QString png = dir.filePath(QStringLiteral("f%1.png").arg(i));
         const QString cur = dir.filePath(QStringLiteral("f%1.cur").arg(i));
         ASSERT_TRUE(picture.save(png));
-        const TPeerToolResult made_ = RunPeerTool(icotool, {"-c", "--cursor", "--hotspot-x", QString::number(made[i].hotX),
+        const TPeerToolResult made_ = RunPeerTool(icotool, {"-c", "--cursor", "-b", "32", "--hotspot-x", QString::number(made[i].hotX),
                                                            "--hotspot-y", QString::number(made[i].hotY), "-o", cur, png});
         ASSERT_TRUE(made_.Ok()) << made_.Describe().toStdString();
         QFile file(cur);
@@ -494,9 +494,12 @@ TEST(AnimatedIconCursor, InteropIcotoolCursorsRoundTrip)
             QPoint hot;
             frame->GetHotspot(hot);
             EXPECT_EQ(hot, QPoint(made[i].hotX, made[i].hotY)) << i;
-            std::unique_ptr<TBitmap> bitmap, mask, inverse;
-            frame->GetBitmaps(bitmap, mask, inverse);
+            // The pixels as the icon encoder decodes the frame's image (after the hot spot).
+            TBytesStream image(frame->ResourceData().mid(4));
+            std::unique_ptr<TBitmap> bitmap, mask;
+            CreateIconEncoder(IconCompressionOf(image.Bytes()))->Decode(image, bitmap, mask, 32);
             ASSERT_TRUE(bitmap);
+            ASSERT_EQ(bitmap->PixelFormat(), pf32bit);
             EXPECT_EQ(bitmap->Width(), 32);
             EXPECT_EQ(bitmap->Pixel(5, 7), RGBColor(qRed(made[i].color), qGreen(made[i].color), qBlue(made[i].color))) << i;
             EXPECT_EQ(bitmap->PixelAlpha(5, 7), qAlpha(made[i].color)) << i;
