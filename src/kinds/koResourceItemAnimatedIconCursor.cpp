@@ -321,9 +321,9 @@ void TCustomAnimatedIconCursorResourceItem::LoadFromStream(TStream& Stream, int6
     if (data.size() < Size)
         Fail(SPrematureEnd, QStringLiteral("%1 of %2 bytes of animation data").arg(data.size()).arg(Size));
     const TBinaryReader file(data);
-    if (!file.Has(0, 8) || data.left(4) != "RIFF") Fail(SInvalidRIFFHeader);
+    if (!file.Has(0, 8) || file.Bytes(0, 4) != "RIFF") Fail(SInvalidRIFFHeader);
     // The RIFF size is not used: files written here count 8 bytes more than the standard.
-    if (!file.Has(8, 4) || data.mid(8, 4) != "ACON") Fail(SInvalidRIFFAnimationHeader);
+    if (!file.Has(8, 4) || file.Bytes(8, 4) != "ACON") Fail(SInvalidRIFFAnimationHeader);
 
     TUpdateGuard batch(this);
     TKeepSequence keep(FKeepSequence);
@@ -346,7 +346,10 @@ void TCustomAnimatedIconCursorResourceItem::ReadChunks(const TBinaryReader& File
             // The header is 36 bytes; what a longer chunk holds beyond them is not ours to read.
             if (data.Size() < AniHeaderSize)
                 Fail(SMalformedRIFFAnimationHeader,
-                     QStringLiteral("%1 holds %2 bytes, not %3").arg(ChunkAt(chunk.ID, chunk.At)).arg(data.Size()).arg(AniHeaderSize));
+                     QStringLiteral("%1 holds %2 bytes, not %3")
+                         .arg(ChunkAt(chunk.ID, chunk.At))
+                         .arg(data.Size())
+                         .arg(AniHeaderSize));
             nFrames = data.U32(4);
             uint32_t nSteps = data.U32(8);
             const uint32_t displayRate = data.U32(28);
@@ -426,7 +429,10 @@ void TCustomAnimatedIconCursorResourceItem::ReadChunks(const TBinaryReader& File
         if (step->FrameIndex() < 0 && frames > 0) step->StoreFrameIndex(0);
         if (step->FrameIndex() < 0 || step->FrameIndex() >= frames)
             Fail(SInvalidFrameIndex,
-                 QStringLiteral("step %1 shows frame %2, the data holds %3 frames").arg(i).arg(step->FrameIndex()).arg(frames));
+                 QStringLiteral("step %1 shows frame %2, the data holds %3 frames")
+                     .arg(i)
+                     .arg(step->FrameIndex())
+                     .arg(frames));
     }
 
     // Equal rates become the default rate; a plain sequence is no sequence.
@@ -461,7 +467,8 @@ void TCustomAnimatedIconCursorResourceItem::SaveToStream(TStream& Stream)
     if (!FTitle.isEmpty() || !FAuthor.isEmpty() || !FCopyright.isEmpty()) {
         const qsizetype list = BeginChunk(out, "LIST");
         out.append("INFO", 4);
-        const std::pair<const char*, const QByteArray*> texts[] = {{"INAM", &FTitle}, {"IART", &FAuthor}, {"ICOP", &FCopyright}};
+        const std::pair<const char*, const QByteArray*> texts[] = {
+            {"INAM", &FTitle}, {"IART", &FAuthor}, {"ICOP", &FCopyright}};
         for (const auto& [id, text] : texts) {
             if (text->isEmpty()) continue;
             const qsizetype sub = BeginChunk(out, id);
@@ -480,7 +487,8 @@ void TCustomAnimatedIconCursorResourceItem::SaveToStream(TStream& Stream)
     Put32(out, uint32_t(frames));
     Put32(out, uint32_t(ratesVary || customOrder ? FSequence->Count() : frames));
     for (int i = 0; i < 4; ++i) Put32(out, 0); // iWidth, iHeight, iBitCount, nPlanes
-    Put32(out, uint32_t(!ratesVary && FSequence->Count() > 0 ? FSequence->Items(0)->DisplayRate() : FDefaultDisplayRate));
+    const bool sharedRate = !ratesVary && FSequence->Count() > 0;
+    Put32(out, uint32_t(sharedRate ? FSequence->Items(0)->DisplayRate() : FDefaultDisplayRate));
     Put32(out, customOrder ? AF_ICON | AF_SEQUENCE : AF_ICON);
     EndChunk(out, anih);
 
@@ -613,7 +621,8 @@ bool TAnimatedCursorResourceItem::Handles(const TResourceIdent& ResourceType, co
 
 TResourceItemGlyphHandle TAnimatedCursorResourceItem::GetGlyph(TResourceItemGlyph Kind)
 {
-    if (Kind == rgType) return LoadResourceGlyph(QStringLiteral("RES_ANICURSOR_TYPE"), QStringLiteral("anicursor.type"));
+    if (Kind == rgType)
+        return LoadResourceGlyph(QStringLiteral("RES_ANICURSOR_TYPE"), QStringLiteral("anicursor.type"));
     return LoadResourceGlyph(QStringLiteral("RES_ANICURSOR_ITEM"), QStringLiteral("anicursor.item"));
 }
 
@@ -626,8 +635,8 @@ void koResourceItemAnimatedIconCursor_Initialize()
     // Registered last, the cursor kind answers first for .ani files.
     TAnimatedIconResourceItem::ClassInfo()->Register(0);
     TAnimatedCursorResourceItem::ClassInfo()->Register(0);
-    TAnimatedCursorResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("ani"), QStringLiteral("Animated cursors"),
-                                                               {fcLoad, fcSave}, 0);
+    TAnimatedCursorResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("ani"),
+                                                               QStringLiteral("Animated cursors"), {fcLoad, fcSave}, 0);
 }
 
 void koResourceItemAnimatedIconCursor_Finalize()

@@ -181,8 +181,8 @@ TEST(AnimatedIconCursor, SequenceIsKeptAndWrittenOnlyWhereItSaysMore)
          Dwords({0, 1, 0})},
         {"rates vary", Anih(2, 2, 5, 1) + Chunk("rate", Dwords({4, 9})) + Frames(2), {0, 1}, 5, 2, 5, 1,
          Dwords({4, 9}), {}},
-        {"fewer steps than frames", Anih(3, 2, 7, 3) + Chunk("seq ", Dwords({2, 0})) + Frames(3), {2, 0}, 7, 2, 7, 3, {},
-         Dwords({2, 0})},
+        {"fewer steps than frames", Anih(3, 2, 7, 3) + Chunk("seq ", Dwords({2, 0})) + Frames(3), {2, 0}, 7, 2, 7,
+         3, {}, Dwords({2, 0})},
         {"no sequence at all", Anih(2, 0, 6, 1) + Frames(2), {}, 6, 2, 6, 1, {}, {}},
     };
     for (const Case& c : cases) {
@@ -233,8 +233,10 @@ TEST(AnimatedIconCursor, BadDataIsRefusedWithItsMessage)
         {"frame of 3 bytes", Riff(header + List("fram", Chunk("icon", QByteArray("\0\0\2", 3)))),
          "Premature end of data"},
     };
-    for (const Case& c : cases)
-        EXPECT_TRUE(LoadError(c.data).startsWith(QLatin1String(c.message))) << c.what << ": " << LoadError(c.data).toStdString();
+    for (const Case& c : cases) {
+        const QString error = LoadError(c.data);
+        EXPECT_TRUE(error.startsWith(QLatin1String(c.message))) << c.what << ": " << error.toStdString();
+    }
 
     // Errors say where: the chunk and its offset.
     EXPECT_EQ(LoadError(Riff(header + QByteArray("seq \x40\0\0\0", 8))),
@@ -472,9 +474,10 @@ TEST(AnimatedIconCursor, InteropIcotoolCursorsRoundTrip)
         const QString png = dir.filePath(QStringLiteral("f%1.png").arg(i));
         const QString cur = dir.filePath(QStringLiteral("f%1.cur").arg(i));
         ASSERT_TRUE(picture.save(png));
-        const TPeerToolResult made_ = RunPeerTool(icotool, {"-c", "--cursor", "-b", "32", "--hotspot-x", QString::number(made[i].hotX),
-                                                           "--hotspot-y", QString::number(made[i].hotY), "-o", cur, png});
-        ASSERT_TRUE(made_.Ok()) << made_.Describe().toStdString();
+        const TPeerToolResult created =
+            RunPeerTool(icotool, {"-c", "--cursor", "-b", "32", "--hotspot-x", QString::number(made[i].hotX),
+                                  "--hotspot-y", QString::number(made[i].hotY), "-o", cur, png});
+        ASSERT_TRUE(created.Ok()) << created.Describe().toStdString();
         QFile file(cur);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         icons += Chunk("icon", file.readAll());
@@ -501,7 +504,8 @@ TEST(AnimatedIconCursor, InteropIcotoolCursorsRoundTrip)
             ASSERT_TRUE(bitmap);
             ASSERT_EQ(bitmap->PixelFormat(), pf32bit);
             EXPECT_EQ(bitmap->Width(), 32);
-            EXPECT_EQ(bitmap->Pixel(5, 7), RGBColor(qRed(made[i].color), qGreen(made[i].color), qBlue(made[i].color))) << i;
+            const QRgb color = made[i].color;
+            EXPECT_EQ(bitmap->Pixel(5, 7), RGBColor(qRed(color), qGreen(color), qBlue(color))) << i;
             EXPECT_EQ(bitmap->PixelAlpha(5, 7), qAlpha(made[i].color)) << i;
             EXPECT_EQ(bitmap->PixelAlpha(0, 0), 0) << i;
         }
