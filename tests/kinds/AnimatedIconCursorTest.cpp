@@ -2,6 +2,7 @@
 #include "../platform/PeerTools.h"
 #include "kinds/koIconEncoder.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
+#include "model/koResourcesKinds.h"
 #include "model/koResourcesMessages.h"
 #include "model/koResourcesModule.h"
 #include "platform/Streams.h"
@@ -366,6 +367,24 @@ TEST(AnimatedIconCursor, NewAnimationAndItsFaces)
     EXPECT_TRUE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.ANI"), nullptr));
     // Animated GIF files are not imported (yet).
     EXPECT_FALSE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.gif"), nullptr));
+}
+
+TEST(AnimatedIconCursor, KindsAndFileTypeAreRegistered)
+{
+    koResourcesKinds_Initialize();
+    koResourceItemAnimatedIconCursor_Initialize();
+    TBytesStream data(Riff(Anih(0, 0, 5, 1)));
+    TCustomResourceItemDatabase* kinds = ResourceItemDatabase();
+    EXPECT_EQ(kinds->Find(Ord(21), Ord(1), &data), TAnimatedCursorResourceItem::ClassInfo());
+    EXPECT_EQ(kinds->Find(Ord(22), Ord(1), &data), TAnimatedIconResourceItem::ClassInfo());
+    // Files go to animated cursors, by extension and by signature; GIF files are not taken.
+    EXPECT_EQ(kinds->FindFileFormat(QStringLiteral("spin.bin"), &data), TAnimatedCursorResourceItem::ClassInfo());
+    EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.ani"), {fcLoad}), TAnimatedCursorResourceItem::ClassInfo());
+    EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.ani"), {fcSave}), TAnimatedCursorResourceItem::ClassInfo());
+    EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.gif"), {fcLoad}), nullptr);
+    koResourceItemAnimatedIconCursor_Finalize();
+    koResourcesKinds_Finalize();
+    koResourcesFiler_Finalize();
 }
 
 TEST(AnimatedIconCursor, SequenceFollowsTheFrames)
