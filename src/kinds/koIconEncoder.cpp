@@ -408,8 +408,9 @@ void TIconBMPEncoder::DecodeInfo(TStream& Stream, TColorDepth)
     Stream.SetPosition(start);
     if (headerBytes.size() < DIBHeaderSize) Fail(SPrematureEnd);
     const TIconDIBHeader h = ReadDIBHeader(TBinaryReader(headerBytes));
-    const int bitCount = h.biPlanes * h.biBitCount;
-    FColorDepth = bitCount;
+    // Both words may be anything here: their product can pass the range of int.
+    const int64_t bitCount = int64_t(h.biPlanes) * h.biBitCount;
+    FColorDepth = int(std::min<int64_t>(bitCount, INT32_MAX));
     FWidth = h.biWidth;
     FHeight = h.biHeight / 2;
     FColorsUsed = bitCount <= 8 ? 1 << bitCount : 0;
