@@ -1,6 +1,8 @@
 #include "shell/koCursorService.h"
 
+#include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "platform/BinaryReader.h"
+#include "platform/Streams.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -47,106 +49,65 @@ std::shared_ptr<ICursorService>& SharedService()
 
 } // namespace
 
+namespace {
+// One image of a cursor (hot spot as stored) or of an icon (hot spot in the middle).
+QCursor FrameCursor(TCustomIconCursorResourceItem* Frame)
+{
+    const bool isIcon = Frame->GetImageType() == 1;
+    const std::unique_ptr<TIcon> icon = ItemToIcon(Frame, isIcon);
+    const QPoint hotspot = isIcon ? QPoint(icon->Width() / 2, icon->Height() / 2) : icon->Hotspot();
+    return QCursor(QPixmap::fromImage(icon->ToQImage()), hotspot.x(), hotspot.y());
+}
+} // namespace
+
 HCURSOR DecodeCursorFile(const QByteArray& data)
 {
-    // The directory: reserved 0, type 2, a count, then the first entry (width, height, colours,
-    // reserved, hot spot, size, offset).
     const TBinaryReader file(data);
-    if (!file.Has(0, 6 + 16) || file.U16(0) != 0 || file.U16(2) != 2 || file.U16(4) == 0)
+    if (!file.Has(0, 4) || file.U16(2) != 2)
         return nullptr;
-    const int hotX = file.U16(6 + 4);
-    const int hotY = file.U16(6 + 6);
-    const uint32_t size = file.U32(6 + 8);
-    const std::optional<TBinaryReader> image = file.TrySub(file.U32(6 + 12), size);
-    if (!image)
+    try {
+        TCursorResourceItem item;
+        TBytesStream stream(data);
+        item.LoadFromFileStream(stream);
+        auto cursor = std::make_shared<TCursorImage>();
+        cursor->Frames.push_back(FrameCursor(&item));
+        return cursor;
+    } catch (const Exception&) {
         return nullptr;
-    const QByteArray bits = image->Bytes(0, image->Size());
-    QImage picture;
-    if (bits.startsWith("\x89PNG")) {
-        picture.loadFromData(bits, "PNG");
-    } else {
-        // A DIB image: let the icon reader decode a one-image icon file around it.
-        QByteArray icon(6 + 16, '\0');
-        qToLittleEndian<uint16_t>(1, icon.data() + 2);
-        qToLittleEndian<uint16_t>(1, icon.data() + 4);
-        std::copy_n(data.constData() + 6, 8, icon.data() + 6);
-        qToLittleEndian<uint16_t>(1, icon.data() + 6 + 4);
-        qToLittleEndian<uint16_t>(32, icon.data() + 6 + 6);
-        qToLittleEndian<uint32_t>(size, icon.data() + 6 + 8);
-        qToLittleEndian<uint32_t>(6 + 16, icon.data() + 6 + 12);
-        picture.loadFromData(icon + bits, "ICO");
     }
-    if (picture.isNull())
-        return nullptr;
-    auto cursor = std::make_shared<TCursorImage>();
-    cursor->Frames.push_back(QCursor(QPixmap::fromImage(picture), hotX, hotY));
-    return cursor;
 }
 
 HCURSOR DecodeAnimatedCursor(const QByteArray& data)
 {
-    const TBinaryReader file(data);
-    if (!file.Has(0, 12) || !data.startsWith("RIFF") || file.Bytes(8, 4) != "ACON")
-        return nullptr;
-    std::vector<HCURSOR> frames;
-    std::vector<uint32_t> rates;
-    std::vector<uint32_t> sequence;
-    uint32_t displayRate = 0;
-    const int64_t end = std::min<int64_t>(file.Size(), 8 + int64_t(file.U32(4)));
-    // The chunks of the lists being walked, innermost last; "LIST" chunks nest. A chunk that runs past
-    // its list ends that list.
-    std::vector<TBinaryReader> lists;
-    if (end > 12)
-        lists.push_back(file.Sub(12, end - 12));
-    while (!lists.empty()) {
-        TBinaryReader& list = lists.back();
-        if (list.Remaining() < 8) {
-            lists.pop_back();
-            continue;
-        }
-        const QByteArray id = list.ReadBytes(4);
-        const uint32_t size = list.ReadU32();
-        if (size > list.Remaining()) {
-            lists.pop_back();
-            continue;
-        }
-        TBinaryReader body = list.ReadSub(size);
-        list.Skip(std::min<int64_t>(size & 1, list.Remaining()));
-        if (id == "LIST" && size >= 4) {
-            // Real files nest one level; a deeper file is damaged or hostile.
-            if (lists.size() >= MaxAnimatedCursorListDepth)
-                return nullptr;
-            body.Skip(4);
-            lists.push_back(body); // list is not used after this
-        } else if (id == "anih" && size >= 36) {
-            displayRate = body.U32(28);
-        } else if (id == "rate") {
-            while (body.Remaining() >= 4)
-                rates.push_back(body.ReadU32());
-        } else if (id == "seq ") {
-            while (body.Remaining() >= 4)
-                sequence.push_back(body.ReadU32());
-        } else if (id == "icon") {
-            frames.push_back(DecodeCursorFile(body.Bytes(0, size)));
-        }
-    }
-    if (frames.empty())
-        return nullptr;
-    if (sequence.empty())
-        for (uint32_t i = 0; i < frames.size(); ++i)
-            sequence.push_back(i);
-    auto cursor = std::make_shared<TCursorImage>();
-    for (size_t step = 0; step < sequence.size(); ++step) {
-        if (sequence[step] >= frames.size() || !frames[sequence[step]])
+    try {
+        TAnimatedCursorResourceItem item;
+        TBytesStream stream(data);
+        item.LoadFromStream(stream, data.size());
+        if (item.FrameCount() == 0)
             return nullptr;
-        cursor->Frames.push_back(frames[sequence[step]]->Frames.front());
-        // Rates are in jiffies of 1/60 second.
-        const uint32_t jiffies = step < rates.size() ? rates[step] : displayRate;
-        cursor->DelaysMs.push_back(std::max(10, int(std::min<uint32_t>(jiffies, 600) * 1000 / 60)));
+        std::vector<QCursor> frames;
+        for (int i = 0; i < item.FrameCount(); ++i)
+            frames.push_back(FrameCursor(item.Frame(i)));
+        auto cursor = std::make_shared<TCursorImage>();
+        const auto addStep = [&](int frame, int jiffies) {
+            cursor->Frames.push_back(frames[size_t(std::clamp(frame, 0, int(frames.size()) - 1))]);
+            // Rates are in jiffies of 1/60 second.
+            cursor->DelaysMs.push_back(std::max(10, std::clamp(jiffies, 0, 600) * 1000 / 60));
+        };
+        const TAnimatedIconSequence* sequence = item.Sequence();
+        if (sequence->Count() == 0) {
+            for (int i = 0; i < item.FrameCount(); ++i)
+                addStep(i, item.DefaultDisplayRate());
+        } else {
+            for (int i = 0; i < sequence->Count(); ++i)
+                addStep(sequence->Items(i)->FrameIndex(), sequence->Items(i)->DisplayRate());
+        }
+        if (cursor->Frames.size() == 1)
+            cursor->DelaysMs.clear();
+        return cursor;
+    } catch (const Exception&) {
+        return nullptr;
     }
-    if (cursor->Frames.size() == 1)
-        cursor->DelaysMs.clear();
-    return cursor;
 }
 
 TScreenCursors::TScreenCursors()

@@ -48,9 +48,7 @@ struct TCursorImage
 using HCURSOR = std::shared_ptr<const TCursorImage>;
 
 // A cursor file (.cur, PNG or DIB images; the first image and its hot spot) or an animated cursor
-// (RIFF "ACON"). Null for data that is neither, and for an animated cursor with
-// MaxAnimatedCursorListDepth or more LIST chunks nested.
-constexpr size_t MaxAnimatedCursorListDepth = 32;
+// (RIFF "ACON"), read by the cursor kinds. Null for data that is neither.
 HCURSOR DecodeCursorFile(const QByteArray& data);
 HCURSOR DecodeAnimatedCursor(const QByteArray& data);
 

@@ -61,24 +61,53 @@ QByteArray CursorBytes(int hotX, int hotY)
     return file + png;
 }
 
-// An animated cursor whose one "icon" chunk (the cursor file) sits inside depth nested LIST chunks.
-QByteArray NestedAnimatedCursor(const QByteArray& icon, int depth)
+QByteArray Chunk(const char* id, const QByteArray& data)
 {
-    const int64_t iconChunk = 8 + icon.size() + (icon.size() & 1);
-    QByteArray file("RIFF????ACON");
-    qToLittleEndian<uint32_t>(uint32_t(4 + 12 * int64_t(depth) + iconChunk), file.data() + 4);
-    file.reserve(file.size() + 12 * depth + iconChunk);
-    for (int level = depth; level >= 1; --level) {
-        char header[12] = {'L', 'I', 'S', 'T', 0, 0, 0, 0, 'f', 'r', 'a', 'm'};
-        qToLittleEndian<uint32_t>(uint32_t(4 + 12 * int64_t(level - 1) + iconChunk), header + 4);
-        file.append(header, 12);
+    QByteArray chunk(id, 4);
+    chunk.append(4, '\0');
+    qToLittleEndian<uint32_t>(uint32_t(data.size()), chunk.data() + 4);
+    chunk.append(data);
+    if (data.size() & 1)
+        chunk.append('\0');
+    return chunk;
+}
+
+QByteArray Words(std::initializer_list<uint32_t> values)
+{
+    QByteArray bytes;
+    for (uint32_t v : values) {
+        char b[4];
+        qToLittleEndian(v, b);
+        bytes.append(b, 4);
     }
-    char header[8] = {'i', 'c', 'o', 'n', 0, 0, 0, 0};
-    qToLittleEndian<uint32_t>(uint32_t(icon.size()), header + 4);
-    file.append(header, 8).append(icon);
-    if (icon.size() & 1)
-        file.append('\0');
-    return file;
+    return bytes;
+}
+
+// An animated cursor of the cursor files; with Sequence, the steps show those frames at those rates.
+QByteArray AnimatedCursor(const std::vector<QByteArray>& icons, const std::vector<uint32_t>& sequence,
+                          const std::vector<uint32_t>& rates, uint32_t displayRate)
+{
+    const bool withSequence = !sequence.empty();
+    QByteArray body("ACON");
+    body += Chunk("anih", Words({36, uint32_t(icons.size()), uint32_t(withSequence ? sequence.size() : icons.size()),
+                                 0, 0, 0, 0, displayRate, withSequence ? 3u : 1u}));
+    if (!rates.empty()) {
+        QByteArray r;
+        for (uint32_t v : rates)
+            r += Words({v});
+        body += Chunk("rate", r);
+    }
+    if (withSequence) {
+        QByteArray q;
+        for (uint32_t v : sequence)
+            q += Words({v});
+        body += Chunk("seq ", q);
+    }
+    QByteArray frames("fram");
+    for (const QByteArray& icon : icons)
+        frames += Chunk("icon", icon);
+    body += Chunk("LIST", frames);
+    return Chunk("RIFF", body);
 }
 
 } // namespace
@@ -192,27 +221,34 @@ TEST(CursorServiceTest, DecodesCursorFiles)
     EXPECT_FALSE(DecodeAnimatedCursor(CursorBytes(0, 0)));
 }
 
-// Lists nest without limit in the format; the decoder walks them without recursion and refuses a
-// nesting deeper than any real file has.
-TEST(CursorServiceTest, NestedListsDecodeUpToTheDepthLimit)
+// Steps follow the sequence with their own rates (jiffies of 1/60 s); without one every frame shows
+// once at the default rate.
+TEST(CursorServiceTest, AnimatedCursorsPlayTheirSequence)
 {
-    const QByteArray icon = CursorBytes(2, 4);
-    const int limit = int(MaxAnimatedCursorListDepth);
-    for (const auto& [depth, decodes] : std::vector<std::pair<int, bool>>{
-             {0, true}, {1, true}, {limit - 1, true}, {limit, false}, {20000, false}}) {
-        const HCURSOR cursor = DecodeAnimatedCursor(NestedAnimatedCursor(icon, depth));
-        EXPECT_EQ(bool(cursor), decodes) << "depth " << depth;
-        if (cursor) {
-            ASSERT_EQ(cursor->Frames.size(), 1u);
-            EXPECT_EQ(cursor->Frames.front().hotSpot(), QPoint(2, 4));
-        }
-    }
-    // A chunk that runs past its list ends that list; the frames read before it stay.
-    QByteArray cut = NestedAnimatedCursor(icon, 2);
-    cut.append("icon\xFF\xFF\x00\x00", 8);
-    qToLittleEndian<uint32_t>(uint32_t(cut.size() - 8), cut.data() + 4);
-    EXPECT_TRUE(DecodeAnimatedCursor(cut));
-    EXPECT_FALSE(DecodeAnimatedCursor(cut.left(cut.size() - 8 - icon.size() / 2))) << "the icon chunk is cut short";
+    const std::vector<QByteArray> icons{CursorBytes(2, 4), CursorBytes(7, 1)};
+    const HCURSOR plain = DecodeAnimatedCursor(AnimatedCursor(icons, {}, {}, 6));
+    ASSERT_TRUE(plain);
+    ASSERT_EQ(plain->Frames.size(), 2u);
+    EXPECT_EQ(plain->Frames[0].hotSpot(), QPoint(2, 4));
+    EXPECT_EQ(plain->Frames[1].hotSpot(), QPoint(7, 1));
+    EXPECT_EQ(plain->DelaysMs, (std::vector<int>{100, 100}));
+
+    const HCURSOR sequenced = DecodeAnimatedCursor(AnimatedCursor(icons, {1, 0, 1}, {3, 6, 12}, 6));
+    ASSERT_TRUE(sequenced);
+    ASSERT_EQ(sequenced->Frames.size(), 3u);
+    EXPECT_EQ(sequenced->Frames[0].hotSpot(), QPoint(7, 1));
+    EXPECT_EQ(sequenced->Frames[1].hotSpot(), QPoint(2, 4));
+    EXPECT_EQ(sequenced->DelaysMs, (std::vector<int>{50, 100, 200}));
+
+    const HCURSOR single = DecodeAnimatedCursor(AnimatedCursor({icons[0]}, {}, {}, 6));
+    ASSERT_TRUE(single);
+    EXPECT_TRUE(single->DelaysMs.empty());
+
+    // Damaged data gives no cursor: a step past the frames, a frame cut short, no frames at all.
+    EXPECT_FALSE(DecodeAnimatedCursor(AnimatedCursor(icons, {0, 2}, {}, 6)));
+    const QByteArray whole = AnimatedCursor(icons, {}, {}, 6);
+    EXPECT_FALSE(DecodeAnimatedCursor(whole.left(whole.size() - 20)));
+    EXPECT_FALSE(DecodeAnimatedCursor(AnimatedCursor({}, {}, {}, 6)));
 }
 
 // The program's own cursors, when the resources are compiled in.
