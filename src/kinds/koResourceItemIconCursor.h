@@ -341,7 +341,12 @@ protected:
 
     // Read by LoadFromStream, bound and emptied by AfterLoad.
     std::vector<TResourceDirectory> FResourceDirectory;
+    // Entries that bound no child at load, written back in their place.
     std::vector<TIconCursorGroupKeptEntry> FKeptEntries;
+
+private:
+    // Makes the module's images named by FResourceDirectory the children; keeps the entries it cannot.
+    void Bind();
 };
 
 class TIconGroupResourceItem : public TCustomIconCursorGroupResourceItem {
