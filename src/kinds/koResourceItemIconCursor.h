@@ -167,6 +167,8 @@ public:
     virtual int GetImageType() const = 0;
     virtual void SetResourceDirectory(const TResourceDirectory& Entry);
     virtual void GetResourceDirectory(TResourceDirectory& Entry) const;
+    // The group entry as last set, untouched by the image.
+    const TResourceDirectory& StoredResourceDirectory() const { return FResourceDirectory; }
     virtual void SetFileDirectory(const TIconDirectoryEntry& Entry);
     virtual void GetFileDirectory(TIconDirectoryEntry& Entry) const;
 

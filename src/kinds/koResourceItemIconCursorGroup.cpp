@@ -142,7 +142,14 @@ TResourceDirectory SlotEntry(const TSlot& Slot)
         else
             entry = Slot.Kept->Entry;
     } else if (auto* image = qobject_cast<TCustomIconCursorResourceItem*>(Slot.Child)) {
-        image->GetResourceDirectory(entry);
+        try {
+            image->GetResourceDirectory(entry);
+        } catch (const Exception&) {
+            // Bytes the decoders refuse are still the image's: they keep the entry they were read with.
+            entry = image->StoredResourceDirectory();
+            entry.BytesInRes = uint32_t(image->ResourceData().size());
+            entry.NameOrdinal = image->NameIsInteger() ? image->NameInteger() : 0;
+        }
     }
     return entry;
 }

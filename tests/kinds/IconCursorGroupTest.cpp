@@ -521,3 +521,204 @@ TEST_F(IconCursorGroups, AssignCopiesTheImages)
     }
     EXPECT_EQ(source->Items()->Count(), 2);
 }
+
+// --- peers and the wine corpus -----------------------------------------------------------------------
+
+namespace {
+// A picture of Size pixels with about Colors colours (asymmetric, so a red/blue swap shows); below 32
+// bits a corner is transparent, at 32 bits the alpha varies.
+QImage Picture(int Size, int Colors, bool Alpha)
+{
+    QImage image(Size, Size, QImage::Format_ARGB32);
+    for (int y = 0; y < Size; ++y)
+        for (int x = 0; x < Size; ++x) {
+            const int i = (x + y * Size) % Colors;
+            const int alpha = Alpha ? (x * 255 / (Size - 1)) : (x < 3 && y < 3 ? 0 : 255);
+            image.setPixel(x, y, qRgba(0x10 + (i * 37) % 200, 0x80 - i % 64, 0xF0 - (i * 11) % 128, alpha));
+        }
+    return image;
+}
+
+struct TIcotoolFiles {
+    QString Icon, Cursor;
+};
+
+// An .ico of 1, 4, 8, 24 and 32-bit images and a raw PNG entry, and a .cur of a 1-bit and a 32-bit image,
+// made by icotool; empty names when icotool fails.
+TIcotoolFiles MakeIcotoolFiles(const QString& Icotool, const QDir& Dir)
+{
+    struct TPicture {
+        const char* name;
+        int size, colors, bits;
+    } pictures[] = {{"p1", 16, 2, 1}, {"p4", 32, 16, 4}, {"p8", 32, 200, 8}, {"p24", 48, 1000, 24}, {"p32", 24, 1000, 32}};
+    QStringList icon = {"-c", "-o", Dir.filePath("multi.ico")};
+    for (const TPicture& p : pictures) {
+        const QString file = Dir.filePath(QString::fromLatin1(p.name) + ".png");
+        Picture(p.size, p.colors, p.bits == 32).save(file);
+        icon << "-b" << QString::number(p.bits) << file;
+    }
+    const QString raw = Dir.filePath("raw.png");
+    Picture(64, 1000, true).save(raw);
+    icon << "-r" << raw;
+    const QStringList cursor = {"-c", "--cursor", "-o", Dir.filePath("multi.cur"), "-X", "3", "-Y", "5", "-b", "1",
+                                Dir.filePath("p1.png"), "-X", "11", "-Y", "2", "-b", "32", Dir.filePath("p32.png")};
+    TIcotoolFiles files;
+    if (RunPeerTool(Icotool, icon).Ok()) files.Icon = Dir.filePath("multi.ico");
+    if (RunPeerTool(Icotool, cursor).Ok()) files.Cursor = Dir.filePath("multi.cur");
+    return files;
+}
+
+QByteArray ReadAll(const QString& File)
+{
+    QFile f(File);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& File, const QByteArray& Data)
+{
+    QFile f(File);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Data);
+}
+
+// What icotool sees in a file: its listing and the pixels of every image it extracts.
+QStringList IcotoolView(const QString& Icotool, const QString& File)
+{
+    const TPeerToolResult list = RunPeerTool(Icotool, {"-l", File});
+    QStringList view = QString::fromLocal8Bit(list.Out).split('\n', Qt::SkipEmptyParts);
+    for (QString& line : view) line = line.section(' ', 1); // the file name goes
+    QTemporaryDir out;
+    const TPeerToolResult extract = RunPeerTool(Icotool, {"-x", "-o", out.path(), File});
+    if (!extract.Ok()) return view << "extract failed: " + extract.Describe();
+    const QDir dir(out.path());
+    for (const QString& name : dir.entryList({"*.png"}, QDir::Files, QDir::Name)) {
+        QImage image(dir.filePath(name));
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        QByteArray pixels(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
+        view << name.section('_', 1) + " " + QString::fromLatin1(pixels.toHex().left(64)) + " #" +
+                    QString::number(qHash(pixels));
+    }
+    return view;
+}
+} // namespace
+
+// Files made by icotool import as groups and export to files icotool reads with the same images.
+TEST_F(IconCursorGroups, IcotoolFilesImportAndExportInterop)
+{
+    const QString icotool = FindPeerTool("icotool");
+    if (icotool.isEmpty()) GTEST_SKIP() << "icotool is not installed";
+    QTemporaryDir temp;
+    const QDir dir(temp.path());
+    const TIcotoolFiles files = MakeIcotoolFiles(icotool, dir);
+    ASSERT_FALSE(files.Icon.isEmpty());
+    ASSERT_FALSE(files.Cursor.isEmpty());
+
+    struct TCase {
+        QString file;
+        bool icon;
+        int images;
+    } cases[] = {{files.Icon, true, 6}, {files.Cursor, false, 2}};
+    for (const TCase& c : cases) {
+        TResourceModule module;
+        TCustomIconCursorGroupResourceItem* group = c.icon ? static_cast<TCustomIconCursorGroupResourceItem*>(new TIconGroupResourceItem(Ord(1)))
+                                                           : new TCursorGroupResourceItem(Ord(1));
+        group->SetModule(&module);
+        const QByteArray original = ReadAll(c.file);
+        TBytesStream in(original);
+        EXPECT_TRUE(group->ClassType()->HandlesFile(QStringLiteral("x.bin"), &in));
+        group->LoadFromFileStream(in);
+        ASSERT_EQ(group->Items()->Count(), c.images) << c.file.toStdString();
+        const QString again = dir.filePath(c.icon ? "again.ico" : "again.cur");
+        WriteAll(again, SavedFile(group));
+        const QStringList expected = IcotoolView(icotool, c.file);
+        EXPECT_EQ(IcotoolView(icotool, again), expected) << c.file.toStdString();
+        EXPECT_EQ(expected.size(), 2 * c.images) << expected.join('\n').toStdString();
+        EXPECT_EQ(ReadAll(again).toHex(), original.toHex()) << "an untouched file is written as read";
+    }
+}
+
+// The same files compiled by windres into a RES load with their groups bound.
+TEST_F(IconCursorGroups, WindresGroupsBindInterop)
+{
+    const QString icotool = FindPeerTool("icotool"), windres = FindPeerTool("x86_64-w64-mingw32-windres");
+    if (icotool.isEmpty() || windres.isEmpty()) GTEST_SKIP() << "icotool or windres is not installed";
+    QTemporaryDir temp;
+    const QDir dir(temp.path());
+    const TIcotoolFiles files = MakeIcotoolFiles(icotool, dir);
+    ASSERT_FALSE(files.Icon.isEmpty());
+    ASSERT_FALSE(files.Cursor.isEmpty());
+    WriteAll(dir.filePath("x.rc"), "1 ICON \"multi.ico\"\n2 ICON \"multi.ico\"\n7 CURSOR \"multi.cur\"\n");
+    const TPeerToolResult compiled = RunPeerTool(
+        windres, {"-i", "x.rc", "-o", "x.res", "--input-format=rc", "--output-format=res"}, 60000, dir.path());
+    ASSERT_TRUE(compiled.Ok()) << compiled.Describe().toStdString();
+
+    TLogCapture log;
+    TBytesStream res(ReadAll(dir.filePath("x.res")));
+    auto module = TResourceModuleReaderRes().LoadFromStream(res);
+    module->AfterLoad();
+    EXPECT_TRUE(log.Messages().isEmpty()) << log.Messages().join('\n').toStdString();
+    struct TCase {
+        uint16_t type, name;
+        QString file;
+        int images;
+    } cases[] = {{RT_GROUP_ICON, 1, files.Icon, 6}, {RT_GROUP_ICON, 2, files.Icon, 6}, {RT_GROUP_CURSOR, 7, files.Cursor, 2}};
+    for (const TCase& c : cases) {
+        auto* group = qobject_cast<TCustomIconCursorGroupResourceItem*>(module->Find(Ord(c.type), Ord(c.name)));
+        ASSERT_TRUE(group) << c.name;
+        EXPECT_EQ(group->Items()->Count(), c.images) << c.name;
+        EXPECT_TRUE(group->KeptEntries().empty()) << c.name;
+        const QString again = dir.filePath(QStringLiteral("again%1.%2").arg(c.name).arg(c.type == RT_GROUP_ICON ? "ico" : "cur"));
+        WriteAll(again, SavedFile(group));
+        EXPECT_EQ(IcotoolView(icotool, again), IcotoolView(icotool, c.file)) << c.name;
+    }
+}
+
+// Every icon and cursor group of wine's modules binds all its images and is written back as read.
+TEST_F(IconCursorGroups, WineGroupsBindAndSaveBackInterop)
+{
+    if (!HasWineModules()) GTEST_SKIP() << "wine64 is not installed";
+    const QList<TWineResource> resources = WineResources({RT_CURSOR, RT_ICON, RT_GROUP_CURSOR, RT_GROUP_ICON});
+    int groups = 0, entries = 0;
+    for (qsizetype first = 0; first < resources.size();) {
+        qsizetype last = first;
+        while (last < resources.size() && resources[last].Module == resources[first].Module) ++last;
+        const QString module = resources[first].Module;
+        TLoadedModule load;
+        std::vector<std::pair<TCustomIconCursorGroupResourceItem*, QByteArray>> read;
+        for (qsizetype i = first; i < last; ++i) {
+            const TPEResource& r = resources[i].Resource;
+            const TResourceIdent name(r.Name);
+            const uint16_t ordinal = name.size() == 2 && name[0] == QChar(0xFFFF) ? name[1].unicode() : 0;
+            switch (r.Type[1].unicode()) {
+            case RT_ICON: load.Add<TIconResourceItem>(ordinal, r.Data, r.Language); break;
+            case RT_CURSOR: load.Add<TCursorResourceItem>(ordinal, r.Data, r.Language); break;
+            default: {
+                TCustomIconCursorGroupResourceItem* group =
+                    r.Type[1].unicode() == RT_GROUP_ICON ? static_cast<TCustomIconCursorGroupResourceItem*>(new TIconGroupResourceItem(name))
+                                                         : new TCursorGroupResourceItem(name);
+                group->SetLanguage(r.Language);
+                group->SetModule(&load.Module);
+                Load(group, r.Data);
+                read.emplace_back(group, r.Data);
+            }
+            }
+        }
+        TLogCapture log;
+        load.Finish();
+        EXPECT_TRUE(log.Messages().isEmpty()) << module.toStdString() << ": " << log.Messages().join('\n').toStdString();
+        for (const auto& [group, data] : read) {
+            ++groups;
+            entries += Ordinals(data).size();
+            EXPECT_EQ(group->Items()->Count(), Ordinals(data).size()) << module.toStdString();
+            const QByteArray saved = Saved(group);
+            EXPECT_EQ(saved.size(), data.size()) << module.toStdString();
+            for (int at = 6; at + 14 <= std::min(saved.size(), data.size()); at += 14)
+                EXPECT_EQ(saved.mid(at, 14).toHex(' ').toStdString(), data.mid(at, 14).toHex(' ').toStdString())
+                    << module.toStdString() << " group " << group->NameAsString().toStdString();
+            EXPECT_EQ(group->Size(), data.size()) << module.toStdString();
+        }
+        first = last;
+    }
+    std::cout << groups << " groups with " << entries << " entries\n";
+    EXPECT_GT(groups, 0);
+}
