@@ -360,9 +360,13 @@ void TCustomResourceModule::NumberChildItems()
               [](const TCustomResourceItem* a, const TCustomResourceItem* b) { return CompareResourceItems(a, b) < 0; });
     uint16_t number = 0;
     const TCustomResourceItem* previous = nullptr;
+    TResourceIdent previousName;
     for (TCustomResourceItem* child : children) {
-        number = (previous && previous->ResourceType() == child->ResourceType()) ? uint16_t(number + 1) : uint16_t(1);
+        const bool sameType = previous && previous->ResourceType() == child->ResourceType();
+        // Language variants of one resource keep sharing a name.
+        if (!sameType || child->Name() != previousName) number = sameType ? uint16_t(number + 1) : uint16_t(1);
         previous = child;
+        previousName = child->Name();
         child->LockUpdate();
         try {
             child->SetNameInteger(number);

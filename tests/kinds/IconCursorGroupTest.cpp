@@ -739,3 +739,19 @@ TEST_F(IconCursorGroups, WineGroupsBindAndSaveBackInterop)
               << " entries of images over 255 pixels on one side written with the other side\n";
     EXPECT_GT(groups, 0);
 }
+
+// Saving numbers the images again; the language variants of one image keep one number, so the group
+// still names both with one entry.
+TEST_F(IconCursorGroups, LanguageVariantsKeepOneNumberWhenSaved)
+{
+    TLoadedModule load;
+    load.Icon(5, 16, 4, 0x0409);
+    load.Icon(5, 32, 8, 0x0407);
+    load.Icon(9, 48, 4, 0x0409);
+    auto* group = load.IconGroup(1, {5, 9}, 0x0409);
+    load.Finish();
+    QTemporaryDir dir;
+    load.Module.SaveToFile(dir.filePath("x.res"));
+    EXPECT_EQ(ChildOrdinals(group), (QList<uint16_t>{1, 1, 2}));
+    EXPECT_EQ(Ordinals(Saved(group)), (QList<uint16_t>{1, 2}));
+}
