@@ -340,6 +340,10 @@ public:
 protected:
     bool GetIsGroup() const override { return true; }
     int GetSize() const override;
+    // Joining a module: images made while the group had none join it too, and a directory read while
+    // it had none is bound.
+    void DoSetModule(TCustomResourceModule* Value) override;
+    void BeforeDestruction() override;
 
     // Read by LoadFromStream, bound and emptied by AfterLoad.
     std::vector<TResourceDirectory> FResourceDirectory;
@@ -349,6 +353,8 @@ protected:
 private:
     // Makes the module's images named by FResourceDirectory the children; keeps the entries it cannot.
     void Bind();
+    // Frees the images that belong to no module: only the group holds them.
+    void ReleaseLooseChildren();
 };
 
 class TIconGroupResourceItem : public TCustomIconCursorGroupResourceItem {

@@ -86,7 +86,35 @@ TCustomIconCursorGroupResourceItem::TCustomIconCursorGroupResourceItem(uint16_t 
 {
 }
 
-TCustomIconCursorGroupResourceItem::~TCustomIconCursorGroupResourceItem() = default;
+TCustomIconCursorGroupResourceItem::~TCustomIconCursorGroupResourceItem() { ReleaseLooseChildren(); }
+
+void TCustomIconCursorGroupResourceItem::BeforeDestruction()
+{
+    ReleaseLooseChildren();
+    inherited::BeforeDestruction();
+}
+
+void TCustomIconCursorGroupResourceItem::ReleaseLooseChildren()
+{
+    if (!HasItems()) return;
+    std::vector<TCustomResourceItem*> loose;
+    for (TCustomResourceItem* child : *Items())
+        if (!child->Module()) loose.push_back(child);
+    for (TCustomResourceItem* child : loose) TResourceItemDeleter()(child);
+}
+
+void TCustomIconCursorGroupResourceItem::DoSetModule(TCustomResourceModule* Value)
+{
+    inherited::DoSetModule(Value);
+    if (!Value) return;
+    if (HasItems()) {
+        std::vector<TCustomResourceItem*> loose;
+        for (TCustomResourceItem* child : *Items())
+            if (!child->Module()) loose.push_back(child);
+        for (TCustomResourceItem* child : loose) child->SetModule(Value);
+    }
+    if (!FResourceDirectory.empty() && !Value->ModuleState().Contains(msLoading)) Bind();
+}
 
 namespace {
 // The group's directory: one slot per image ordinal among the children (language variants of one

@@ -755,3 +755,35 @@ TEST_F(IconCursorGroups, LanguageVariantsKeepOneNumberWhenSaved)
     EXPECT_EQ(ChildOrdinals(group), (QList<uint16_t>{1, 1, 2}));
     EXPECT_EQ(Ordinals(Saved(group)), (QList<uint16_t>{1, 2}));
 }
+
+// A group without a module holds the images it makes; they join the module with it, or go with it.
+TEST_F(IconCursorGroups, GroupWithoutModuleHoldsItsImages)
+{
+    const QByteArray file = IconFile(1, {{16, 4, IconDIB(16, 4, 1)}, {32, 8, IconDIB(32, 8, 2)}});
+    QPointer<TCustomResourceItem> image;
+    {
+        TIconGroupResourceItem loose(Ord(1));
+        LoadFile(&loose, file);
+        ASSERT_EQ(loose.Items()->Count(), 2);
+        image = loose.Items()->Items(0);
+    }
+    EXPECT_TRUE(image.isNull()) << "freed with the group";
+
+    TLoadedModule load;
+    load.Finish();
+    auto* group = new TIconGroupResourceItem(Ord(1));
+    LoadFile(group, file);
+    group->SetModule(&load.Module);
+    ASSERT_EQ(group->Items()->Count(), 2);
+    for (TCustomResourceItem* child : *group->Items()) EXPECT_EQ(child->Module(), &load.Module);
+    EXPECT_EQ(load.Module.Items()->Count(), 3);
+
+    // Data read without a module is bound when the group joins one.
+    auto* copy = new TIconGroupResourceItem(Ord(2));
+    TLogCapture log;
+    Load(copy, Saved(group));
+    Load(group, GroupData(1, {}));
+    copy->SetModule(&load.Module);
+    EXPECT_EQ(copy->Items()->Count(), 2);
+    EXPECT_TRUE(log.Messages().isEmpty()) << log.Messages().join('\n').toStdString();
+}
