@@ -288,11 +288,14 @@ void TCustomIconCursorResourceItem::SetFileDirectory(const TIconDirectoryEntry& 
     FColorDepth = Entry.ColorCount != 0 ? ColorCountToColorDepth(Entry.ColorCount) : 32;
 }
 
+// A byte of a directory entry: 0 stands for 256 pixels and more.
+static uint8_t EntryDimension(int Pixels) { return Pixels > 255 ? 0 : uint8_t(Pixels); }
+
 void TCustomIconCursorResourceItem::GetFileDirectory(TIconDirectoryEntry& Entry) const
 {
     Entry = {};
-    Entry.Width = uint8_t(Width());
-    Entry.Height = uint8_t(Height());
+    Entry.Width = EntryDimension(Width());
+    Entry.Height = EntryDimension(Height());
     Entry.ColorCount = ColorDepth() <= 4 ? uint8_t(ColorCount()) : 0;
 }
 
@@ -553,8 +556,8 @@ void TCustomIconResourceItem::SetResourceDirectory(const TResourceDirectory& Ent
 void TCustomIconResourceItem::GetResourceDirectory(TResourceDirectory& Entry) const
 {
     inherited::GetResourceDirectory(Entry);
-    Entry.SetIconWidth(uint8_t(Width()));
-    Entry.SetIconHeight(uint8_t(Height()));
+    Entry.SetIconWidth(EntryDimension(Width()));
+    Entry.SetIconHeight(EntryDimension(Height()));
     Entry.SetIconColorCount(ColorDepth() >= 8 ? 0 : uint8_t(ColorCount()));
     Entry.SetIconReserved(0);
     // As compilers write them: Windows picks a group's image by size and bit count.

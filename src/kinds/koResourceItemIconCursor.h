@@ -167,6 +167,8 @@ public:
     virtual int GetImageType() const = 0;
     virtual void SetResourceDirectory(const TResourceDirectory& Entry);
     virtual void GetResourceDirectory(TResourceDirectory& Entry) const;
+    // The group entry as last set, untouched by the image.
+    const TResourceDirectory& StoredResourceDirectory() const { return FResourceDirectory; }
     virtual void SetFileDirectory(const TIconDirectoryEntry& Entry);
     virtual void GetFileDirectory(TIconDirectoryEntry& Entry) const;
 
@@ -342,10 +344,21 @@ public:
 protected:
     bool GetIsGroup() const override { return true; }
     int GetSize() const override;
+    // Joining a module: images made while the group had none join it too, and a directory read while
+    // it had none is bound.
+    void DoSetModule(TCustomResourceModule* Value) override;
+    void BeforeDestruction() override;
 
     // Read by LoadFromStream, bound and emptied by AfterLoad.
     std::vector<TResourceDirectory> FResourceDirectory;
+    // Entries that bound no child at load, written back in their place.
     std::vector<TIconCursorGroupKeptEntry> FKeptEntries;
+
+private:
+    // Makes the module's images named by FResourceDirectory the children; keeps the entries it cannot.
+    void Bind();
+    // Frees the images that belong to no module: only the group holds them.
+    void ReleaseLooseChildren();
 };
 
 class TIconGroupResourceItem : public TCustomIconCursorGroupResourceItem {

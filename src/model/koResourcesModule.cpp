@@ -9,6 +9,7 @@
 #include "platform/UpdateGuard.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <algorithm>
 #include <unordered_set>
@@ -360,9 +361,13 @@ void TCustomResourceModule::NumberChildItems()
               [](const TCustomResourceItem* a, const TCustomResourceItem* b) { return CompareResourceItems(a, b) < 0; });
     uint16_t number = 0;
     const TCustomResourceItem* previous = nullptr;
+    TResourceIdent previousName;
     for (TCustomResourceItem* child : children) {
-        number = (previous && previous->ResourceType() == child->ResourceType()) ? uint16_t(number + 1) : uint16_t(1);
+        const bool sameType = previous && previous->ResourceType() == child->ResourceType();
+        // Language variants of one resource keep sharing a name.
+        if (!sameType || child->Name() != previousName) number = sameType ? uint16_t(number + 1) : uint16_t(1);
         previous = child;
+        previousName = child->Name();
         child->LockUpdate();
         try {
             child->SetNameInteger(number);
@@ -379,15 +384,26 @@ void TCustomResourceModule::BeforeLoad() { FModuleState.Include(msLoading); }
 void TCustomResourceModule::AfterLoad()
 {
     try {
-        // Groups split over several resources (one per language) come together under the first.
-        for (int i = 0; i < Items()->Count(); ++i) {
-            TCustomResourceItem* group = Items()->Items(i);
-            if (!group->IsGroup()) continue;
-            for (int j = Items()->Count() - 1; j > i; --j) {
-                if (j >= Items()->Count()) continue;
-                TCustomResourceItem* other = Items()->Items(j);
-                if (!other->IsGroup() || other->ResourceType() != group->ResourceType() || other->Name() != group->Name())
-                    continue;
+        // Groups split over several resources (one per language) come together under the first, the
+        // last of the others first. Found by type and name, so a module of many groups loads in linear time.
+        QHash<QPair<QString, QString>, size_t> groupIndex;
+        std::vector<std::vector<TCustomResourceItem*>> groups;
+        for (TCustomResourceItem* item : *Items()) {
+            if (!item->IsGroup()) continue;
+            const auto key = qMakePair(QString(item->ResourceType()), QString(item->Name()));
+            const auto found = groupIndex.constFind(key);
+            if (found != groupIndex.cend()) {
+                groups[*found].push_back(item);
+            } else {
+                groupIndex.insert(key, groups.size());
+                groups.push_back({item});
+            }
+        }
+        for (const std::vector<TCustomResourceItem*>& same : groups) {
+            TCustomResourceItem* group = same.front();
+            for (auto it = same.rbegin(); it != same.rend() - 1; ++it) {
+                TCustomResourceItem* other = *it;
+                if (!Items()->Contains(other)) continue;
                 while (other->HasItems()) other->Items()->Items(other->Items()->Count() - 1)->SetParent(group);
                 Items()->Remove(other);
             }
