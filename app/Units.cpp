@@ -25,6 +25,7 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
@@ -58,6 +59,7 @@ void InitializeUnits()
     koResourceViewGeneric_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
+    koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
@@ -67,6 +69,7 @@ void FinalizeUnits()
 {
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
+    koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
     koResourceViewGeneric_Finalize();
