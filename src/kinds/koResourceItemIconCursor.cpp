@@ -2,93 +2,642 @@
 
 #include "kinds/koIconEncoder.h"
 #include "platform/BinaryReader.h"
+#include "model/koResources.h"
+#include "platform/Format.h"
 #include "platform/Streams.h"
+#include "platform/UpdateGuard.h"
+
+#include <QFileInfo>
 
 namespace {
-[[noreturn]] void NotYet() { throw Exception(QStringLiteral("not built yet")); }
+const char* const SPrematureEnd = "Premature end of data";
+const char* const SOrdinalName = "%s must have ordinal (numeric) name";
+const char* const SInvalidFileFormat = "Invalid file format";
+
 TColor GTransparentDisplayColor{0x00FFD2D2};
 TColor GInverseDisplayColor{0x00D2FFD2};
+
+QByteArray ReadExactly(TStream& Stream, int64_t Count)
+{
+    if (Count < 0 || Stream.Size() - Stream.Position() < Count) throw EReadError(QString::fromLatin1(SPrematureEnd));
+    QByteArray bytes = Stream.ReadBytes(Count);
+    if (bytes.size() < Count) throw EReadError(QString::fromLatin1(SPrematureEnd));
+    return bytes;
+}
+
+bool HasExtension(const QString& Filename, const char* Extension)
+{
+    return QFileInfo(Filename).suffix().compare(QLatin1String(Extension), Qt::CaseInsensitive) == 0;
+}
+
+// Reserved 0 and the type word: the start of an .ico (1) or .cur (2) file.
+bool HasFileSignature(TStream* Data, uint16_t Type)
+{
+    const QByteArray signature("\0\0\0\0", 4);
+    QByteArray s = signature;
+    s[2] = char(Type);
+    return MatchSignature(Data, s, QByteArray(4, '\xFF'), 0);
+}
+
+void PutWord(QByteArray& Bytes, int At, uint16_t Value)
+{
+    Bytes[At] = char(Value & 0xFF);
+    Bytes[At + 1] = char(Value >> 8);
+}
 } // namespace
 
-TResourceDirectory TResourceDirectory::Read(TStream&) { NotYet(); }
-void TResourceDirectory::Write(TStream&) const { NotYet(); }
-TIconDirectoryEntry TIconDirectoryEntry::Read(TStream&) { NotYet(); }
-void TIconDirectoryEntry::Write(TStream&) const { NotYet(); }
-TIconDirectoryHeader TIconDirectoryHeader::Read(TStream&) { NotYet(); }
-void TIconDirectoryHeader::Write(TStream&) const { NotYet(); }
+// --- directory records -----------------------------------------------------------------------------
+
+TResourceDirectory TResourceDirectory::Read(TStream& Stream)
+{
+    const QByteArray bytes = ReadExactly(Stream, Size);
+    const TBinaryReader reader(bytes);
+    TResourceDirectory entry;
+    for (int i = 0; i < 8; ++i) entry.ResInfo[i] = reader.U8(i);
+    entry.BytesInRes = reader.U32(8);
+    entry.NameOrdinal = reader.U16(12);
+    return entry;
+}
+
+void TResourceDirectory::Write(TStream& Stream) const
+{
+    Stream.WriteBuffer(ResInfo.data(), 8);
+    Stream.WriteDWord(BytesInRes);
+    Stream.WriteWord(NameOrdinal);
+}
+
+TIconDirectoryEntry TIconDirectoryEntry::Read(TStream& Stream)
+{
+    const QByteArray bytes = ReadExactly(Stream, Size);
+    const TBinaryReader reader(bytes);
+    TIconDirectoryEntry entry;
+    entry.Width = reader.U8(0);
+    entry.Height = reader.U8(1);
+    entry.ColorCount = reader.U8(2);
+    entry.Reserved = reader.U8(3);
+    entry.Planes = reader.U16(4);
+    entry.BitCount = reader.U16(6);
+    entry.BytesInRes = reader.U32(8);
+    entry.ImageOffset = reader.U32(12);
+    return entry;
+}
+
+void TIconDirectoryEntry::Write(TStream& Stream) const
+{
+    const uint8_t head[4] = {Width, Height, ColorCount, Reserved};
+    Stream.WriteBuffer(head, 4);
+    Stream.WriteWord(Planes);
+    Stream.WriteWord(BitCount);
+    Stream.WriteDWord(BytesInRes);
+    Stream.WriteDWord(ImageOffset);
+}
+
+TIconDirectoryHeader TIconDirectoryHeader::Read(TStream& Stream)
+{
+    const QByteArray bytes = ReadExactly(Stream, Size);
+    const TBinaryReader reader(bytes);
+    return {reader.U16(0), reader.U16(2), reader.U16(4)};
+}
+
+void TIconDirectoryHeader::Write(TStream& Stream) const
+{
+    Stream.WriteWord(Reserved);
+    Stream.WriteWord(Type);
+    Stream.WriteWord(Count);
+}
+
+// --- images ----------------------------------------------------------------------------------------
 
 TCustomIconCursorResourceItem::TCustomIconCursorResourceItem(uint16_t TypeID, const TResourceIdent& AResName)
     : TCustomGraphicResourceItem(TypeID, AResName)
 {
 }
+
 TCustomIconCursorResourceItem::~TCustomIconCursorResourceItem() = default;
+
 TColor TCustomIconCursorResourceItem::TransparentDisplayColor() { return GTransparentDisplayColor; }
 void TCustomIconCursorResourceItem::SetTransparentDisplayColor(TColor Value) { GTransparentDisplayColor = Value; }
 TColor TCustomIconCursorResourceItem::InverseDisplayColor() { return GInverseDisplayColor; }
 void TCustomIconCursorResourceItem::SetInverseDisplayColor(TColor Value) { GInverseDisplayColor = Value; }
-TIconCompression TCustomIconCursorResourceItem::Compression() const { return FCompression; }
-void TCustomIconCursorResourceItem::SetCompression(TIconCompression) { NotYet(); }
-QByteArray TCustomIconCursorResourceItem::ResourceData() const { NotYet(); }
-void TCustomIconCursorResourceItem::Clear() {}
-void TCustomIconCursorResourceItem::LoadFromStream(TStream&, int64_t) { NotYet(); }
-void TCustomIconCursorResourceItem::SaveToStream(TStream&) { NotYet(); }
-void TCustomIconCursorResourceItem::LoadFromFileStream(TStream&, int) { NotYet(); }
-void TCustomIconCursorResourceItem::SaveToFileStream(TStream&) { NotYet(); }
-void TCustomIconCursorResourceItem::InitializeNewItem() { NotYet(); }
-void TCustomIconCursorResourceItem::ValidateID(const TResourceIdent&) {}
-int TCustomIconCursorResourceItem::GetResourceDataSize() const { return 0; }
-void TCustomIconCursorResourceItem::SetResourceDirectory(const TResourceDirectory&) {}
-void TCustomIconCursorResourceItem::GetResourceDirectory(TResourceDirectory&) const {}
-void TCustomIconCursorResourceItem::SetFileDirectory(const TIconDirectoryEntry&) {}
-void TCustomIconCursorResourceItem::GetFileDirectory(TIconDirectoryEntry&) const {}
-TResourceItemTransparencyMethod TCustomIconCursorResourceItem::GetTransparencyMethod() { return rtmMask; }
-bool TCustomIconCursorResourceItem::GetUsesPalette() { return false; }
-void TCustomIconCursorResourceItem::DecodeImage(TStream&, TIconInfo&) { NotYet(); }
-void TCustomIconCursorResourceItem::DecodeImageInfo(TStream&) { NotYet(); }
-int TCustomIconCursorResourceItem::GetWidth() const { return 0; }
-int TCustomIconCursorResourceItem::GetHeight() const { return 0; }
-TColorDepth TCustomIconCursorResourceItem::GetColorDepth() const { return 0; }
-int TCustomIconCursorResourceItem::GetSize() const { return 0; }
-QString TCustomIconCursorResourceItem::GetDescription() const { return {}; }
-QString TCustomIconCursorResourceItem::GetFilename() const { return inherited::GetFilename(); }
-void TCustomIconCursorResourceItem::DoSetFilename(const QString& Value) { inherited::DoSetFilename(Value); }
-void TCustomIconCursorResourceItem::EnsureImageInfo() const {}
-void TCustomIconCursorResourceItem::EnsureImage() const {}
-bool TCustomIconCursorResourceItem::GetHasImage() const { return false; }
-const QByteArray& TCustomIconCursorResourceItem::GetDataStream() const { NotYet(); }
-void TCustomIconCursorResourceItem::EncodeImage(TStream&, const TIconInfo&, bool) const { NotYet(); }
-void TCustomIconCursorResourceItem::SetBitmapColor(std::unique_ptr<TBitmap>) { NotYet(); }
-void TCustomIconCursorResourceItem::SetBitmapMask(std::unique_ptr<TBitmap>) { NotYet(); }
+
+TIconCompression TCustomIconCursorResourceItem::Compression() const
+{
+    EnsureImageInfo();
+    return FCompression;
+}
+
+void TCustomIconCursorResourceItem::SetCompression(TIconCompression Value)
+{
+    EnsureImageInfo();
+    if (Value == FCompression) return;
+    TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
+    FCompression = Value;
+    if (FCompression != FCurrentCompression)
+        FState.Include(isNeedEncode);
+    else
+        FState.Exclude(isNeedEncode);
+}
+
+QByteArray TCustomIconCursorResourceItem::ResourceData() const
+{
+    if (!GetHasImage()) return {};
+    return GetDataStream();
+}
+
+void TCustomIconCursorResourceItem::Clear()
+{
+    TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
+    FResourceDirectory = {};
+    FDataStream.reset();
+    FBitmapMask.reset();
+    FBitmapColor.reset();
+    FCompression = icBMP;
+    FCurrentCompression = icBMP;
+    FState = {};
+}
+
+void TCustomIconCursorResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
+{
+    TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
+    QByteArray bytes = ReadExactly(Stream, Size);
+    FBitmapMask.reset();
+    FBitmapColor.reset();
+    FDataStream = std::make_unique<QByteArray>(std::move(bytes));
+    FState = {isNeedDecode, isNeedDecodeInfo};
+}
+
+void TCustomIconCursorResourceItem::SaveToStream(TStream& Stream)
+{
+    if (!GetHasImage()) return;
+    const QByteArray& data = GetDataStream();
+    Stream.WriteBuffer(data.constData(), data.size());
+}
+
+void TCustomIconCursorResourceItem::LoadFromFileStream(TStream& Stream, int Index)
+{
+    TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
+    const int64_t start = Stream.Position();
+    const TIconDirectoryHeader header = TIconDirectoryHeader::Read(Stream);
+    // An icon image cannot come from a cursor file: the file's image would lose its hot spot.
+    if (header.Reserved != 0 || (header.Type != 1 && header.Type != 2) || header.Count == 0 ||
+        (GetImageType() == 1 && header.Type != 1))
+        throw EInvalidGraphic(QString::fromLatin1(SInvalidFileFormat));
+    if (Index < 0 || Index >= header.Count) Index = 0;
+    Stream.SetPosition(start + TIconDirectoryHeader::Size + int64_t(Index) * TIconDirectoryEntry::Size);
+    const TIconDirectoryEntry entry = TIconDirectoryEntry::Read(Stream);
+    SetFileDirectory(entry);
+    Stream.SetPosition(start + entry.ImageOffset);
+    QByteArray data;
+    if (GetImageType() == 2) {
+        data = QByteArray(4, '\0');
+        if (header.Type == 2) {
+            PutWord(data, 0, entry.Planes);
+            PutWord(data, 2, entry.BitCount);
+        }
+    }
+    data += ReadExactly(Stream, entry.BytesInRes);
+    TBytesStream memory(data);
+    LoadFromStream(memory, data.size());
+}
+
+void TCustomIconCursorResourceItem::SaveToFileStream(TStream& Stream)
+{
+    const int64_t start = Stream.Position();
+    TIconDirectoryHeader{0, uint16_t(GetImageType()), 1}.Write(Stream);
+    TIconDirectoryEntry entry;
+    GetFileDirectory(entry);
+    entry.ImageOffset = TIconDirectoryHeader::Size + TIconDirectoryEntry::Size;
+    entry.Write(Stream);
+    QByteArray image = ResourceData();
+    if (GetImageType() == 2) image.remove(0, 4);
+    Stream.WriteBuffer(image.constData(), image.size());
+    entry.BytesInRes = uint32_t(image.size());
+    const int64_t end = Stream.Position();
+    Stream.SetPosition(start + TIconDirectoryHeader::Size);
+    entry.Write(Stream);
+    Stream.SetPosition(end);
+}
+
+void TCustomIconCursorResourceItem::InitializeNewItem()
+{
+    TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
+    inherited::InitializeNewItem();
+    constexpr int Side = 32;
+    TBitmap color(Side, Side, pf4bit);
+    color.SetPalette(DefaultPalette(4));
+    color.Fill(clBlack);
+    TBitmap mask(Side, Side, pf1bit);
+    mask.SetPalette({clBlack, clWhite});
+    mask.Fill(clWhite);
+    FCompression = icBMP;
+    StoreHotspot({Side / 2, Side / 2});
+    TIconInfo info;
+    info.fIcon = GetImageType() == 1;
+    info.xHotspot = Side / 2;
+    info.yHotspot = Side / 2;
+    info.hbmColor = &color;
+    info.hbmMask = &mask;
+    TBytesStream memory;
+    EncodeImage(memory, info, false);
+    FBitmapMask.reset();
+    FBitmapColor.reset();
+    FDataStream = std::make_unique<QByteArray>(memory.Bytes());
+    FCurrentCompression = icBMP;
+    FState = {isNeedDecodeInfo};
+}
+
+void TCustomIconCursorResourceItem::ValidateID(const TResourceIdent& Value)
+{
+    if (!IsOrdinalResourceIdent(NormalizeResourceIdent(Value)))
+        throw Exception(Format(QString::fromLatin1(SOrdinalName), {FriendlyTypeName()}));
+    inherited::ValidateID(Value);
+}
+
+int TCustomIconCursorResourceItem::GetResourceDataSize() const { return GetSize(); }
+
+void TCustomIconCursorResourceItem::SetResourceDirectory(const TResourceDirectory& Entry)
+{
+    FResourceDirectory = Entry;
+}
+
+void TCustomIconCursorResourceItem::GetResourceDirectory(TResourceDirectory& Entry) const
+{
+    Entry = FResourceDirectory;
+    Entry.BytesInRes = uint32_t(GetSize());
+    Entry.NameOrdinal = NameIsInteger() ? NameInteger() : 0;
+}
+
+void TCustomIconCursorResourceItem::SetFileDirectory(const TIconDirectoryEntry& Entry)
+{
+    FColorDepth = Entry.ColorCount != 0 ? ColorCountToColorDepth(Entry.ColorCount) : 32;
+}
+
+void TCustomIconCursorResourceItem::GetFileDirectory(TIconDirectoryEntry& Entry) const
+{
+    Entry = {};
+    Entry.Width = uint8_t(Width());
+    Entry.Height = uint8_t(Height());
+    Entry.ColorCount = ColorDepth() <= 4 ? uint8_t(ColorCount()) : 0;
+}
+
+TResourceItemTransparencyMethod TCustomIconCursorResourceItem::GetTransparencyMethod()
+{
+    return ColorDepth() == 32 ? rtmAlpha : rtmMask;
+}
+
+bool TCustomIconCursorResourceItem::GetUsesPalette()
+{
+    const TIconCompression compression = Compression();
+    return (compression == icBMP && ColorDepth() <= 8) || (compression == icPNG && !FPalette.empty());
+}
+
+void TCustomIconCursorResourceItem::DecodeImageInfo(TStream& Stream)
+{
+    ++FDecodeInfoCount;
+    const QByteArray signature = Stream.ReadBytes(8);
+    Stream.Seek(-signature.size(), soCurrent);
+    FCurrentCompression = IconCompressionOf(signature);
+    std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(FCurrentCompression);
+    encoder->DecodeInfo(Stream, FColorDepth);
+    FWidth = encoder->Width();
+    FHeight = encoder->Height();
+    FColorDepth = encoder->ColorDepth();
+    if (!FState.Contains(isNeedEncode)) FCompression = FCurrentCompression;
+    FState.Exclude(isNeedDecodeInfo);
+}
+
+void TCustomIconCursorResourceItem::DecodeImage(TStream& Stream, TIconInfo& IconInfo)
+{
+    ++FDecodeCount;
+    const QByteArray signature = Stream.ReadBytes(8);
+    Stream.Seek(-signature.size(), soCurrent);
+    const TIconCompression compression = IconCompressionOf(signature);
+    std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(compression);
+    std::unique_ptr<TBitmap> color, mask;
+    encoder->Decode(Stream, color, mask, FColorDepth);
+    // PNG images carry no mask; the item keeps one with every image (transparent where alpha is 0).
+    if (!mask && color) {
+        mask = std::make_unique<TBitmap>(color->Width(), color->Height(), pf1bit);
+        mask->SetPalette({clBlack, clWhite});
+        mask->Fill(clBlack);
+        if (color->PixelFormat() == pf32bit)
+            for (int y = 0; y < color->Height(); ++y)
+                for (int x = 0; x < color->Width(); ++x)
+                    if (color->PixelAlpha(x, y) == 0) mask->SetPixel(x, y, clWhite);
+    }
+    FCurrentCompression = compression;
+    FWidth = encoder->Width();
+    FHeight = encoder->Height();
+    FColorDepth = encoder->ColorDepth();
+    FPalette = encoder->Palette();
+    if (!FState.Contains(isNeedEncode)) FCompression = FCurrentCompression;
+    FState.Exclude(isNeedDecodeInfo);
+    FState.Exclude(isNeedDecode);
+    FBitmapMask = std::move(mask);
+    FBitmapColor = std::move(color);
+    IconInfo.hbmMask = FBitmapMask.get();
+    IconInfo.hbmColor = FBitmapColor.get();
+}
+
+int TCustomIconCursorResourceItem::GetWidth() const
+{
+    EnsureImageInfo();
+    return FWidth;
+}
+
+int TCustomIconCursorResourceItem::GetHeight() const
+{
+    EnsureImageInfo();
+    return FHeight;
+}
+
+TColorDepth TCustomIconCursorResourceItem::GetColorDepth() const
+{
+    EnsureImageInfo();
+    return FColorDepth;
+}
+
+int TCustomIconCursorResourceItem::GetSize() const
+{
+    if (!GetHasImage()) return 0;
+    return int(GetDataStream().size());
+}
+
+QString TCustomIconCursorResourceItem::GetDescription() const
+{
+    return Format(QStringLiteral("%dx%d, %s colors"), {Width(), Height(), ColorDepthToString(ColorDepth())});
+}
+
+QString TCustomIconCursorResourceItem::GetFilename() const
+{
+    return Parent() ? Parent()->Filename() : inherited::GetFilename();
+}
+
+void TCustomIconCursorResourceItem::DoSetFilename(const QString& Value)
+{
+    if (Parent())
+        Parent()->SetFilename(Value);
+    else
+        inherited::DoSetFilename(Value);
+}
+
+void TCustomIconCursorResourceItem::EnsureImageInfo() const
+{
+    if (!FState.Contains(isNeedDecodeInfo) || !FDataStream) return;
+    TBytesStream stream(*FDataStream);
+    const_cast<TCustomIconCursorResourceItem*>(this)->DecodeImageInfo(stream);
+}
+
+void TCustomIconCursorResourceItem::EnsureImage() const
+{
+    if (FBitmapMask || !FDataStream) return;
+    // A compression change waiting on undecoded bytes decodes them on the way.
+    if (FState.Contains(isNeedEncode)) GetDataStream();
+    if (FBitmapMask) return;
+    TBytesStream stream(*FDataStream);
+    TIconInfo info;
+    const_cast<TCustomIconCursorResourceItem*>(this)->DecodeImage(stream, info);
+}
+
+bool TCustomIconCursorResourceItem::GetHasImage() const
+{
+    return (FDataStream && !FDataStream->isEmpty()) || FBitmapMask;
+}
+
+const QByteArray& TCustomIconCursorResourceItem::GetDataStream() const
+{
+    auto* self = const_cast<TCustomIconCursorResourceItem*>(this);
+    const bool encodePending = FState.Contains(isNeedEncode) && !FState.Contains(isNeedDecode) && FBitmapMask;
+    if (FDataStream && !encodePending) {
+        if (!FState.Contains(isNeedEncode)) return *FDataStream;
+        // The wanted encoding differs from the bytes': decode them and encode them anew.
+        TBytesStream stream(*FDataStream);
+        TIconInfo info;
+        self->DecodeImage(stream, info);
+    }
+    if (!FDataStream) FDataStream = std::make_unique<QByteArray>();
+    if (FBitmapMask && !FState.Contains(isNeedDecode)) {
+        TIconInfo info;
+        info.fIcon = GetImageType() == 1;
+        const TCursorHotspot hotspot = CurrentHotspot();
+        info.xHotspot = hotspot.HotspotX;
+        info.yHotspot = hotspot.HotspotY;
+        info.hbmMask = FBitmapMask.get();
+        info.hbmColor = FBitmapColor.get();
+        // Into a new buffer: a failing encoder leaves the item as it was.
+        TBytesStream memory;
+        EncodeImage(memory, info, false);
+        *FDataStream = memory.Bytes();
+    }
+    FCurrentCompression = FCompression;
+    FState.Exclude(isNeedEncode);
+    return *FDataStream;
+}
+
+void TCustomIconCursorResourceItem::EncodeImage(TStream& Stream, const TIconInfo& IconInfo, bool WithFileHeader) const
+{
+    std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(FCompression);
+    TBytesStream image;
+    encoder->Encode(image, IconInfo.hbmColor, IconInfo.hbmMask);
+    const QByteArray bytes = image.Bytes();
+    FWidth = encoder->Width();
+    FHeight = encoder->Height();
+    FColorDepth = encoder->ColorDepth();
+    if (WithFileHeader) {
+        TIconDirectoryHeader{0, uint16_t(IconInfo.fIcon ? 1 : 2), 1}.Write(Stream);
+        TIconDirectoryEntry entry;
+        entry.Width = uint8_t(FWidth);
+        entry.Height = uint8_t(FHeight);
+        entry.ColorCount = FColorDepth == 1 ? 2 : FColorDepth == 4 ? 16 : 0;
+        if (IconInfo.fIcon) {
+            entry.Planes = 1;
+            entry.BitCount = FColorDepth <= 4 ? 0 : uint16_t(FColorDepth);
+        } else {
+            entry.Planes = uint16_t(IconInfo.xHotspot);
+            entry.BitCount = uint16_t(IconInfo.yHotspot);
+        }
+        entry.BytesInRes = uint32_t(bytes.size());
+        entry.ImageOffset = TIconDirectoryHeader::Size + TIconDirectoryEntry::Size;
+        entry.Write(Stream);
+    } else if (!IconInfo.fIcon) {
+        Stream.WriteWord(uint16_t(IconInfo.xHotspot));
+        Stream.WriteWord(uint16_t(IconInfo.yHotspot));
+    }
+    Stream.WriteBuffer(bytes.constData(), bytes.size());
+}
+
+void TCustomIconCursorResourceItem::SetBitmapColor(std::unique_ptr<TBitmap> Value)
+{
+    FBitmapColor = std::move(Value);
+    FDataStream.reset();
+    FState.Exclude(isNeedDecode);
+}
+
+void TCustomIconCursorResourceItem::SetBitmapMask(std::unique_ptr<TBitmap> Value)
+{
+    FBitmapMask = std::move(Value);
+    FDataStream.reset();
+    FState.Exclude(isNeedDecode);
+}
+
+// --- icon images -----------------------------------------------------------------------------------
 
 TCustomIconResourceItem::TCustomIconResourceItem(const TResourceIdent& AResName)
     : TCustomIconCursorResourceItem(RT_ICON, AResName)
 {
 }
-bool TCustomIconResourceItem::Handles(const TResourceIdent&, const TResourceIdent&, TStream*) { return false; }
-bool TCustomIconResourceItem::HandlesFile(const QString&, TStream*) { return false; }
-TResourceItemGlyphHandle TCustomIconResourceItem::GetGlyph(TResourceItemGlyph) { return -1; }
+
+bool TCustomIconResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent&, TStream*)
+{
+    return IsOrdinalResourceIdent(ResourceType) && ResourceIdentOrdinal(ResourceType) == RT_ICON;
+}
+
+bool TCustomIconResourceItem::HandlesFile(const QString& Filename, TStream* Data)
+{
+    return HasExtension(Filename, "ico") || HasFileSignature(Data, 1);
+}
+
+TResourceItemGlyphHandle TCustomIconResourceItem::GetGlyph(TResourceItemGlyph Kind)
+{
+    if (Kind == rgType) return LoadResourceGlyph(QStringLiteral("RES_ICON_TYPE"), QStringLiteral("icon.type"));
+    return LoadResourceGlyph(QStringLiteral("RES_ICON_ITEM"), QStringLiteral("icon.item"));
+}
+
 TResourceItemClass TCustomIconResourceItem::ParentClass() { return TIconGroupResourceItem::ClassInfo(); }
-void TCustomIconResourceItem::SetResourceDirectory(const TResourceDirectory&) {}
-void TCustomIconResourceItem::GetResourceDirectory(TResourceDirectory&) const {}
-void TCustomIconResourceItem::SetFileDirectory(const TIconDirectoryEntry&) {}
-void TCustomIconResourceItem::GetFileDirectory(TIconDirectoryEntry&) const {}
+
+void TCustomIconResourceItem::SetResourceDirectory(const TResourceDirectory& Entry)
+{
+    inherited::SetResourceDirectory(Entry);
+    if (Entry.IconColorCount() != 0)
+        FColorDepth = ColorCountToColorDepth(Entry.IconColorCount());
+    else if (Entry.IconBitCount() != 0)
+        FColorDepth = Entry.IconBitCount();
+    else
+        FColorDepth = 32;
+}
+
+void TCustomIconResourceItem::GetResourceDirectory(TResourceDirectory& Entry) const
+{
+    inherited::GetResourceDirectory(Entry);
+    Entry.SetIconWidth(uint8_t(Width()));
+    Entry.SetIconHeight(uint8_t(Height()));
+    Entry.SetIconColorCount(ColorDepth() >= 8 ? 0 : uint8_t(ColorCount()));
+    Entry.SetIconReserved(0);
+    // As compilers write them: Windows picks a group's image by size and bit count.
+    Entry.SetIconPlanes(1);
+    Entry.SetIconBitCount(uint16_t(ColorDepth()));
+}
+
+void TCustomIconResourceItem::SetFileDirectory(const TIconDirectoryEntry& Entry)
+{
+    inherited::SetFileDirectory(Entry);
+    if (Entry.ColorCount == 0 && Entry.BitCount != 0) FColorDepth = Entry.BitCount;
+}
+
+void TCustomIconResourceItem::GetFileDirectory(TIconDirectoryEntry& Entry) const
+{
+    inherited::GetFileDirectory(Entry);
+    Entry.Planes = 1;
+    Entry.BitCount = uint16_t(ColorDepth());
+}
+
+// --- cursor images ---------------------------------------------------------------------------------
 
 TCustomCursorResourceItem::TCustomCursorResourceItem(const TResourceIdent& AResName)
     : TCustomIconCursorResourceItem(RT_CURSOR, AResName)
 {
 }
-bool TCustomCursorResourceItem::Handles(const TResourceIdent&, const TResourceIdent&, TStream*) { return false; }
-bool TCustomCursorResourceItem::HandlesFile(const QString&, TStream*) { return false; }
-TResourceItemGlyphHandle TCustomCursorResourceItem::GetGlyph(TResourceItemGlyph) { return -1; }
+
+bool TCustomCursorResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent&, TStream*)
+{
+    return IsOrdinalResourceIdent(ResourceType) && ResourceIdentOrdinal(ResourceType) == RT_CURSOR;
+}
+
+bool TCustomCursorResourceItem::HandlesFile(const QString& Filename, TStream* Data)
+{
+    return HasExtension(Filename, "cur") || HasFileSignature(Data, 2);
+}
+
+TResourceItemGlyphHandle TCustomCursorResourceItem::GetGlyph(TResourceItemGlyph Kind)
+{
+    if (Kind == rgType) return LoadResourceGlyph(QStringLiteral("RES_CURSOR_TYPE"), QStringLiteral("cursor.type"));
+    return LoadResourceGlyph(QStringLiteral("RES_CURSOR_ITEM"), QStringLiteral("cursor.item"));
+}
+
 TResourceItemClass TCustomCursorResourceItem::ParentClass() { return TCursorGroupResourceItem::ClassInfo(); }
-void TCustomCursorResourceItem::GetResourceDirectory(TResourceDirectory&) const {}
-void TCustomCursorResourceItem::GetFileDirectory(TIconDirectoryEntry&) const {}
-void TCustomCursorResourceItem::GetHotspot(QPoint&) {}
-void TCustomCursorResourceItem::SetHotspot(const QPoint&) {}
-bool TCustomCursorResourceItem::SupportsInverseMask() const { return false; }
-TCursorHotspot TCustomCursorResourceItem::CurrentHotspot() const { return FHotspot; }
-void TCustomCursorResourceItem::DecodeImage(TStream&, TIconInfo&) { NotYet(); }
-void TCustomCursorResourceItem::DecodeImageInfo(TStream&) { NotYet(); }
+
+void TCustomCursorResourceItem::GetResourceDirectory(TResourceDirectory& Entry) const
+{
+    inherited::GetResourceDirectory(Entry);
+    // Some compilers write the height of image and mask together; what was read stays.
+    const bool doubled = FResourceDirectory.CursorHeight() != 0 && FResourceDirectory.CursorHeight() == 2 * Height();
+    Entry.SetCursorWidth(uint16_t(Width()));
+    Entry.SetCursorHeight(uint16_t(doubled ? 2 * Height() : Height()));
+    // Planes and bit count, as compilers write them (an entry never read has none yet).
+    if (Entry.CursorHotspotX() == 0 && Entry.CursorHotspotY() == 0) {
+        Entry.SetCursorHotspotX(1);
+        Entry.SetCursorHotspotY(uint16_t(ColorDepth()));
+    }
+}
+
+void TCustomCursorResourceItem::GetFileDirectory(TIconDirectoryEntry& Entry) const
+{
+    inherited::GetFileDirectory(Entry);
+    const TCursorHotspot hotspot = CurrentHotspot();
+    Entry.Planes = hotspot.HotspotX;
+    Entry.BitCount = hotspot.HotspotY;
+}
+
+void TCustomCursorResourceItem::GetHotspot(QPoint& Hotspot)
+{
+    const TCursorHotspot hotspot = CurrentHotspot();
+    Hotspot = QPoint(hotspot.HotspotX, hotspot.HotspotY);
+}
+
+void TCustomCursorResourceItem::SetHotspot(const QPoint& Hotspot)
+{
+    if (!GetHasImage()) return;
+    const TCursorHotspot value{uint16_t(Hotspot.x()), uint16_t(Hotspot.y())};
+    const TCursorHotspot current = CurrentHotspot();
+    if (value.HotspotX == current.HotspotX && value.HotspotY == current.HotspotY) return;
+    // A change of its own: reported, and in the stored bytes at once so that a save holds it.
+    TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
+    FHotspot = value;
+    if (FDataStream && FDataStream->size() >= 4) {
+        PutWord(*FDataStream, 0, value.HotspotX);
+        PutWord(*FDataStream, 2, value.HotspotY);
+    }
+}
+
+bool TCustomCursorResourceItem::SupportsInverseMask() const { return ColorDepth() < 32; }
+
+TCursorHotspot TCustomCursorResourceItem::CurrentHotspot() const
+{
+    EnsureImageInfo();
+    return FHotspot;
+}
+
+void TCustomCursorResourceItem::DecodeImage(TStream& Stream, TIconInfo& IconInfo)
+{
+    IconInfo = {};
+    IconInfo.fIcon = false;
+    const QByteArray prefix = Stream.ReadBytes(4);
+    if (prefix.size() < 4) throw EReadError(QString::fromLatin1(SPrematureEnd));
+    const TBinaryReader reader(prefix);
+    FHotspot = {reader.U16(0), reader.U16(2)};
+    IconInfo.xHotspot = FHotspot.HotspotX;
+    IconInfo.yHotspot = FHotspot.HotspotY;
+    inherited::DecodeImage(Stream, IconInfo);
+}
+
+void TCustomCursorResourceItem::DecodeImageInfo(TStream& Stream)
+{
+    const QByteArray prefix = Stream.ReadBytes(4);
+    if (prefix.size() < 4) throw EReadError(QString::fromLatin1(SPrematureEnd));
+    const TBinaryReader reader(prefix);
+    FHotspot = {reader.U16(0), reader.U16(2)};
+    inherited::DecodeImageInfo(Stream);
+}
 
 std::unique_ptr<TIcon> ItemToIcon(TCustomResourceItem* Item, bool Icon)
 {
@@ -107,6 +656,32 @@ std::unique_ptr<TIcon> ItemToIcon(TCustomResourceItem* Item, bool Icon)
     return icon;
 }
 
-void koResourceItemIconCursor_Initialize() {}
+void koResourceItemIconCursor_Initialize()
+{
+    TIconGroupResourceItem::ClassInfo()->Register(-1);
+    TIconGroupResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("ico"), QStringLiteral("Icons"),
+                                                           {fcLoad, fcSave}, 0);
+    TIconResourceItem::ClassInfo()->Register(0);
+    TCursorGroupResourceItem::ClassInfo()->Register(-1);
+    TCursorGroupResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("cur"), QStringLiteral("Cursors"),
+                                                             {fcLoad, fcSave}, 0);
+    TCursorResourceItem::ClassInfo()->Register(0);
+    RegisterPropertyType(QMetaType::fromType<TIconCompression>(),
+                         {QStringLiteral("TIconCompression"),
+                          [](const QVariant& v) {
+                              return QString::fromLatin1(v.value<TIconCompression>() == icPNG ? "icPNG" : "icBMP");
+                          },
+                          [](const QString& text) {
+                              if (text == QLatin1String("icBMP")) return QVariant::fromValue(icBMP);
+                              if (text == QLatin1String("icPNG")) return QVariant::fromValue(icPNG);
+                              throw EConvertError(QStringLiteral("'%1' is not a valid compression").arg(text));
+                          }});
+}
 
-void koResourceItemIconCursor_Finalize() {}
+void koResourceItemIconCursor_Finalize()
+{
+    TCursorResourceItem::ClassInfo()->Unregister();
+    TCursorGroupResourceItem::ClassInfo()->Unregister();
+    TIconResourceItem::ClassInfo()->Unregister();
+    TIconGroupResourceItem::ClassInfo()->Unregister();
+}
