@@ -4,6 +4,7 @@
 #include "platform/BinaryReader.h"
 #include "model/koResources.h"
 #include "platform/Format.h"
+#include "platform/PngImage.h"
 #include "platform/Streams.h"
 #include "platform/UpdateGuard.h"
 
@@ -37,6 +38,21 @@ bool HasFileSignature(TStream* Data, uint16_t Type)
     QByteArray s = signature;
     s[2] = char(Type);
     return MatchSignature(Data, s, QByteArray(4, '\xFF'), 0);
+}
+
+// PNG images an icon cannot edit in their own colour type (grey ones) are still valid icons that
+// Windows shows: they become 32-bit images with alpha. Null when the PNG was refused for another reason.
+std::unique_ptr<TBitmap> DecodeOtherPng(TStream& Stream, int64_t Start, const EInvalidGraphic& Error)
+{
+    if (Error.Message() != QLatin1String("Unsupported PNG format")) return nullptr;
+    Stream.SetPosition(Start);
+    TPngImage png;
+    png.LoadFromStream(Stream);
+    auto color = std::make_unique<TBitmap>(
+        TBitmap::FromQImage(png.ToQImage().convertToFormat(QImage::Format_ARGB32)));
+    color->SetPixelFormat(pf32bit);
+    color->SetAlphaFormat(afDefined);
+    return color;
 }
 
 void PutWord(QByteArray& Bytes, int At, uint16_t Value)
@@ -298,10 +314,20 @@ void TCustomIconCursorResourceItem::DecodeImageInfo(TStream& Stream)
     Stream.Seek(-signature.size(), soCurrent);
     FCurrentCompression = IconCompressionOf(signature);
     std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(FCurrentCompression);
-    encoder->DecodeInfo(Stream, FColorDepth);
-    FWidth = encoder->Width();
-    FHeight = encoder->Height();
-    FColorDepth = encoder->ColorDepth();
+    const int64_t start = Stream.Position();
+    try {
+        encoder->DecodeInfo(Stream, FColorDepth);
+        FWidth = encoder->Width();
+        FHeight = encoder->Height();
+        FColorDepth = encoder->ColorDepth();
+    } catch (const EInvalidGraphic& error) {
+        std::unique_ptr<TBitmap> color = FCurrentCompression == icPNG ? DecodeOtherPng(Stream, start, error) : nullptr;
+        Stream.SetPosition(start);
+        if (!color) throw;
+        FWidth = color->Width();
+        FHeight = color->Height();
+        FColorDepth = 32;
+    }
     if (!FState.Contains(isNeedEncode)) FCompression = FCurrentCompression;
     FState.Exclude(isNeedDecodeInfo);
 }
@@ -314,7 +340,15 @@ void TCustomIconCursorResourceItem::DecodeImage(TStream& Stream, TIconInfo& Icon
     const TIconCompression compression = IconCompressionOf(signature);
     std::unique_ptr<TIconEncoder> encoder = CreateIconEncoder(compression);
     std::unique_ptr<TBitmap> color, mask;
-    encoder->Decode(Stream, color, mask, FColorDepth);
+    const int64_t start = Stream.Position();
+    bool other = false;
+    try {
+        encoder->Decode(Stream, color, mask, FColorDepth);
+    } catch (const EInvalidGraphic& error) {
+        color = compression == icPNG ? DecodeOtherPng(Stream, start, error) : nullptr;
+        if (!color) throw;
+        other = true;
+    }
     // PNG images carry no mask; the item keeps one with every image (transparent where alpha is 0).
     if (!mask && color) {
         mask = std::make_unique<TBitmap>(color->Width(), color->Height(), pf1bit);
@@ -326,10 +360,10 @@ void TCustomIconCursorResourceItem::DecodeImage(TStream& Stream, TIconInfo& Icon
                     if (color->PixelAlpha(x, y) == 0) mask->SetPixel(x, y, clWhite);
     }
     FCurrentCompression = compression;
-    FWidth = encoder->Width();
-    FHeight = encoder->Height();
-    FColorDepth = encoder->ColorDepth();
-    FPalette = encoder->Palette();
+    FWidth = other ? color->Width() : encoder->Width();
+    FHeight = other ? color->Height() : encoder->Height();
+    FColorDepth = other ? 32 : encoder->ColorDepth();
+    FPalette = other ? TColorArray() : encoder->Palette();
     if (!FState.Contains(isNeedEncode)) FCompression = FCurrentCompression;
     FState.Exclude(isNeedDecodeInfo);
     FState.Exclude(isNeedDecode);

@@ -2,8 +2,12 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Streams.h"
+#include "platform/WineModules.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtEndian>
+#include <iostream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -238,4 +242,61 @@ TEST(IconCursorImages, BadInputIsRefused)
     } catch (const Exception& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Icon must have ordinal (numeric) name"));
     }
+}
+
+TEST(IconCursorImages, InteropWineImagesReadTheSameFromHeaderAndPixels)
+{
+    if (!HasWineModules()) GTEST_SKIP() << "wine64 modules not installed";
+    int images = 0, refused = 0;
+    for (const TWineResource& r : WineResources({RT_ICON, RT_CURSOR})) {
+        const bool isIcon = r.Resource.Type[1].unicode() == RT_ICON;
+        std::unique_ptr<TCustomIconCursorResourceItem> item;
+        if (isIcon)
+            item = std::make_unique<TIconResourceItem>(Ord(1));
+        else
+            item = std::make_unique<TCursorResourceItem>(Ord(1));
+        Load(*item, r.Resource.Data);
+        const QString where = r.Module + QLatin1Char(' ') + QString::number(r.Resource.Name[1].unicode());
+        const int width = item->Width(), height = item->Height(), depth = item->ColorDepth();
+        const TIconCompression compression = item->Compression();
+        // Written in the other encoding the pixels are decoded: the header told the truth.
+        item->SetCompression(compression == icBMP ? icPNG : icBMP);
+        try {
+            EXPECT_FALSE(item->ResourceData().isEmpty()) << where.toStdString();
+        } catch (const EInvalidGraphic&) {
+            // A full palette has no colour left for PNG transparency: refused, and nothing changed.
+            ++refused;
+        }
+        EXPECT_EQ(item->DecodeCount(), 1) << where.toStdString();
+        EXPECT_EQ(item->Width(), width) << where.toStdString();
+        EXPECT_EQ(item->Height(), height) << where.toStdString();
+        EXPECT_EQ(item->ColorDepth(), depth) << where.toStdString();
+        // And back: the original encoding of the same pixels is the data as read.
+        item->SetCompression(compression);
+        if (compression == icBMP) EXPECT_EQ(item->ResourceData(), r.Resource.Data) << where.toStdString();
+        ++images;
+    }
+    EXPECT_GT(images, 1000);
+    std::cout << images << " images, " << refused << " refused as PNG\n";
+}
+
+TEST(IconCursorImages, GreyPngImagesShowAsThirtyTwoBitsAndStayAsRead)
+{
+    QImage grey(20, 10, QImage::Format_Grayscale8);
+    grey.fill(0x80);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(grey.save(&buffer, "PNG"));
+    ASSERT_EQ(png[25], '\0'); // colour type grey
+
+    TIconResourceItem icon(Ord(1));
+    Load(icon, png);
+    EXPECT_EQ(icon.Width(), 20);
+    EXPECT_EQ(icon.Height(), 10);
+    EXPECT_EQ(icon.ColorDepth(), 32);
+    TResourceDirectory entry;
+    icon.GetResourceDirectory(entry);
+    EXPECT_EQ(entry.IconBitCount(), 32);
+    EXPECT_EQ(Saved(icon), png);
 }
