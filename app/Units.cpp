@@ -1,6 +1,7 @@
 #include "Units.h"
 
 #include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
@@ -46,6 +47,7 @@ void InitializeUnits()
     koResourceItemBitmap_Initialize();
     koIconEncoder_Initialize();
     koResourceItemIconCursor_Initialize();
+    koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
@@ -83,6 +85,7 @@ void FinalizeUnits()
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
     koResourceItemPNG_Finalize();
+    koResourceItemAnimatedIconCursor_Finalize();
     koResourceItemIconCursor_Finalize();
     koIconEncoder_Finalize();
     koResourceItemBitmap_Finalize();

@@ -1,6 +1,7 @@
 #include "FuzzCommon.h"
 
 #include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
@@ -43,6 +44,7 @@ void FuzzInitializeModel()
         koResourceItemBitmap_Initialize();
         koIconEncoder_Initialize();
         koResourceItemIconCursor_Initialize();
+        koResourceItemAnimatedIconCursor_Initialize();
         koResourceItemPNG_Initialize();
         koResourceItemString_Initialize();
         koResourceModuleRes_Initialize();

@@ -228,20 +228,6 @@ void PutRows(QByteArray& Out, const TBitmap& Bitmap)
     for (int y = Bitmap.Height() - 1; y >= 0; --y) Out.append(reinterpret_cast<const char*>(Bitmap.ScanLine(y)), rowSize);
 }
 
-// The AND mask of a 32-bit image: set where the pixel is fully transparent.
-TBitmap MaskFromAlpha(const TBitmap& Color)
-{
-    if (Color.PixelFormat() != pf32bit) Fail(SMalformedBitmap);
-    TBitmap mask(Color.Width(), Color.Height(), pf1bit);
-    for (int y = 0; y < Color.Height(); ++y) {
-        const uint8_t* src = Color.ScanLine(y);
-        uint8_t* dst = mask.ScanLine(y);
-        for (int x = 0; x < Color.Width(); ++x)
-            if (src[4 * x + 3] == 0) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
-    }
-    return mask;
-}
-
 // The entries of a PNG's PLTE chunk as stored: the PNG reader keeps no more than the bit depth allows.
 int64_t StoredPaletteEntries(const QByteArray& Png)
 {
@@ -258,6 +244,19 @@ int64_t StoredPaletteEntries(const QByteArray& Png)
 }
 
 } // namespace
+
+TBitmap MaskFromAlpha(const TBitmap& Bitmap32)
+{
+    if (Bitmap32.PixelFormat() != pf32bit) Fail(SMalformedBitmap);
+    TBitmap mask(Bitmap32.Width(), Bitmap32.Height(), pf1bit);
+    for (int y = 0; y < Bitmap32.Height(); ++y) {
+        const uint8_t* src = Bitmap32.ScanLine(y);
+        uint8_t* dst = mask.ScanLine(y);
+        for (int x = 0; x < Bitmap32.Width(); ++x)
+            if (src[4 * x + 3] == 0) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    }
+    return mask;
+}
 
 // --- TIconEncoder ----------------------------------------------------------------------------------
 
@@ -409,8 +408,9 @@ void TIconBMPEncoder::DecodeInfo(TStream& Stream, TColorDepth)
     Stream.SetPosition(start);
     if (headerBytes.size() < DIBHeaderSize) Fail(SPrematureEnd);
     const TIconDIBHeader h = ReadDIBHeader(TBinaryReader(headerBytes));
-    const int bitCount = h.biPlanes * h.biBitCount;
-    FColorDepth = bitCount;
+    // Both words may be anything here: their product can pass the range of int.
+    const int64_t bitCount = int64_t(h.biPlanes) * h.biBitCount;
+    FColorDepth = int(std::min<int64_t>(bitCount, INT32_MAX));
     FWidth = h.biWidth;
     FHeight = h.biHeight / 2;
     FColorsUsed = bitCount <= 8 ? 1 << bitCount : 0;

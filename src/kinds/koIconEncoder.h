@@ -76,6 +76,9 @@ int64_t IconDIBSize(const TIconDIBHeader& Header);
 // The bitmaps of a packed icon DIB.
 void CreateIconBitmaps(const QByteArray& DIB, std::unique_ptr<TBitmap>& Color, std::unique_ptr<TBitmap>& Mask);
 
+// The AND mask of a 32-bit image (1-bit, same size): set where the alpha byte is 0.
+TBitmap MaskFromAlpha(const TBitmap& Bitmap32);
+
 // The encoder for the bytes: PNG when they start with the PNG signature.
 std::unique_ptr<TIconEncoder> CreateIconEncoder(TIconCompression Compression);
 TIconCompression IconCompressionOf(const QByteArray& ImageData);

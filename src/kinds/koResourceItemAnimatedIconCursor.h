@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <memory>
+#include <vector>
 
 class TCustomAnimatedIconCursorResourceItem;
 
@@ -26,6 +27,7 @@ public:
     void SetDisplayRate(int Value);
     // Without the frame check: reading and child notifications keep the sequence in step.
     void StoreFrameIndex(int Value) { FFrameIndex = Value; }
+    void StoreDisplayRate(int Value) { FDisplayRate = Value; }
 
 private:
     int FFrameIndex = 0;
@@ -99,12 +101,24 @@ protected:
     QString GetDescription() const override;
     // The frame class of the kind (icon or cursor frames), for CreateChild.
     virtual TCustomIconCursorResourceItem* NewFrame(int ImageType) = 0;
+    // The frames go before the item lets go of its children, so that none is left without an owner.
+    void BeforeDestruction() override;
 
     std::unique_ptr<TAnimatedIconSequence> FSequence;
     QByteArray FAuthor;
     QByteArray FTitle;
     QByteArray FCopyright;
     int FDefaultDisplayRate = 5;
+
+private:
+    // Frames are no module items, so the animation owns them while they are in its child list; a frame
+    // taken out of the list belongs to whoever took it out.
+    std::vector<TResourceItemPtr> FFrames;
+    // Reading and letting go of the frames keep the sequence as it is.
+    int FKeepSequence = 0;
+    void ReleaseFrames();
+    void ReadChunks(const TBinaryReader& File);
+    void ReadFrame(const TBinaryReader& Chunk, int64_t At);
 };
 
 class TAnimatedIconResourceItemFrame : public TCustomIconResourceItem {

@@ -215,6 +215,10 @@ protected:
     // Take ownership; the stored bytes are dropped and encoded again when next asked for.
     void SetBitmapColor(std::unique_ptr<TBitmap> Value);
     void SetBitmapMask(std::unique_ptr<TBitmap> Value);
+    // In a change batch: Color (1, 4, 8, 24 or 32 bits; a 1-bit one goes below the AND mask) and Mask
+    // (the AND mask, of the same size) become the image.
+    void StoreImage(std::unique_ptr<TBitmap> Color, std::unique_ptr<TBitmap> Mask);
+    void ResizeImage(int AWidth, int AHeight);
 
     // Mutable: reading a property decodes on demand, reading the bytes encodes on demand.
     mutable std::unique_ptr<QByteArray> FDataStream;
