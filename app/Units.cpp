@@ -26,6 +26,7 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
@@ -60,6 +61,7 @@ void InitializeUnits()
     koResourceViewGeneric_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
+    koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
@@ -69,6 +71,7 @@ void FinalizeUnits()
 {
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
+    koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
     koResourceViewGeneric_Finalize();

@@ -83,12 +83,19 @@ QAction* CheckAction(const char* Caption, QObject* Parent)
     return action;
 }
 
-// What the platform bitmap makes of a picture item: the bitmap kinds hand over their bitmap; other
-// items their bitmap with its masks folded into alpha (screen-inverting pixels show black).
+// What the platform bitmap makes of a picture item: the bitmap kinds hand over their bitmap; icon and
+// cursor images paint themselves, their screen-inverting pixels in a colour of their own (no picture
+// can invert the screen); other items give their bitmap with its masks folded into alpha
+// (screen-inverting pixels show black).
 std::unique_ptr<TBitmap> BitmapFromItem(TBasicGraphicResourceItem* Item)
 {
     if (auto* bitmapItem = dynamic_cast<TCustomBitmapResourceItem*>(Item))
         return std::make_unique<TBitmap>(bitmapItem->Bitmap());
+    if (auto* iconItem = dynamic_cast<TCustomIconCursorResourceItem*>(Item)) {
+        auto bitmap = std::make_unique<TBitmap>();
+        iconItem->AssignTo(*bitmap);
+        return bitmap;
+    }
     auto* transparent = dynamic_cast<IGraphicTransparentResourceItem*>(Item);
     if (!transparent) return nullptr;
     std::unique_ptr<TBitmap> bitmap, mask, inverseMask;

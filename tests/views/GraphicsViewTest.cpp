@@ -650,6 +650,58 @@ TEST_F(GraphicsView, CursorItemBecomesTheMousePointerOverThePanes)
     EXPECT_EQ(shown.pixel(shown.width() - 2, shown.height() - 2), Sea);
 }
 
+// RT_ICON data: a 2 x 2 image at 4 bits, its top row a screen-inverting pixel and a transparent one,
+// its bottom row Rust.
+QByteArray Icon4Bit2x2()
+{
+    QByteArray data;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) data.append(char((v >> (8 * i)) & 0xFF));
+    };
+    put(40, 4), put(2, 4), put(4, 4), put(1, 2), put(4, 2), put(0, 4), put(0, 4);
+    put(0, 4), put(0, 4), put(16, 4), put(0, 4);
+    put(0, 4), put(0x00F08010, 4), put(0x00FFFFFF, 4); // palette B G R 0: black, Rust, white
+    for (int i = 3; i < 16; ++i) put(0, 4);
+    put(0x11, 4), put(0x20, 4); // rows bottom-up: Rust Rust / white black
+    put(0x00, 4), put(0xC0, 4); // AND mask: the top row masked
+    return data;
+}
+
+TEST_F(GraphicsView, IconImageShowsItsInvertingPixelsInTheirOwnColour)
+{
+    TIconResourceItem item;
+    TMemoryStream data;
+    data.WriteBytes(Icon4Bit2x2());
+    data.SetPosition(0);
+    item.LoadFromStream(data, data.Size());
+    auto view = Show(&item);
+    EXPECT_TRUE(view->ActionView1Transparent->isChecked());
+    QImage thumb(2, 2, QImage::Format_ARGB32);
+    thumb.fill(Sea);
+    QPainter canvas(&thumb);
+    view->Draw(canvas, thumb.rect());
+    canvas.end();
+    EXPECT_EQ(thumb.pixel(0, 0), qRgb(0xD2, 0xFF, 0xD2)) << "inverting";
+    EXPECT_EQ(thumb.pixel(1, 0), Sea) << "transparent";
+    EXPECT_EQ(thumb.pixel(0, 1), Rust);
+    EXPECT_EQ(thumb.pixel(1, 1), Rust);
+}
+
+TEST_F(GraphicsView, CursorImageItemBecomesTheMousePointer)
+{
+    TCursorResourceItem item;
+    TMemoryStream data;
+    data.WriteBytes(Cursor2x2());
+    data.SetPosition(0);
+    item.LoadFromStream(data, data.Size());
+    auto view = Show(&item);
+    EXPECT_FALSE(view->PanelError->isVisible());
+    const QCursor cursor = view->PanelPrimary->cursor();
+    ASSERT_EQ(cursor.shape(), Qt::BitmapCursor);
+    EXPECT_EQ(cursor.hotSpot(), QPoint(1, 0));
+    EXPECT_EQ(cursor.pixmap().toImage().pixel(0, 0), Rust);
+}
+
 // Every bitmap, icon and cursor image of wine's modules shows, at the size its decoder gives.
 TEST_F(GraphicsView, WinePicturesShowInterop)
 {
