@@ -148,6 +148,7 @@ void TCustomIconCursorResourceItem::SetCompression(TIconCompression Value)
     if (Value == FCompression) return;
     TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
     FCompression = Value;
+    FDirectoryAsRead = false;
     if (FCompression != FCurrentCompression)
         FState.Include(isNeedEncode);
     else
@@ -164,6 +165,7 @@ void TCustomIconCursorResourceItem::Clear()
 {
     TUpdateGuard<TCustomIconCursorResourceItem> batch(this);
     FResourceDirectory = {};
+    FDirectoryAsRead = false;
     FDataStream.reset();
     FBitmapMask.reset();
     FBitmapColor.reset();
@@ -180,6 +182,7 @@ void TCustomIconCursorResourceItem::LoadFromStream(TStream& Stream, int64_t Size
     FBitmapColor.reset();
     FDataStream = std::make_unique<QByteArray>(std::move(bytes));
     FState = {isNeedDecode, isNeedDecodeInfo};
+    FDirectoryAsRead = false;
 }
 
 void TCustomIconCursorResourceItem::SaveToStream(TStream& Stream)
@@ -274,6 +277,7 @@ int TCustomIconCursorResourceItem::GetResourceDataSize() const { return GetSize(
 void TCustomIconCursorResourceItem::SetResourceDirectory(const TResourceDirectory& Entry)
 {
     FResourceDirectory = Entry;
+    FDirectoryAsRead = true;
 }
 
 void TCustomIconCursorResourceItem::GetResourceDirectory(TResourceDirectory& Entry) const
@@ -505,6 +509,7 @@ void TCustomIconCursorResourceItem::EncodeImage(TStream& Stream, const TIconInfo
 
 void TCustomIconCursorResourceItem::SetBitmapColor(std::unique_ptr<TBitmap> Value)
 {
+    FDirectoryAsRead = false;
     FBitmapColor = std::move(Value);
     FDataStream.reset();
     FState.Exclude(isNeedDecode);
@@ -512,6 +517,7 @@ void TCustomIconCursorResourceItem::SetBitmapColor(std::unique_ptr<TBitmap> Valu
 
 void TCustomIconCursorResourceItem::SetBitmapMask(std::unique_ptr<TBitmap> Value)
 {
+    FDirectoryAsRead = false;
     FBitmapMask = std::move(Value);
     FDataStream.reset();
     FState.Exclude(isNeedDecode);
@@ -556,6 +562,9 @@ void TCustomIconResourceItem::SetResourceDirectory(const TResourceDirectory& Ent
 void TCustomIconResourceItem::GetResourceDirectory(TResourceDirectory& Entry) const
 {
     inherited::GetResourceDirectory(Entry);
+    // An image nobody changed keeps its entry as read, so Windows picks the image it picked before
+    // (compilers write 32 bits for palette PNG images, 0 for sides over 255).
+    if (FDirectoryAsRead && FResourceDirectory.IconPlanes() != 0) return;
     Entry.SetIconWidth(EntryDimension(Width()));
     Entry.SetIconHeight(EntryDimension(Height()));
     Entry.SetIconColorCount(ColorDepth() >= 8 ? 0 : uint8_t(ColorCount()));

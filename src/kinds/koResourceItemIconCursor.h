@@ -234,6 +234,8 @@ protected:
     mutable TColorArray FPalette;
     mutable TIconCursorStates FState;
     TResourceDirectory FResourceDirectory;
+    // The image is the one the stored entry describes: nothing changed it since the entry was set.
+    bool FDirectoryAsRead = false;
     mutable int FDecodeInfoCount = 0;
     mutable int FDecodeCount = 0;
 };

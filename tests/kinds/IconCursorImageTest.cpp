@@ -300,3 +300,35 @@ TEST(IconCursorImages, GreyPngImagesShowAsThirtyTwoBitsAndStayAsRead)
     EXPECT_EQ(entry.IconBitCount(), 32);
     EXPECT_EQ(Saved(icon), png);
 }
+
+// An unchanged image keeps the entry it was bound with (what Windows picked by stays); a changed one, or
+// an entry that old tools left without planes, gets the entry of its pixels.
+TEST(IconCursorImages, GroupEntryStaysAsReadUntilTheImageChanges)
+{
+    TIconResourceItem icon(Ord(4));
+    Load(icon, IconImage(32, pf8bit));
+    TResourceDirectory stored;
+    stored.SetIconWidth(32);
+    stored.SetIconHeight(32);
+    stored.SetIconPlanes(1);
+    stored.SetIconBitCount(32); // what a compiler copied from its file
+    icon.SetResourceDirectory(stored);
+    TResourceDirectory entry;
+    icon.GetResourceDirectory(entry);
+    EXPECT_EQ(entry.ResInfo, stored.ResInfo);
+    EXPECT_EQ(entry.BytesInRes, uint32_t(icon.Size()));
+
+    icon.SetColorDepth(4);
+    icon.GetResourceDirectory(entry);
+    EXPECT_EQ(entry.IconColorCount(), 16);
+    EXPECT_EQ(entry.IconPlanes(), 1);
+    EXPECT_EQ(entry.IconBitCount(), 4);
+
+    TIconResourceItem old(Ord(5));
+    Load(old, IconImage(16, pf4bit));
+    old.SetResourceDirectory(TResourceDirectory{}); // planes and bit count 0
+    old.GetResourceDirectory(entry);
+    EXPECT_EQ(entry.IconWidth(), 16);
+    EXPECT_EQ(entry.IconPlanes(), 1);
+    EXPECT_EQ(entry.IconBitCount(), 4);
+}
