@@ -384,13 +384,15 @@ void TCustomResourceModule::BeforeLoad() { FModuleState.Include(msLoading); }
 void TCustomResourceModule::AfterLoad()
 {
     try {
-        // Groups split over several resources (one per language) come together under the first, the
-        // last of the others first. Found by type and name, so a module of many groups loads in linear time.
-        QHash<QPair<QString, QString>, size_t> groupIndex;
+        // Groups split over several resources come together under the first, the last of the others
+        // first. Groups of other languages stay apart: each is a resource of its own, which a merged group
+        // would not write again. Found by type, name and language, so a module of many groups loads in
+        // linear time.
+        QHash<QPair<QPair<QString, QString>, uint16_t>, size_t> groupIndex;
         std::vector<std::vector<TCustomResourceItem*>> groups;
         for (TCustomResourceItem* item : *Items()) {
             if (!item->IsGroup()) continue;
-            const auto key = qMakePair(QString(item->ResourceType()), QString(item->Name()));
+            const auto key = qMakePair(qMakePair(QString(item->ResourceType()), QString(item->Name())), uint16_t(item->Language()));
             const auto found = groupIndex.constFind(key);
             if (found != groupIndex.cend()) {
                 groups[*found].push_back(item);

@@ -173,6 +173,12 @@ QList<uint16_t> ChildOrdinals(TCustomResourceItem* Group)
     return result;
 }
 
+QByteArray ReadAll(const QString& File)
+{
+    QFile f(File);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // A module filled the way a reader fills it: items added while loading, then AfterLoad.
 class TLoadedModule {
 public:
@@ -330,6 +336,36 @@ TEST_F(IconCursorGroups, ImageNamedByTwoGroupsStaysWithTheFirst)
 
 // Both language variants of an image are children; the directory still has one entry per ordinal,
 // describing the variant in the group's language.
+// A module with one group per language keeps every group: saved to a RES file and read again, both
+// groups name the images they named.
+TEST_F(IconCursorGroups, GroupsOfTwoLanguagesBothSurviveASave)
+{
+    TLoadedModule load;
+    load.Icon(1, 16, 4, 0x0409);
+    load.Icon(2, 32, 8, 0x0407);
+    auto* english = load.IconGroup(1, {1}, 0x0409);
+    auto* german = load.IconGroup(1, {2}, 0x0407);
+    TLogCapture log;
+    load.Finish();
+    EXPECT_TRUE(log.Messages().isEmpty()) << log.Messages().join('\n').toStdString();
+    EXPECT_EQ(ChildOrdinals(english), (QList<uint16_t>{1}));
+    EXPECT_EQ(ChildOrdinals(german), (QList<uint16_t>{2}));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("two.res");
+    load.Module.SaveToFile(file);
+    TBytesStream res(ReadAll(file));
+    auto back = TResourceModuleReaderRes().LoadFromStream(res);
+    back->AfterLoad();
+    int groups = 0;
+    for (TCustomResourceItem* item : *back->Items())
+        if (auto* group = qobject_cast<TIconGroupResourceItem*>(item)) {
+            ++groups;
+            EXPECT_EQ(group->Items()->Count(), 1) << group->Language();
+        }
+    EXPECT_EQ(groups, 2);
+}
+
 TEST_F(IconCursorGroups, LanguageVariantsShareOneEntry)
 {
     for (TLanguageID groupLanguage : {TLanguageID(0x0409), TLanguageID(0x0407)}) {
@@ -568,11 +604,6 @@ TIcotoolFiles MakeIcotoolFiles(const QString& Icotool, const QDir& Dir)
     return files;
 }
 
-QByteArray ReadAll(const QString& File)
-{
-    QFile f(File);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void WriteAll(const QString& File, const QByteArray& Data)
 {

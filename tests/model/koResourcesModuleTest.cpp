@@ -93,14 +93,17 @@ TEST(ResourceModule, AfterLoadMergesGroupsAndClearsModified)
     auto* first = new TTestGroup(Ord(1));
     first->SetLanguage(0x0409);
     auto* second = new TTestGroup(Ord(1));
-    second->SetLanguage(0x0407);
+    second->SetLanguage(0x0409);
+    auto* german = new TTestGroup(Ord(1));
+    german->SetLanguage(0x0407);
     module.Items()->Add(new TTestItem(Ord(9)));
     module.Items()->Add(first);
     module.Items()->Add(second);
-    for (uint16_t i = 1; i <= 3; ++i) {
+    module.Items()->Add(german);
+    for (uint16_t i = 1; i <= 4; ++i) {
         auto* child = new TTestChild(Ord(i));
         module.Items()->Add(child);
-        child->SetParent(i == 1 ? first : second);
+        child->SetParent(i == 1 ? first : i == 4 ? german : second);
     }
     EXPECT_TRUE(module.ModuleState().Contains(msLoading));
     module.AfterLoad();
@@ -109,10 +112,12 @@ TEST(ResourceModule, AfterLoadMergesGroupsAndClearsModified)
     ASSERT_TRUE(module.Items()->Contains(first));
     EXPECT_FALSE(module.Items()->Contains(second)) << "the second group was freed";
     EXPECT_EQ(first->Items()->Count(), 3);
-    EXPECT_EQ(module.Items()->Count(), 5);
+    // A group of another language is a resource of its own.
+    ASSERT_TRUE(module.Items()->Contains(german));
+    EXPECT_EQ(german->Items()->Count(), 1);
+    EXPECT_EQ(module.Items()->Count(), 7);
     EXPECT_EQ(module.Items()->Items(0)->ResourceType(), Ord(RT_RCDATA)) << "sorted after merging";
     EXPECT_EQ(module.Items()->Items(1)->ResourceType(), TResourceIdent("CHILD"));
-    EXPECT_EQ(module.Items()->Items(4), first);
 }
 
 TEST(ResourceModule, ClearEmptiesAndResets)
