@@ -3,6 +3,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
+#include <QHBoxLayout>
 #include <QPainter>
 #include <algorithm>
 
@@ -185,3 +186,23 @@ TResourceItemViewDatabaseFactory SetResourceItemViewDatabaseClass(TResourceItemV
 }
 
 void koResourceView_Finalize() { Registry().Reset(); }
+
+TViewErrorStrip CreateViewErrorStrip(QWidget* Parent, const QPixmap& Picture, const QString& Text)
+{
+    TViewErrorStrip strip;
+    strip.Panel = new QWidget(Parent);
+    auto* layout = new QHBoxLayout(strip.Panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    strip.Image = new QLabel(strip.Panel);
+    strip.Image->setPixmap(Picture);
+    strip.Image->setFixedSize(22, 22);
+    layout->addWidget(strip.Image, 0, Qt::AlignLeft | Qt::AlignTop);
+    strip.Label = new QLabel(Text, strip.Panel);
+    strip.Label->setTextFormat(Qt::PlainText);
+    strip.Label->setWordWrap(true);
+    strip.Label->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(strip.Label, 1);
+    strip.Panel->hide();
+    return strip;
+}

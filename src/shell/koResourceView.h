@@ -7,6 +7,7 @@
 #include "model/koResourcesItem.h"
 #include "platform/ClassInfo.h"
 
+#include <QLabel>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -72,6 +73,15 @@ private:
     bool FNeedLoad = false;
     bool FHasLoaded = false;
 };
+
+// The strip at the top of a view that says why a preview failed: a 22-pixel picture and a label that
+// keeps its line breaks out of markup. Hidden until a view shows it.
+struct TViewErrorStrip {
+    QWidget* Panel;
+    QLabel* Image;
+    QLabel* Label;
+};
+TViewErrorStrip CreateViewErrorStrip(QWidget* Parent, const QPixmap& Picture, const QString& Text);
 
 // Class-level questions of a view factory.
 class TResourceItemViewFactoryClassInfo : public TClassInfo {

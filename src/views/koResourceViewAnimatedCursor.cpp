@@ -44,19 +44,10 @@ TAnimatedCursorResourceItemView::TAnimatedCursorResourceItemView(QWidget* Parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    PanelError = new QWidget(this);
-    auto* errorLayout = new QHBoxLayout(PanelError);
-    errorLayout->setContentsMargins(0, 0, 0, 0);
-    errorLayout->setSpacing(0);
-    Image1 = new QLabel(PanelError);
-    Image1->setPixmap(InfoGlyph());
-    Image1->setFixedSize(22, 22);
-    errorLayout->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
-    LabelError = new QLabel(QString::fromUtf8(SCursorError), PanelError);
-    LabelError->setTextFormat(Qt::PlainText);
-    LabelError->setContentsMargins(4, 4, 4, 4);
-    errorLayout->addWidget(LabelError, 1);
-    PanelError->hide();
+    const TViewErrorStrip strip = CreateViewErrorStrip(this, InfoGlyph(), QString::fromUtf8(SCursorError));
+    PanelError = strip.Panel;
+    Image1 = strip.Image;
+    LabelError = strip.Label;
     layout->addWidget(PanelError);
 
     Panel1 = new QWidget(this);

@@ -197,20 +197,10 @@ TGraphicResourceItemView::TGraphicResourceItemView(QWidget* Parent) : TCustomRes
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    PanelError = new QWidget(this);
-    auto* errorLayout = new QHBoxLayout(PanelError);
-    errorLayout->setContentsMargins(0, 0, 0, 0);
-    errorLayout->setSpacing(0);
-    Image1 = new QLabel(PanelError);
-    Image1->setPixmap(ErrorGlyph());
-    Image1->setFixedSize(22, 22);
-    errorLayout->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
-    LabelError = new QLabel(Str(SCursorError), PanelError);
-    LabelError->setTextFormat(Qt::PlainText);
-    LabelError->setWordWrap(true);
-    LabelError->setContentsMargins(4, 4, 4, 4);
-    errorLayout->addWidget(LabelError, 1);
-    PanelError->hide();
+    const TViewErrorStrip strip = CreateViewErrorStrip(this, ErrorGlyph(), Str(SCursorError));
+    PanelError = strip.Panel;
+    Image1 = strip.Image;
+    LabelError = strip.Label;
     layout->addWidget(PanelError);
 
     // The bottom pane spans the whole width; the right pane sits beside the main pane above it.
