@@ -46,13 +46,14 @@ TCustomResourceItemItem* TCustomResourceItemItems::InsertItem(int Index)
     std::unique_ptr<TCustomResourceItemItem> element = CreateElement();
     TCustomResourceItemItem* result = element.get();
     FItems.insert(FItems.begin() + Index, std::move(element));
+    Notify(result, cnAdded);
     return result;
 }
 
 void TCustomResourceItemItems::Delete(int Index)
 {
     TUpdateGuard batch(this);
-    Item(Index);
+    Notify(Item(Index), cnDeleting);
     // The element leaves the list before it is destroyed, so it is never seen half gone.
     std::unique_ptr<TCustomResourceItemItem> element = std::move(FItems[static_cast<size_t>(Index)]);
     FItems.erase(FItems.begin() + Index);

@@ -5,6 +5,7 @@
 
 #include "koResourcesIdentifier.h"
 #include "koResourcesItem.h"
+#include "koResourcesSymbols.h"
 
 #include <QObject>
 #include <memory>
@@ -69,6 +70,8 @@ public:
 
 protected:
     virtual std::unique_ptr<TCustomResourceItemItem> CreateElement() = 0;
+    // Told after an element is added and before one is deleted, inside the collection's batch.
+    virtual void Notify(TCustomResourceItemItem* Item, TCollectionNotification Action) {}
     // The collection changed as a whole: tells the item now, or when the batch closes.
     void Changed();
 
