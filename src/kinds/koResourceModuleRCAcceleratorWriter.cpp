@@ -33,9 +33,10 @@ void TRCItemAcceleratorWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourc
     WriteOptionalStatements(Encoder, Item);
 }
 
-// Keys are written so that both resource compilers read them back as they were: control characters of
-// ASCII entries as numbers ("^" and the letter is read as a virtual key by one compiler, and some such
-// letters break the literal or are refused), and only letters and digits of virtual keys quoted.
+// Keys are written so that both resource compilers read them back as they were: control characters and
+// "^" of ASCII entries as numbers (a literal starting with "^" means Ctrl and a letter, which one compiler
+// reads as a virtual key, and some such letters break the literal or are refused), and only letters and
+// digits of virtual keys quoted.
 QString TRCItemAcceleratorWriter::KeyText(TAcceleratorItem* Entry, TCustomResourceModule* Module) const
 {
     const uint16_t shortcut = Entry->Shortcut();
@@ -43,7 +44,7 @@ QString TRCItemAcceleratorWriter::KeyText(TAcceleratorItem* Entry, TCustomResour
     const int k = shortcut & (ascii ? 0x00FF : 0x0FFF);
     bool quoted;
     if (ascii)
-        quoted = (k >= 32 && k <= 95 && k != '"' && k != '\'' && k != '\\') || (k >= 97 && k <= 126);
+        quoted = (k >= 32 && k <= 95 && k != '"' && k != '\'' && k != '\\' && k != '^') || (k >= 97 && k <= 126);
     else
         quoted = (k >= '0' && k <= '9') || (k >= 'A' && k <= 'Z');
     if (quoted) return QLatin1Char('"') + QChar(k) + QLatin1Char('"');
