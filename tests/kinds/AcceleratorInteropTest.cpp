@@ -65,6 +65,11 @@ QStringList Arguments(QStringList arguments, const QString& in, const QString& o
     return arguments;
 }
 
+struct TCompiler {
+    const char* Tool;
+    QStringList Arguments; // "%in" the script, "%out" the RES file
+};
+
 class AcceleratorInterop : public ::testing::Test {
 protected:
     void SetUp() override
@@ -141,6 +146,21 @@ protected:
         EXPECT_EQ(actual, expected) << "compiled:\n" << Describe(actual) << "written:\n" << Describe(expected) << text;
     }
 
+    // Every installed compiler of the list; skips the test when none is.
+    void CompileWithEach(const std::vector<TTableModel>& expected, const QString& script,
+                         const std::vector<TCompiler>& compilers)
+    {
+        int compiled = 0;
+        for (const TCompiler& compiler : compilers) {
+            SCOPED_TRACE(compiler.Tool);
+            const QString tool = FindPeerTool(QString::fromLatin1(compiler.Tool));
+            if (tool.isEmpty()) continue;
+            CompileAndCompare(expected, script, tool, compiler.Arguments);
+            ++compiled;
+        }
+        if (compiled == 0) GTEST_SKIP() << "no resource compiler is installed";
+    }
+
     QTemporaryDir FDir;
     QString Dir;
 };
@@ -192,10 +212,7 @@ TEST_F(AcceleratorInterop, WrittenStatementsCompileBack)
             writer->SaveToStream(encoder, item, false);
         }
     }
-    const struct {
-        const char* Tool;
-        QStringList Arguments;
-    } compilers[] = {
+    const std::vector<TCompiler> compilers = {
         {"x86_64-w64-mingw32-windres",
          {QStringLiteral("-J"), QStringLiteral("rc"), QStringLiteral("-O"), QStringLiteral("res"), QStringLiteral("-i"),
           QStringLiteral("%in"), QStringLiteral("-o"), QStringLiteral("%out")}},
@@ -203,15 +220,7 @@ TEST_F(AcceleratorInterop, WrittenStatementsCompileBack)
          {QStringLiteral("/no-preprocess"), QStringLiteral("/C"), QStringLiteral("1252"), QStringLiteral("/FO"),
           QStringLiteral("%out"), QStringLiteral("%in")}},
     };
-    int compiled = 0;
-    for (const auto& compiler : compilers) {
-        SCOPED_TRACE(compiler.Tool);
-        const QString tool = FindPeerTool(QString::fromLatin1(compiler.Tool));
-        if (tool.isEmpty()) continue;
-        CompileAndCompare(expected, script, tool, compiler.Arguments);
-        ++compiled;
-    }
-    if (compiled == 0) GTEST_SKIP() << "no resource compiler is installed";
+    CompileWithEach(expected, script, compilers);
 }
 
 // A whole script from the module, with VK_ names and a command bound to a symbol of the module's
@@ -240,10 +249,7 @@ TEST_F(AcceleratorInterop, ScriptsWithSymbolsCompileBack)
     ASSERT_TRUE(text.contains("VK_F1,")) << text.toStdString();
     ASSERT_TRUE(text.contains("IDM_SAVE,")) << text.toStdString();
 
-    const struct {
-        const char* Tool;
-        QStringList Arguments;
-    } compilers[] = {
+    const std::vector<TCompiler> compilers = {
         {"x86_64-w64-mingw32-windres",
          {QStringLiteral("--include-dir=") + QString::fromLatin1(MingwInclude), QStringLiteral("-O"), QStringLiteral("res"),
           QStringLiteral("-i"), QStringLiteral("%in"), QStringLiteral("-o"), QStringLiteral("%out")}},
@@ -251,13 +257,5 @@ TEST_F(AcceleratorInterop, ScriptsWithSymbolsCompileBack)
          {QStringLiteral("-I"), QString::fromLatin1(MingwInclude), QStringLiteral("-fo"), QStringLiteral("%out"),
           QStringLiteral("%in")}},
     };
-    int compiled = 0;
-    for (const auto& compiler : compilers) {
-        SCOPED_TRACE(compiler.Tool);
-        const QString tool = FindPeerTool(QString::fromLatin1(compiler.Tool));
-        if (tool.isEmpty()) continue;
-        CompileAndCompare(expected, script, tool, compiler.Arguments);
-        ++compiled;
-    }
-    if (compiled == 0) GTEST_SKIP() << "no resource compiler is installed";
+    CompileWithEach(expected, script, compilers);
 }
