@@ -231,6 +231,16 @@ TEST_F(Accelerators, KindAnswers)
     EXPECT_FALSE(TAcceleratorResourceItem::Handles(TResourceIdent::FromOrdinal(RT_MENU), {}, nullptr));
     EXPECT_FALSE(TAcceleratorResourceItem::Handles(TResourceIdent("9"), {}, nullptr));
     EXPECT_EQ(TAcceleratorResourceItem::ResourceTypeName(), QStringLiteral("Accelerator"));
+    EXPECT_EQ(kind->Capabilities(), (TResourceItemCapabilities{rcWrite, rcCreate}));
+    QStringList asked;
+    const TResourceGlyphLoader previous = SetResourceGlyphLoader([&](const QString& name, const QString& ident) {
+        asked << name + QLatin1Char(' ') + ident;
+        return int(asked.size());
+    });
+    EXPECT_EQ(kind->GetGlyph(rgType), 1);
+    EXPECT_EQ(kind->GetGlyph(rgItem), 2);
+    SetResourceGlyphLoader(previous);
+    EXPECT_EQ(asked, QStringList({"RES_ACCEL_TYPE accelerator.type", "RES_ACCEL_ITEM accelerator.item"}));
 }
 
 TEST(AcceleratorText, ValuesToText)
