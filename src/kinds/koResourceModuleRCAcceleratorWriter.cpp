@@ -8,18 +8,19 @@ const int KeyColumn = 20;
 const int CommandColumn = 25;
 const int OptionsColumn = 20;
 
-// The first module symbol named VK_... whose value is the key; empty when none.
-QString VirtualKeySymbol(TCustomResourceModule* Module, int Key)
+// One walk over the symbols per table, so a long table does not search them once per entry.
+QHash<int, QString> VirtualKeySymbols(TCustomResourceModule* Module)
 {
-    if (!Module) return {};
+    QHash<int, QString> names;
+    if (!Module) return names;
     TResourceSymbols* symbols = Module->Symbols();
     for (int i = 0; i < symbols->Count(); ++i) {
         const TResourceSymbol* symbol = symbols->Items(i);
-        if (symbol->Symbol().startsWith(QLatin1StringView("VK_")) && symbol->IsNumeric() &&
-            symbol->Value().toInt() == Key)
-            return symbol->Symbol();
+        if (!symbol->Symbol().startsWith(QLatin1StringView("VK_")) || !symbol->IsNumeric()) continue;
+        const int value = symbol->Value().toInt();
+        if (!names.contains(value)) names.insert(value, symbol->Symbol());
     }
-    return {};
+    return names;
 }
 } // namespace
 
@@ -37,7 +38,7 @@ void TRCItemAcceleratorWriter::WriteItemBody(TRCEncoder& Encoder, TCustomResourc
 // "^" of ASCII entries as numbers (a literal starting with "^" means Ctrl and a letter, which one compiler
 // reads as a virtual key, and some such letters break the literal or are refused), and only letters and
 // digits of virtual keys quoted.
-QString TRCItemAcceleratorWriter::KeyText(TAcceleratorItem* Entry, TCustomResourceModule* Module) const
+QString TRCItemAcceleratorWriter::KeyText(TAcceleratorItem* Entry, const TVirtualKeyNames& VirtualKeys) const
 {
     const uint16_t shortcut = Entry->Shortcut();
     const bool ascii = Entry->AcceleratorType() == atASCII;
@@ -49,7 +50,7 @@ QString TRCItemAcceleratorWriter::KeyText(TAcceleratorItem* Entry, TCustomResour
         quoted = (k >= '0' && k <= '9') || (k >= 'A' && k <= 'Z');
     if (quoted) return QLatin1Char('"') + QChar(k) + QLatin1Char('"');
     if (!ascii && SymbolicValues())
-        if (const QString symbol = VirtualKeySymbol(Module, k); !symbol.isEmpty()) return symbol;
+        if (const auto symbol = VirtualKeys.constFind(k); symbol != VirtualKeys.cend()) return *symbol;
     return QString::number(k);
 }
 
@@ -59,6 +60,7 @@ void TRCItemAcceleratorWriter::SaveToStream(TRCEncoder& Encoder, TCustomResource
     WriteItem(Encoder, Item);
     BeginBlock(&Encoder);
     TAcceleratorItems* entries = table->Accelerators();
+    const TVirtualKeyNames virtualKeys = VirtualKeySymbols(Item->Module());
     for (int i = 0; i < entries->Count(); ++i) {
         TAcceleratorItem* entry = entries->Items(i);
         const uint16_t shortcut = entry->Shortcut();
@@ -76,7 +78,7 @@ void TRCItemAcceleratorWriter::SaveToStream(TRCEncoder& Encoder, TCustomResource
             comment = QStringLiteral("/* ") + comment + QStringLiteral(" */");
         else
             comment = QStringLiteral("// ") + comment;
-        WriteLine(Encoder, PadText(KeyText(entry, Item->Module()) + QLatin1Char(','), KeyColumn) +
+        WriteLine(Encoder, PadText(KeyText(entry, virtualKeys) + QLatin1Char(','), KeyColumn) +
                                PadText(commandText + QLatin1Char(','), CommandColumn) + PadText(options, OptionsColumn) +
                                comment);
     }

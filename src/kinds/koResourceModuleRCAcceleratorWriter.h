@@ -4,6 +4,8 @@
 
 #include "model/koResourceModuleRC.h"
 
+#include <QHash>
+
 class TAcceleratorItem;
 
 class TRCItemAcceleratorWriter : public TCustomRCItemWriter {
@@ -16,7 +18,9 @@ public:
     void SaveToStream(TRCEncoder& Encoder, TCustomResourceItem* Item, bool SaveExternals) override;
 
 private:
-    QString KeyText(TAcceleratorItem* Entry, TCustomResourceModule* Module) const;
+    // VK_ symbol names by value, the first of each value in the module's symbol order.
+    using TVirtualKeyNames = QHash<int, QString>;
+    QString KeyText(TAcceleratorItem* Entry, const TVirtualKeyNames& VirtualKeys) const;
 };
 
 void koResourceModuleRCAcceleratorWriter_Initialize();
