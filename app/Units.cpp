@@ -5,6 +5,7 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
@@ -49,6 +50,7 @@ void InitializeUnits()
     koResourceItemIconCursor_Initialize();
     koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
+    koResourceItemDialog_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -84,6 +86,7 @@ void FinalizeUnits()
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemDialog_Finalize();
     koResourceItemPNG_Finalize();
     koResourceItemAnimatedIconCursor_Finalize();
     koResourceItemIconCursor_Finalize();
