@@ -509,8 +509,10 @@ void TDialogResourceItemControl::BindHelpID()
                     if (control->IDValue() != lo) continue;
                     if (control->HelpIDValue() == helpID && control->ID()->Symbol() &&
                         control->ID()->Symbol()->Symbol() == symbol->Symbol()) {
-                        FHelpID->SetGenerate(true);
+                        // The other control first: the help symbol is made with its generated value, which
+                        // is the value both were read with.
                         control->HelpID()->SetGenerate(true);
+                        FHelpID->SetGenerate(true);
                     }
                     break;
                 }
