@@ -556,14 +556,8 @@ TDialogResourceItem::TDialogResourceItem(const TResourceIdent& AResName)
 
 TDialogResourceItem::~TDialogResourceItem()
 {
+    // The font outlives nothing it could report to.
     FFont->OnChange = nullptr;
-    FMenu->ReleaseSymbol();
-    for (int i = 0; i < FItems->Count(); ++i) {
-        TDialogResourceItemControl* control = FItems->Items(i);
-        control->ID()->ReleaseSymbol();
-        control->HelpID()->ReleaseSymbol();
-        control->TextID()->ReleaseSymbol();
-    }
 }
 
 bool TDialogResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent&, TStream*)
