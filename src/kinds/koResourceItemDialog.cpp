@@ -242,54 +242,27 @@ void TDialogResourceItemControl::SetStyle(uint32_t Value)
     FStyle = Value;
 }
 
-void TDialogResourceItemControl::SetExStyle(uint32_t Value)
+template <typename T>
+void TDialogResourceItemControl::SetField(T& Field, const T& Value)
 {
-    if (Value == FExStyle) return;
+    if (Field == Value) return;
     TUpdateGuard batch(this);
-    FExStyle = Value;
+    Field = Value;
 }
 
-void TDialogResourceItemControl::SetLeft(uint16_t Value)
-{
-    if (Value == FLeft) return;
-    TUpdateGuard batch(this);
-    FLeft = Value;
-}
+void TDialogResourceItemControl::SetExStyle(uint32_t Value) { SetField(FExStyle, Value); }
 
-void TDialogResourceItemControl::SetTop(uint16_t Value)
-{
-    if (Value == FTop) return;
-    TUpdateGuard batch(this);
-    FTop = Value;
-}
+void TDialogResourceItemControl::SetLeft(uint16_t Value) { SetField(FLeft, Value); }
 
-void TDialogResourceItemControl::SetWidth(uint16_t Value)
-{
-    if (Value == FWidth) return;
-    TUpdateGuard batch(this);
-    FWidth = Value;
-}
+void TDialogResourceItemControl::SetTop(uint16_t Value) { SetField(FTop, Value); }
 
-void TDialogResourceItemControl::SetHeight(uint16_t Value)
-{
-    if (Value == FHeight) return;
-    TUpdateGuard batch(this);
-    FHeight = Value;
-}
+void TDialogResourceItemControl::SetWidth(uint16_t Value) { SetField(FWidth, Value); }
 
-void TDialogResourceItemControl::SetText(const QString& Value)
-{
-    if (Value == FText) return;
-    TUpdateGuard batch(this);
-    FText = Value;
-}
+void TDialogResourceItemControl::SetHeight(uint16_t Value) { SetField(FHeight, Value); }
 
-void TDialogResourceItemControl::SetExtra(const QByteArray& Value)
-{
-    if (Value == FExtra) return;
-    TUpdateGuard batch(this);
-    FExtra = Value;
-}
+void TDialogResourceItemControl::SetText(const QString& Value) { SetField(FText, Value); }
+
+void TDialogResourceItemControl::SetExtra(const QByteArray& Value) { SetField(FExtra, Value); }
 
 void TDialogResourceItemControl::SetID(TCustomResourceOrdinalWordIdentifier* Value)
 {

@@ -342,6 +342,8 @@ private:
     void SetTopValue(uint Value) { SetTop(static_cast<uint16_t>(Value)); }
     void SetWidthValue(uint Value) { SetWidth(static_cast<uint16_t>(Value)); }
     void SetHeightValue(uint Value) { SetHeight(static_cast<uint16_t>(Value)); }
+    template <typename T>
+    void SetField(T& Field, const T& Value);
     void ReplaceNativeFontControl();
     void BindHelpID();
     void BindImageReference();
