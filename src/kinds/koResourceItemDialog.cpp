@@ -473,7 +473,7 @@ void TDialogResourceItemControl::BindHelpID()
                 FHelpID->SetGenerate(true);
         }
         // The help ID generated for another dialog's control of the same symbol (a copied control).
-        if (!FHelpID->Generate() && lo == IDValue() && hi <= 0xFFFF) {
+        if (!FHelpID->Generate() && lo == IDValue()) {
             auto* other = qobject_cast<TDialogResourceItem*>(
                 module->Find(dialog->ResourceType(), TResourceIdent::FromOrdinal(static_cast<uint16_t>(hi))));
             if (other)

@@ -6,6 +6,7 @@
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
 #include "platform/Exceptions.h"
+#include "platform/PublishedProperties.h"
 #include "platform/Streams.h"
 
 #include <gtest/gtest.h>
@@ -435,6 +436,14 @@ TEST_F(DialogResources, OrdinalDialogClassIsKeptAndWrittenBack)
     EXPECT_EQ(dialog->Menu()->IdentifierValue(), Ord(0x10));
     EXPECT_EQ(dialog->Caption(), QStringLiteral("Caption"));
     EXPECT_EQ(Save(dialog.get()), bytes);
+
+    // Names: the menu's is upper-cased as every resource name, the class keeps its case.
+    TTemplateBytes named;
+    named.W(1).W(0xFFFF).D(0).D(0).D(0).W(0).W(0).W(0).W(10).W(10).Str(QStringLiteral("MainMenu"))
+        .Str(QStringLiteral("MyClass")).Str(QString()).Align();
+    auto withNames = Load(named.Bytes());
+    EXPECT_EQ(withNames->Menu()->IdentifierValue(), TResourceIdent(QStringLiteral("MAINMENU")));
+    EXPECT_EQ(withNames->DialogClass(), QStringLiteral("MyClass"));
 }
 
 TEST_F(DialogResources, ChangesComeInBatches)
@@ -600,4 +609,36 @@ TEST_F(DialogResources, RegisteredForDialogsOnly)
     EXPECT_NE(ResourceItemDatabase()->Find(Ord(RT_MENU), Ord(1), nullptr), TDialogResourceItem::ClassInfo());
     EXPECT_TRUE(TDialogResourceItem::Capabilities().Contains(rcWrite));
     EXPECT_TRUE(TDialogResourceItem::Capabilities().Contains(rcCreate));
+}
+
+TEST_F(DialogResources, PublishedPropertiesReachTheModel)
+{
+    TDialogResourceItem dialog(Ord(1));
+    QStringList names;
+    for (const QMetaProperty& p : PublishedProperties(&TDialogResourceItem::staticMetaObject)) names << p.name();
+    const QStringList own = {"Filename", "Extended", "Items", "HelpID", "Style", "ExStyle", "Left", "Top", "Width",
+                             "Height", "DialogClass", "Caption", "Font", "Menu", "DialogStyle", "WindowStyle",
+                             "WindowExStyle"};
+    EXPECT_EQ(names.mid(names.size() - own.size()), own);
+
+    // Sets and numbers go through the setters.
+    const QMetaProperty windowStyle = FindPublishedProperty(&TDialogResourceItem::staticMetaObject, "WindowStyle");
+    ASSERT_TRUE(windowStyle.isValid());
+    EXPECT_TRUE(windowStyle.isFlagType());
+    EXPECT_TRUE(windowStyle.write(&dialog, QVariant::fromValue(TWindowStyle(DialogTypes::ws_Popup | DialogTypes::ws_Visible))));
+    EXPECT_EQ(dialog.Style(), 0x90000000u);
+    EXPECT_TRUE(dialog.setProperty("Left", 65526u));
+    EXPECT_EQ(dialog.Left(), 65526);
+    EXPECT_EQ(windowStyle.read(&dialog).value<TWindowStyle>(), TWindowStyle(DialogTypes::ws_Popup | DialogTypes::ws_Visible));
+
+    TDialogResourceItemControl* control = dialog.Items()->Add();
+    const QMetaProperty controlClass =
+        FindPublishedProperty(&TDialogResourceItemControl::staticMetaObject, "ControlClass");
+    ASSERT_TRUE(controlClass.isEnumType());
+    EXPECT_TRUE(controlClass.write(control, QVariant::fromValue(ccEdit)));
+    EXPECT_EQ(control->ClassName(), QString(Ord(0x81)));
+    EXPECT_TRUE(PropertyIsDefault(control, FindPublishedProperty(&TDialogResourceItemControl::staticMetaObject, "ExStyle")));
+    EXPECT_FALSE(PropertyIsDefault(control, controlClass));
+    control->SetControlClass(ccCustom);
+    EXPECT_TRUE(PropertyIsDefault(control, controlClass));
 }
