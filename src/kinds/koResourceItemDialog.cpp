@@ -110,6 +110,15 @@ void WriteAlignment(TStream& Stream, int64_t Start)
 
 void LogNativeFontReplaced() { LogMessage(QString::fromLatin1(SNativeFontReplaced), rmWarning); }
 
+// Setters compare, and store a different value inside a batch of the owner.
+template <typename TOwner, typename T>
+void StoreInBatch(TOwner* Owner, T& Field, const T& Value)
+{
+    if (Field == Value) return;
+    TUpdateGuard batch(Owner);
+    Field = Value;
+}
+
 TDialogControlPropertiesChooser& ControlPropertiesChooser()
 {
     static TDialogControlPropertiesChooser chooser = nullptr;
@@ -242,27 +251,19 @@ void TDialogResourceItemControl::SetStyle(uint32_t Value)
     FStyle = Value;
 }
 
-template <typename T>
-void TDialogResourceItemControl::SetField(T& Field, const T& Value)
-{
-    if (Field == Value) return;
-    TUpdateGuard batch(this);
-    Field = Value;
-}
+void TDialogResourceItemControl::SetExStyle(uint32_t Value) { StoreInBatch(this, FExStyle, Value); }
 
-void TDialogResourceItemControl::SetExStyle(uint32_t Value) { SetField(FExStyle, Value); }
+void TDialogResourceItemControl::SetLeft(uint16_t Value) { StoreInBatch(this, FLeft, Value); }
 
-void TDialogResourceItemControl::SetLeft(uint16_t Value) { SetField(FLeft, Value); }
+void TDialogResourceItemControl::SetTop(uint16_t Value) { StoreInBatch(this, FTop, Value); }
 
-void TDialogResourceItemControl::SetTop(uint16_t Value) { SetField(FTop, Value); }
+void TDialogResourceItemControl::SetWidth(uint16_t Value) { StoreInBatch(this, FWidth, Value); }
 
-void TDialogResourceItemControl::SetWidth(uint16_t Value) { SetField(FWidth, Value); }
+void TDialogResourceItemControl::SetHeight(uint16_t Value) { StoreInBatch(this, FHeight, Value); }
 
-void TDialogResourceItemControl::SetHeight(uint16_t Value) { SetField(FHeight, Value); }
+void TDialogResourceItemControl::SetText(const QString& Value) { StoreInBatch(this, FText, Value); }
 
-void TDialogResourceItemControl::SetText(const QString& Value) { SetField(FText, Value); }
-
-void TDialogResourceItemControl::SetExtra(const QByteArray& Value) { SetField(FExtra, Value); }
+void TDialogResourceItemControl::SetExtra(const QByteArray& Value) { StoreInBatch(this, FExtra, Value); }
 
 void TDialogResourceItemControl::SetID(TCustomResourceOrdinalWordIdentifier* Value)
 {
@@ -546,23 +547,15 @@ TResourceItemGlyphHandle TDialogResourceItem::GetGlyph(TResourceItemGlyph Kind)
                           : LoadResourceGlyph(QStringLiteral("RES_DIALOG_ITEM"), QStringLiteral("dialog.item"));
 }
 
-template <typename T>
-void TDialogResourceItem::SetField(T& Field, const T& Value)
-{
-    if (Field == Value) return;
-    TUpdateGuard batch(this);
-    Field = Value;
-}
-
-void TDialogResourceItem::SetHelpID(uint32_t Value) { SetField(FHelpID, Value); }
-void TDialogResourceItem::SetWidth(uint16_t Value) { SetField(FWidth, Value); }
-void TDialogResourceItem::SetCaption(const QString& Value) { SetField(FCaption, Value); }
-void TDialogResourceItem::SetDialogClass(const QString& Value) { SetField(FDialogClass, Value); }
-void TDialogResourceItem::SetExStyle(uint32_t Value) { SetField(FExStyle, Value); }
-void TDialogResourceItem::SetTop(uint16_t Value) { SetField(FTop, Value); }
-void TDialogResourceItem::SetStyle(uint32_t Value) { SetField(FStyle, Value); }
-void TDialogResourceItem::SetHeight(uint16_t Value) { SetField(FHeight, Value); }
-void TDialogResourceItem::SetLeft(uint16_t Value) { SetField(FLeft, Value); }
+void TDialogResourceItem::SetHelpID(uint32_t Value) { StoreInBatch(this, FHelpID, Value); }
+void TDialogResourceItem::SetWidth(uint16_t Value) { StoreInBatch(this, FWidth, Value); }
+void TDialogResourceItem::SetCaption(const QString& Value) { StoreInBatch(this, FCaption, Value); }
+void TDialogResourceItem::SetDialogClass(const QString& Value) { StoreInBatch(this, FDialogClass, Value); }
+void TDialogResourceItem::SetExStyle(uint32_t Value) { StoreInBatch(this, FExStyle, Value); }
+void TDialogResourceItem::SetTop(uint16_t Value) { StoreInBatch(this, FTop, Value); }
+void TDialogResourceItem::SetStyle(uint32_t Value) { StoreInBatch(this, FStyle, Value); }
+void TDialogResourceItem::SetHeight(uint16_t Value) { StoreInBatch(this, FHeight, Value); }
+void TDialogResourceItem::SetLeft(uint16_t Value) { StoreInBatch(this, FLeft, Value); }
 
 void TDialogResourceItem::SetMenu(TResourceIdentifier* Value)
 {
