@@ -6,6 +6,7 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
@@ -51,6 +52,7 @@ void InitializeUnits()
     koResourceItemIconCursor_Initialize();
     koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
+    koResourceItemDialog_Initialize();
     koResourceItemAccelerator_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
@@ -90,6 +92,7 @@ void FinalizeUnits()
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
     koResourceItemAccelerator_Finalize();
+    koResourceItemDialog_Finalize();
     koResourceItemPNG_Finalize();
     koResourceItemAnimatedIconCursor_Finalize();
     koResourceItemIconCursor_Finalize();
