@@ -6,8 +6,10 @@
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemDialog.h"
+#include "kinds/koResourceItemDialogControls.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
+#include "kinds/koResourceModuleRCDialogWriter.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
@@ -51,12 +53,14 @@ void InitializeUnits()
     koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
     koResourceItemDialog_Initialize();
+    koResourceItemDialogControls_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
     koResourceModuleRes_Initialize();
     koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
+    koResourceModuleRCDialogWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
     // Views and editors of resources.
@@ -82,10 +86,12 @@ void FinalizeUnits()
     koAtelier_Finalize();
     koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
+    koResourceModuleRCDialogWriter_Finalize();
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemDialogControls_Finalize();
     koResourceItemDialog_Finalize();
     koResourceItemPNG_Finalize();
     koResourceItemAnimatedIconCursor_Finalize();
