@@ -9,6 +9,7 @@
 #include "model/koResourcesFiler.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
+#include "model/koResourcesSymbols.h"
 #include "platform/PeerTools.h"
 #include "platform/Streams.h"
 
@@ -334,4 +335,43 @@ TEST_F(DialogWriterInterop, LlvmRcReadsNumericDialogsBack)
 {
     REQUIRE_PEER_TOOL(llvmRc, "llvm-rc");
     CompileAndCompare(llvmRc, LlvmRcArguments(), false, true);
+}
+
+// A dialog saved with its module: the script includes the headers its style names and symbols need.
+TEST_F(DialogWriterInterop, ModuleScriptWithDialogsCompiles)
+{
+    REQUIRE_PEER_TOOL(windres, "x86_64-w64-mingw32-windres");
+    if (!QFileInfo::exists(QString::fromLatin1(MingwInclude) + QStringLiteral("/windows.h")))
+        GTEST_SKIP() << "the mingw-w64 headers are not installed";
+    TResourceModule module;
+    module.SymbolFile()->Files()->Add(QStringLiteral("resource.h"))->SetPrimary(true);
+    auto* dialog = new TDialogResourceItem(Ord(1));
+    module.Items()->Add(dialog);
+    dialog->InitializeNewItem();
+    dialog->SetLanguage(0x0407);
+    dialog->LocalID()->SetIdentifier(QStringLiteral("IDD_ABOUT"));
+    dialog->SetCaption(QStringLiteral("About"));
+    TDialogResourceItemControl* ok = AddControl(dialog, ccButton, WS_VISIBLE | WS_CHILD | WS_TABSTOP | 1, QStringLiteral("OK"), 1);
+    ok->ID()->SetIdentifier(QStringLiteral("IDOK"));
+    TDialogResourceItemControl* icon = AddControl(dialog, ccStatic, WS_VISIBLE | WS_CHILD | SS_ICON, Ord(32516), 0xFFFF);
+    icon->TextID()->SetIdentifier(QStringLiteral("IDI_ASTERISK"));
+    AddControl(dialog, ccEdit, WS_VISIBLE | WS_CHILD, QString(), 1000)->ID()->SetIdentifier(QStringLiteral("IDC_NAME"));
+    const std::string expected = Describe(dialog);
+
+    const QString script = FDir.path() + QStringLiteral("/module.rc");
+    module.SaveToFile(script);
+    const QString res = FDir.path() + QStringLiteral("/module.res");
+    QStringList arguments = WindresArguments();
+    arguments.replaceInStrings(QStringLiteral("%in"), script);
+    arguments.replaceInStrings(QStringLiteral("%out"), res);
+    const TPeerToolResult run = RunPeerTool(windres, arguments, 60000, FDir.path());
+    QFile scriptFile(script);
+    ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
+    const std::string scriptText = scriptFile.readAll().toStdString();
+    ASSERT_TRUE(run.Ok()) << run.Describe().toStdString() << "\n" << scriptText;
+    std::unique_ptr<TCustomResourceModule> compiled = TCustomResourceModule::LoadFromFile(res);
+    ASSERT_NE(compiled, nullptr);
+    auto* read = qobject_cast<TDialogResourceItem*>(compiled->Find(Ord(RT_DIALOG), Ord(dialog->NameInteger()), 0x0407));
+    ASSERT_NE(read, nullptr) << scriptText;
+    EXPECT_EQ(Describe(read), expected) << scriptText;
 }
