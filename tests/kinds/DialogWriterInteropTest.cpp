@@ -264,22 +264,34 @@ protected:
         return script;
     }
 
+    // Compiles the script into a RES file and loads it; null (with the failure reported) when the
+    // compiler refuses the script. ScriptText receives the script for messages.
+    std::unique_ptr<TCustomResourceModule> Compile(const QString& Tool, const QStringList& Arguments, const QString& Script,
+                                                   std::string& ScriptText)
+    {
+        const QString res = Script + QStringLiteral(".res");
+        QStringList arguments = Arguments;
+        arguments.replaceInStrings(QStringLiteral("%in"), Script);
+        arguments.replaceInStrings(QStringLiteral("%out"), res);
+        const TPeerToolResult run = RunPeerTool(Tool, arguments, 60000, FDir.path());
+        QFile scriptFile(Script);
+        EXPECT_TRUE(scriptFile.open(QIODevice::ReadOnly));
+        ScriptText = scriptFile.readAll().toStdString();
+        if (!run.Ok()) {
+            ADD_FAILURE() << run.Describe().toStdString() << "\n" << ScriptText;
+            return nullptr;
+        }
+        std::unique_ptr<TCustomResourceModule> compiled = TCustomResourceModule::LoadFromFile(res);
+        EXPECT_NE(compiled, nullptr);
+        return compiled;
+    }
+
     void CompileAndCompare(const QString& Tool, const QStringList& Arguments, bool Symbolic, bool LlvmRcOnly)
     {
         if (!QFileInfo::exists(QString::fromLatin1(MingwInclude) + QStringLiteral("/windows.h")))
             GTEST_SKIP() << "the mingw-w64 headers are not installed";
-        const QString script = WriteScript(Symbolic, LlvmRcOnly);
-        const QString res = script + QStringLiteral(".res");
-        QStringList arguments = Arguments;
-        arguments.replaceInStrings(QStringLiteral("%in"), script);
-        arguments.replaceInStrings(QStringLiteral("%out"), res);
-        const TPeerToolResult run = RunPeerTool(Tool, arguments, 60000, FDir.path());
-        QFile scriptFile(script);
-        ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
-        const std::string scriptText = scriptFile.readAll().toStdString();
-        ASSERT_TRUE(run.Ok()) << run.Describe().toStdString() << "\n" << scriptText;
-
-        std::unique_ptr<TCustomResourceModule> compiled = TCustomResourceModule::LoadFromFile(res);
+        std::string scriptText;
+        std::unique_ptr<TCustomResourceModule> compiled = Compile(Tool, Arguments, WriteScript(Symbolic, LlvmRcOnly), scriptText);
         ASSERT_NE(compiled, nullptr);
         int compared = 0;
         for (TCustomResourceItem* item : *Module.Items()) {
@@ -360,16 +372,8 @@ TEST_F(DialogWriterInterop, ModuleScriptWithDialogsCompiles)
 
     const QString script = FDir.path() + QStringLiteral("/module.rc");
     module.SaveToFile(script);
-    const QString res = FDir.path() + QStringLiteral("/module.res");
-    QStringList arguments = WindresArguments();
-    arguments.replaceInStrings(QStringLiteral("%in"), script);
-    arguments.replaceInStrings(QStringLiteral("%out"), res);
-    const TPeerToolResult run = RunPeerTool(windres, arguments, 60000, FDir.path());
-    QFile scriptFile(script);
-    ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
-    const std::string scriptText = scriptFile.readAll().toStdString();
-    ASSERT_TRUE(run.Ok()) << run.Describe().toStdString() << "\n" << scriptText;
-    std::unique_ptr<TCustomResourceModule> compiled = TCustomResourceModule::LoadFromFile(res);
+    std::string scriptText;
+    std::unique_ptr<TCustomResourceModule> compiled = Compile(windres, WindresArguments(), script, scriptText);
     ASSERT_NE(compiled, nullptr);
     auto* read = qobject_cast<TDialogResourceItem*>(compiled->Find(Ord(RT_DIALOG), Ord(dialog->NameInteger()), 0x0407));
     ASSERT_NE(read, nullptr) << scriptText;
