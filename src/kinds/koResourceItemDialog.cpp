@@ -110,6 +110,15 @@ void WriteAlignment(TStream& Stream, int64_t Start)
 
 void LogNativeFontReplaced() { LogMessage(QString::fromLatin1(SNativeFontReplaced), rmWarning); }
 
+// Setters compare, and store a different value inside a batch of the owner.
+template <typename TOwner, typename T>
+void StoreInBatch(TOwner* Owner, T& Field, const T& Value)
+{
+    if (Field == Value) return;
+    TUpdateGuard batch(Owner);
+    Field = Value;
+}
+
 TDialogControlPropertiesChooser& ControlPropertiesChooser()
 {
     static TDialogControlPropertiesChooser chooser = nullptr;
@@ -242,54 +251,19 @@ void TDialogResourceItemControl::SetStyle(uint32_t Value)
     FStyle = Value;
 }
 
-void TDialogResourceItemControl::SetExStyle(uint32_t Value)
-{
-    if (Value == FExStyle) return;
-    TUpdateGuard batch(this);
-    FExStyle = Value;
-}
+void TDialogResourceItemControl::SetExStyle(uint32_t Value) { StoreInBatch(this, FExStyle, Value); }
 
-void TDialogResourceItemControl::SetLeft(uint16_t Value)
-{
-    if (Value == FLeft) return;
-    TUpdateGuard batch(this);
-    FLeft = Value;
-}
+void TDialogResourceItemControl::SetLeft(uint16_t Value) { StoreInBatch(this, FLeft, Value); }
 
-void TDialogResourceItemControl::SetTop(uint16_t Value)
-{
-    if (Value == FTop) return;
-    TUpdateGuard batch(this);
-    FTop = Value;
-}
+void TDialogResourceItemControl::SetTop(uint16_t Value) { StoreInBatch(this, FTop, Value); }
 
-void TDialogResourceItemControl::SetWidth(uint16_t Value)
-{
-    if (Value == FWidth) return;
-    TUpdateGuard batch(this);
-    FWidth = Value;
-}
+void TDialogResourceItemControl::SetWidth(uint16_t Value) { StoreInBatch(this, FWidth, Value); }
 
-void TDialogResourceItemControl::SetHeight(uint16_t Value)
-{
-    if (Value == FHeight) return;
-    TUpdateGuard batch(this);
-    FHeight = Value;
-}
+void TDialogResourceItemControl::SetHeight(uint16_t Value) { StoreInBatch(this, FHeight, Value); }
 
-void TDialogResourceItemControl::SetText(const QString& Value)
-{
-    if (Value == FText) return;
-    TUpdateGuard batch(this);
-    FText = Value;
-}
+void TDialogResourceItemControl::SetText(const QString& Value) { StoreInBatch(this, FText, Value); }
 
-void TDialogResourceItemControl::SetExtra(const QByteArray& Value)
-{
-    if (Value == FExtra) return;
-    TUpdateGuard batch(this);
-    FExtra = Value;
-}
+void TDialogResourceItemControl::SetExtra(const QByteArray& Value) { StoreInBatch(this, FExtra, Value); }
 
 void TDialogResourceItemControl::SetID(TCustomResourceOrdinalWordIdentifier* Value)
 {
@@ -500,7 +474,7 @@ void TDialogResourceItemControl::BindHelpID()
                 FHelpID->SetGenerate(true);
         }
         // The help ID generated for another dialog's control of the same symbol (a copied control).
-        if (!FHelpID->Generate() && lo == IDValue() && hi <= 0xFFFF) {
+        if (!FHelpID->Generate() && lo == IDValue()) {
             auto* other = qobject_cast<TDialogResourceItem*>(
                 module->Find(dialog->ResourceType(), TResourceIdent::FromOrdinal(static_cast<uint16_t>(hi))));
             if (other)
@@ -509,8 +483,10 @@ void TDialogResourceItemControl::BindHelpID()
                     if (control->IDValue() != lo) continue;
                     if (control->HelpIDValue() == helpID && control->ID()->Symbol() &&
                         control->ID()->Symbol()->Symbol() == symbol->Symbol()) {
-                        FHelpID->SetGenerate(true);
+                        // The other control first: the help symbol is made with its generated value, which
+                        // is the value both were read with.
                         control->HelpID()->SetGenerate(true);
+                        FHelpID->SetGenerate(true);
                     }
                     break;
                 }
@@ -554,14 +530,8 @@ TDialogResourceItem::TDialogResourceItem(const TResourceIdent& AResName)
 
 TDialogResourceItem::~TDialogResourceItem()
 {
+    // The font outlives nothing it could report to.
     FFont->OnChange = nullptr;
-    FMenu->ReleaseSymbol();
-    for (int i = 0; i < FItems->Count(); ++i) {
-        TDialogResourceItemControl* control = FItems->Items(i);
-        control->ID()->ReleaseSymbol();
-        control->HelpID()->ReleaseSymbol();
-        control->TextID()->ReleaseSymbol();
-    }
 }
 
 bool TDialogResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent&, TStream*)
@@ -577,23 +547,15 @@ TResourceItemGlyphHandle TDialogResourceItem::GetGlyph(TResourceItemGlyph Kind)
                           : LoadResourceGlyph(QStringLiteral("RES_DIALOG_ITEM"), QStringLiteral("dialog.item"));
 }
 
-template <typename T>
-void TDialogResourceItem::SetField(T& Field, const T& Value)
-{
-    if (Field == Value) return;
-    TUpdateGuard batch(this);
-    Field = Value;
-}
-
-void TDialogResourceItem::SetHelpID(uint32_t Value) { SetField(FHelpID, Value); }
-void TDialogResourceItem::SetWidth(uint16_t Value) { SetField(FWidth, Value); }
-void TDialogResourceItem::SetCaption(const QString& Value) { SetField(FCaption, Value); }
-void TDialogResourceItem::SetDialogClass(const QString& Value) { SetField(FDialogClass, Value); }
-void TDialogResourceItem::SetExStyle(uint32_t Value) { SetField(FExStyle, Value); }
-void TDialogResourceItem::SetTop(uint16_t Value) { SetField(FTop, Value); }
-void TDialogResourceItem::SetStyle(uint32_t Value) { SetField(FStyle, Value); }
-void TDialogResourceItem::SetHeight(uint16_t Value) { SetField(FHeight, Value); }
-void TDialogResourceItem::SetLeft(uint16_t Value) { SetField(FLeft, Value); }
+void TDialogResourceItem::SetHelpID(uint32_t Value) { StoreInBatch(this, FHelpID, Value); }
+void TDialogResourceItem::SetWidth(uint16_t Value) { StoreInBatch(this, FWidth, Value); }
+void TDialogResourceItem::SetCaption(const QString& Value) { StoreInBatch(this, FCaption, Value); }
+void TDialogResourceItem::SetDialogClass(const QString& Value) { StoreInBatch(this, FDialogClass, Value); }
+void TDialogResourceItem::SetExStyle(uint32_t Value) { StoreInBatch(this, FExStyle, Value); }
+void TDialogResourceItem::SetTop(uint16_t Value) { StoreInBatch(this, FTop, Value); }
+void TDialogResourceItem::SetStyle(uint32_t Value) { StoreInBatch(this, FStyle, Value); }
+void TDialogResourceItem::SetHeight(uint16_t Value) { StoreInBatch(this, FHeight, Value); }
+void TDialogResourceItem::SetLeft(uint16_t Value) { StoreInBatch(this, FLeft, Value); }
 
 void TDialogResourceItem::SetMenu(TResourceIdentifier* Value)
 {

@@ -471,8 +471,6 @@ private:
     void SetWidthValue(uint Value) { SetWidth(static_cast<uint16_t>(Value)); }
     void SetHeightValue(uint Value) { SetHeight(static_cast<uint16_t>(Value)); }
     void FontChanged();
-    template <typename T>
-    void SetField(T& Field, const T& Value);
 
     std::unique_ptr<TResourceDialogItems> FItems;
     uint32_t FHelpID = 0;
