@@ -211,6 +211,11 @@ const TDialogCase Cases[] = {
          AddControl(d, ccEdit, WS_VISIBLE | WS_CHILD, QStringLiteral("odd"), 31)->SetExtra(QByteArray("\xFF\x00\xC8", 3));
          AddControl(d, ccEdit, WS_VISIBLE | WS_CHILD, QStringLiteral("after"), 32);
      }, false},
+    // llvm-rc takes a control class only as a string.
+    {"ordinal custom class", [](TDialogResourceItem* d) {
+         Standard(d);
+         AddControl(d, ccButton, WS_VISIBLE | WS_CHILD | 0x0010, QStringLiteral("ordinal"), 40)->SetControlClassName(Ord(0x0086));
+     }, false},
     {"wide dialog", [](TDialogResourceItem* d) {
          Standard(d);
          d->SetWidth(40000);

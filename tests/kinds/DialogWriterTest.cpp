@@ -242,6 +242,10 @@ TEST_F(DialogWriter, ControlLines)
              c->SetControlClassName(QStringLiteral("SysListView32"));
              c->SetStyle(WS_VISIBLE | WS_CHILD | 0x0041);
          }, true, "  CONTROL \"text\", 101, \"SysListView32\", 0x00000001L | 0x00000040L | WS_VISIBLE | WS_CHILD, 1, 2, 30, 10"},
+        {"ordinal custom class", [](TDialogResourceItemControl* c) {
+             c->SetControlClassName(TResourceIdent::FromOrdinal(0x0086));
+             c->SetStyle(WS_VISIBLE | WS_CHILD);
+         }, true, "  CONTROL \"text\", 101, 134, WS_VISIBLE | WS_CHILD, 1, 2, 30, 10"},
         {"list box without flags", [](TDialogResourceItemControl* c) {
              c->SetControlClass(ccListbox);
              c->SetStyle(WS_VISIBLE | WS_CHILD);
