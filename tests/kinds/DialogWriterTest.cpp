@@ -111,6 +111,9 @@ TEST_F(DialogWriter, DialogStatements)
          {QStringLiteral("IDD_ABOUT DIALOGEX 0, 0, 186, 95"), QStringLiteral("  EXSTYLE 0 // 0x00000000L"),
           QStringLiteral("  STYLE WS_POPUP | NOT WS_SYSMENU | NOT WS_DLGFRAME | NOT WS_BORDER // 0x80000000L")},
          {QStringLiteral("CAPTION"), QStringLiteral("CLASS"), QStringLiteral("MENU"), QStringLiteral("FONT")}},
+        // A DIALOGEX statement takes no file name.
+        {"file name", [](TDialogResourceItem* d) { d->SetFilename(QStringLiteral("about.dlg")); }, true,
+         {QStringLiteral("IDD_ABOUT DIALOGEX 0, 0, 186, 95")}, {}},
         {"negative position, help ID", [](TDialogResourceItem* d) {
              d->SetLeft(uint16_t(-10));
              d->SetTop(uint16_t(-5));
