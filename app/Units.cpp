@@ -7,9 +7,14 @@
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemDialog.h"
+#include "kinds/koResourceItemDialogControls.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
+<<<<<<< HEAD
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
+=======
+#include "kinds/koResourceModuleRCDialogWriter.h"
+>>>>>>> h/dlgwriter
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
@@ -53,6 +58,7 @@ void InitializeUnits()
     koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
     koResourceItemDialog_Initialize();
+    koResourceItemDialogControls_Initialize();
     koResourceItemAccelerator_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
@@ -60,6 +66,7 @@ void InitializeUnits()
     koResourceModuleRes_Initialize();
     koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
+    koResourceModuleRCDialogWriter_Initialize();
     koResourceModuleRCAcceleratorWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
@@ -87,11 +94,13 @@ void FinalizeUnits()
     koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
     koResourceModuleRCAcceleratorWriter_Finalize();
+    koResourceModuleRCDialogWriter_Finalize();
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
     koResourceItemAccelerator_Finalize();
+    koResourceItemDialogControls_Finalize();
     koResourceItemDialog_Finalize();
     koResourceItemPNG_Finalize();
     koResourceItemAnimatedIconCursor_Finalize();
