@@ -4,17 +4,14 @@
 #include "kinds/koResourceItemAccelerator.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemBitmap.h"
-#include "kinds/koResourceItemIconCursor.h"
-#include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
+#include "kinds/koResourceItemIconCursor.h"
+#include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
-<<<<<<< HEAD
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
-=======
 #include "kinds/koResourceModuleRCDialogWriter.h"
->>>>>>> h/dlgwriter
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
