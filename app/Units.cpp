@@ -5,8 +5,10 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemMenu.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
+#include "kinds/koResourceModuleRCMenuWriter.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
@@ -49,12 +51,14 @@ void InitializeUnits()
     koResourceItemIconCursor_Initialize();
     koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
+    koResourceItemMenu_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
     koResourceModuleRes_Initialize();
     koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
+    koResourceModuleRCMenuWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
     // Views and editors of resources.
@@ -80,10 +84,12 @@ void FinalizeUnits()
     koAtelier_Finalize();
     koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
+    koResourceModuleRCMenuWriter_Finalize();
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemMenu_Finalize();
     koResourceItemPNG_Finalize();
     koResourceItemAnimatedIconCursor_Finalize();
     koResourceItemIconCursor_Finalize();
