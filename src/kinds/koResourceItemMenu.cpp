@@ -66,10 +66,12 @@ QString ReadMenuString(TBinaryReader& Data, int64_t MaxChars)
     return text;
 }
 
+// A backspace stands where a TAB starts the shortcut text. A text that has its TAB keeps its
+// backspaces: turning one more into a TAB on every read would change the text each time it is read.
 QString BackspaceToTab(QString Text)
 {
     const qsizetype at = Text.indexOf(Backspace);
-    if (at >= 0) Text[at] = Tab;
+    if (at >= 0 && !Text.contains(Tab)) Text[at] = Tab;
     return Text;
 }
 
@@ -118,7 +120,14 @@ public:
         if (!Module->ModuleState().Contains(msLoading))
             return qobject_cast<TMenuResourceItem*>(Module->Find(Type, Name));
         if (FModule != Module || FCount != Module->Items()->Count()) Build(Module);
-        return FMenus.value(Key(Type, Name));
+        const QString key = Key(Type, Name);
+        const auto found = FMenus.constFind(key);
+        if (found == FMenus.cend()) return nullptr;
+        // Checked, so that a menu that went or was renamed is never taken.
+        TMenuResourceItem* menu = found->data();
+        if (menu && menu->Module() == Module && menu->ResourceType() == Type && menu->Name() == Name) return menu;
+        Build(Module);
+        return FMenus.value(key);
     }
 
     TResourceMenuItem* Entry(TMenuResourceItem* Menu, uint16_t ID)
@@ -162,7 +171,7 @@ private:
     // Null once the module is gone, so a new module at the same address is never taken for it.
     QPointer<TCustomResourceModule> FModule;
     int FCount = -1;
-    QHash<QString, TMenuResourceItem*> FMenus;
+    QHash<QString, QPointer<TMenuResourceItem>> FMenus;
     QHash<const TMenuResourceItem*, QHash<uint16_t, TResourceMenuItem*>> FEntries;
 };
 
@@ -473,7 +482,12 @@ void TMenuResourceItem::ReadStandardItems(TBinaryReader& Data, TResourceMenuItem
         item->ID()->SetOrdinalValue(id);
         item->SetMenuType(flags & MenuTypeMask);
         item->SetState(flags & MenuStateMask);
-        item->SetText(text);
+        // An entry flagged as a separator reads "-" whatever its text, as in the extended template
+        // it is saved as; any other entry takes its text through the separator rule of SetText.
+        if (flags & MFT_SEPARATOR)
+            item->StoreText(SeparatorText);
+        else
+            item->SetText(text);
         if (flags & MF_END) break;
     }
 }

@@ -158,6 +158,22 @@ TEST_F(MenuResource, StandardTemplateBecomesATreeAndSavesExtended)
     EXPECT_EQ(DumpMenu(again.get()).toStdString(), DumpMenu(menu.get()).toStdString());
 }
 
+// An entry flagged as a separator reads "-" whatever its text and keeps its state, so that it reads
+// the same from the extended template it is saved as.
+TEST_F(MenuResource, FlaggedSeparatorsReadTheSameFromBothTemplates)
+{
+    QByteArray std = StdHeader();
+    StdItem(std, 0x800 | 0x01, 0, "junk");
+    StdItem(std, 0x800, 0, "");
+    StdItem(std, 0x80, 0, "-"); // unflagged: the text makes it a separator
+    const auto menu = LoadMenu(std);
+    EXPECT_EQ(DumpMenu(menu.get()).toStdString(), "help=0\n"
+                                                  "\"-\" id=0 help=0 type=800 state=1\n"
+                                                  "\"-\" id=0 help=0 type=800 state=0\n"
+                                                  "\"-\" id=0 help=0 type=800 state=0");
+    EXPECT_EQ(DumpMenu(LoadMenu(SaveMenu(menu.get())).get()).toStdString(), DumpMenu(menu.get()).toStdString());
+}
+
 TEST_F(MenuResource, ExtendedTemplateKeepsWhatTheModelHolds)
 {
     QByteArray ex = ExHeader(0x1234);
@@ -336,7 +352,9 @@ TEST_F(MenuResource, TextCaptionAndShortCut)
     EXPECT_EQ(item->Caption(), "Tab at the end");
     item->SetText(QStringLiteral("a") + QChar(8) + QStringLiteral("b") + QChar(8));
     EXPECT_EQ(item->Text(), QStringLiteral("a\tb") + QChar(8)) << "only the first backspace";
-    EXPECT_EQ(item->DisplayName(), "a (1)");
+    item->SetText(QStringLiteral("x\ty") + QChar(8));
+    EXPECT_EQ(item->Text(), QStringLiteral("x\ty") + QChar(8)) << "a text with its TAB keeps its backspaces";
+    EXPECT_EQ(item->DisplayName(), "x (1)");
 }
 
 TEST_F(MenuResource, SeparatorsAndFlags)
