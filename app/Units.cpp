@@ -1,6 +1,7 @@
 #include "Units.h"
 
 #include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemAccelerator.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemIconCursor.h"
@@ -8,6 +9,7 @@
 #include "kinds/koResourceItemMenu.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
+#include "kinds/koResourceModuleRCAcceleratorWriter.h"
 #include "kinds/koResourceModuleRCMenuWriter.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
@@ -52,6 +54,7 @@ void InitializeUnits()
     koResourceItemAnimatedIconCursor_Initialize();
     koResourceItemPNG_Initialize();
     koResourceItemMenu_Initialize();
+    koResourceItemAccelerator_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -59,6 +62,7 @@ void InitializeUnits()
     koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
     koResourceModuleRCMenuWriter_Initialize();
+    koResourceModuleRCAcceleratorWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
     // Views and editors of resources.
@@ -84,11 +88,13 @@ void FinalizeUnits()
     koAtelier_Finalize();
     koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
+    koResourceModuleRCAcceleratorWriter_Finalize();
     koResourceModuleRCMenuWriter_Finalize();
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemAccelerator_Finalize();
     koResourceItemMenu_Finalize();
     koResourceItemPNG_Finalize();
     koResourceItemAnimatedIconCursor_Finalize();

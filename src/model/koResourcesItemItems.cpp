@@ -30,12 +30,15 @@ void TCustomResourceItemItem::SetCollection(TCustomResourceItemItems* Value)
     TCustomResourceItemItems* old = FCollection;
     const int index = old->IndexOf(this);
     ATELIER_ASSERT(index >= 0);
+    // Closing the batches reports both collections changed.
+    TUpdateGuard oldBatch(old);
+    TUpdateGuard newBatch(Value);
+    old->Notify(this, cnExtracting);
     std::unique_ptr<TCustomResourceItemItem> element = std::move(old->FItems[static_cast<size_t>(index)]);
     old->FItems.erase(old->FItems.begin() + index);
     Value->FItems.push_back(std::move(element));
     FCollection = Value;
-    old->Changed();
-    Value->Changed();
+    Value->Notify(this, cnAdded);
 }
 
 // TCustomResourceItemItems
@@ -62,13 +65,14 @@ TCustomResourceItemItem* TCustomResourceItemItems::InsertItem(int Index)
     std::unique_ptr<TCustomResourceItemItem> element = CreateElement();
     TCustomResourceItemItem* result = element.get();
     FItems.insert(FItems.begin() + Index, std::move(element));
+    Notify(result, cnAdded);
     return result;
 }
 
 void TCustomResourceItemItems::Delete(int Index)
 {
     TUpdateGuard batch(this);
-    Item(Index);
+    Notify(Item(Index), cnDeleting);
     // The element leaves the list before it is destroyed, so it is never seen half gone.
     std::unique_ptr<TCustomResourceItemItem> element = std::move(FItems[static_cast<size_t>(Index)]);
     FItems.erase(FItems.begin() + Index);

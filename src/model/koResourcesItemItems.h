@@ -5,6 +5,7 @@
 
 #include "koResourcesIdentifier.h"
 #include "koResourcesItem.h"
+#include "koResourcesSymbols.h"
 
 #include <QObject>
 #include <memory>
@@ -28,7 +29,7 @@ public:
     void EndUpdate();
     // Reports the change to the collection (and so to the item) unless a batch is open.
     void Changed();
-    // Moves the element to the end of another collection of the same item; both report the change.
+    // Moves the element to the end of another collection of the same item, inside batches of both.
     virtual void SetCollection(TCustomResourceItemItems* Value);
 
     QString MapPropertyName(const QString& Name) override { return Name; }
@@ -73,6 +74,8 @@ public:
 
 protected:
     virtual std::unique_ptr<TCustomResourceItemItem> CreateElement() = 0;
+    // Told after an element is added and before one is deleted, inside the collection's batch.
+    virtual void Notify(TCustomResourceItemItem* Item, TCollectionNotification Action) {}
     // The collection changed as a whole: tells the item now, or when the batch closes.
     void Changed();
 
