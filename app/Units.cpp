@@ -8,10 +8,12 @@
 #include "kinds/koResourceItemDialogControls.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemMenu.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
 #include "kinds/koResourceModuleRCDialogWriter.h"
+#include "kinds/koResourceModuleRCMenuWriter.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
@@ -56,6 +58,7 @@ void InitializeUnits()
     koResourceItemPNG_Initialize();
     koResourceItemDialog_Initialize();
     koResourceItemDialogControls_Initialize();
+    koResourceItemMenu_Initialize();
     koResourceItemAccelerator_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
@@ -64,6 +67,7 @@ void InitializeUnits()
     koResourceModuleRC_Initialize();
     koResourceModulePE_Initialize();
     koResourceModuleRCDialogWriter_Initialize();
+    koResourceModuleRCMenuWriter_Initialize();
     koResourceModuleRCAcceleratorWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
@@ -91,12 +95,14 @@ void FinalizeUnits()
     koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
     koResourceModuleRCAcceleratorWriter_Finalize();
+    koResourceModuleRCMenuWriter_Finalize();
     koResourceModuleRCDialogWriter_Finalize();
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
     koResourceItemAccelerator_Finalize();
+    koResourceItemMenu_Finalize();
     koResourceItemDialogControls_Finalize();
     koResourceItemDialog_Finalize();
     koResourceItemPNG_Finalize();

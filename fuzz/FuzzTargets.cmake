@@ -17,7 +17,8 @@ set(ATELIER_FUZZ_TARGETS
   bitmap:atelier_core
   iconimage:atelier_core
   ani:atelier_core
-  dialog:atelier_core)
+  dialog:atelier_core
+  menu:atelier_core)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

@@ -22,6 +22,25 @@ void TCustomResourceItemItem::Changed()
     if (FCollection && FCollection->UpdateCount() == 0) FCollection->Update(this);
 }
 
+void TCustomResourceItemItem::SetCollection(TCustomResourceItemItems* Value)
+{
+    if (Value == FCollection) return;
+    // The element's identifiers belong to the item: it cannot leave it.
+    ATELIER_ASSERT(Value && FCollection && Value->ResourceItem() == FCollection->ResourceItem());
+    TCustomResourceItemItems* old = FCollection;
+    const int index = old->IndexOf(this);
+    ATELIER_ASSERT(index >= 0);
+    // Closing the batches reports both collections changed.
+    TUpdateGuard oldBatch(old);
+    TUpdateGuard newBatch(Value);
+    old->Notify(this, cnExtracting);
+    std::unique_ptr<TCustomResourceItemItem> element = std::move(old->FItems[static_cast<size_t>(index)]);
+    old->FItems.erase(old->FItems.begin() + index);
+    Value->FItems.push_back(std::move(element));
+    FCollection = Value;
+    Value->Notify(this, cnAdded);
+}
+
 // TCustomResourceItemItems
 
 TCustomResourceItemItems::~TCustomResourceItemItems() = default;

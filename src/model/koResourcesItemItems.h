@@ -29,6 +29,8 @@ public:
     void EndUpdate();
     // Reports the change to the collection (and so to the item) unless a batch is open.
     void Changed();
+    // Moves the element to the end of another collection of the same item, inside batches of both.
+    virtual void SetCollection(TCustomResourceItemItems* Value);
 
     QString MapPropertyName(const QString& Name) override { return Name; }
     bool FilterProperty(const QString&) override { return false; }
@@ -45,6 +47,8 @@ private:
 // The elements of one item, owned here. A batch on the collection is a batch on the item; a change of an
 // element outside a batch, and the closing of the outermost batch, reports the item changed.
 class TCustomResourceItemItems {
+    friend class TCustomResourceItemItem;
+
 public:
     explicit TCustomResourceItemItems(TCustomResourceItem* AResourceItem) : FResourceItem(AResourceItem) {}
     virtual ~TCustomResourceItemItems();
