@@ -22,8 +22,6 @@ const char* const SNativeFontReplaced =
     "The Native Font Control has been deprecated. A hidden static control has been created in its place.";
 const char* const SChildPopupExclusive = "WS_CHILD and WS_POPUP styles are mutually exclusive";
 const char* const SSymbolNotResolved = "Symbol not resolved for DIALOG control: %s";
-const char* const SHelpIDNotResolved =
-    "Failed to resolve help ID of dialog control %s.%s (%s.%s). HelpID: 0x%.8X (%u.%u)";
 const char* const SFewerControls = "Dialog template holds fewer controls than its header declares (%d of %d read)";
 const char* const SHeaderCutShort = "Dialog template is too short for its header (%d bytes)";
 const char* const SNativeFontCtl = "NativeFontCtl";
@@ -457,45 +455,15 @@ void TDialogResourceItemControl::AfterLoad()
 void TDialogResourceItemControl::BindHelpID()
 {
     TDialogResourceItem* dialog = Dialog();
-    const uint32_t helpID = FHelpID->OrdinalValue();
-    if (helpID == 0 || helpID == 0xFFFFFFFFu || !dialog->NameIsInteger()) return;
-    if (helpID == FHelpID->GeneratedID()) {
-        FHelpID->SetGenerate(true);
-        return;
-    }
-    const uint32_t hi = (helpID - 0x80000000u) >> 16;
-    const uint32_t lo = helpID & 0xFFFF;
-    TCustomResourceModule* module = dialog->Module();
-    if (TResourceSymbol* symbol = FID->Symbol(); symbol && module) {
-        // A help file symbol "H<name>" holding this help ID was generated for this control.
-        if (TResourceSymbolFile* help = module->SymbolFile() ? module->SymbolFile()->HelpFile() : nullptr) {
-            const TResourceSymbol* helpSymbol = help->Symbols()->Find(QStringLiteral("H") + symbol->Symbol());
-            if (helpSymbol && helpSymbol->IsNumeric() && static_cast<uint32_t>(helpSymbol->Value().toInt()) == helpID)
-                FHelpID->SetGenerate(true);
-        }
-        // The help ID generated for another dialog's control of the same symbol (a copied control).
-        if (!FHelpID->Generate() && lo == IDValue()) {
-            auto* other = qobject_cast<TDialogResourceItem*>(
-                module->Find(dialog->ResourceType(), TResourceIdent::FromOrdinal(static_cast<uint16_t>(hi))));
-            if (other)
-                for (int i = 0; i < other->Items()->Count(); ++i) {
-                    TDialogResourceItemControl* control = other->Items()->Items(i);
-                    if (control->IDValue() != lo) continue;
-                    if (control->HelpIDValue() == helpID && control->ID()->Symbol() &&
-                        control->ID()->Symbol()->Symbol() == symbol->Symbol()) {
-                        // The other control first: the help symbol is made with its generated value, which
-                        // is the value both were read with.
-                        control->HelpID()->SetGenerate(true);
-                        FHelpID->SetGenerate(true);
-                    }
-                    break;
-                }
-        }
-    }
-    if (!FHelpID->Generate() && hi != 0 && lo != 0)
-        LogMessage(Format(QString::fromLatin1(SHelpIDNotResolved),
-                          {dialog->ID()->ID(), FID->ID(), dialog->ID()->Value(), FID->Value(), helpID, hi, lo}),
-                   rmWarning, dialog);
+    FHelpID->BindLoaded([dialog](uint16_t Hi, uint16_t Lo) -> TCustomResourceHelpIdentifier* {
+        TCustomResourceModule* module = dialog->Module();
+        auto* other = module ? qobject_cast<TDialogResourceItem*>(module->Find(dialog->ResourceType(), TResourceIdent::FromOrdinal(Hi)))
+                             : nullptr;
+        if (other)
+            for (int i = 0; i < other->Items()->Count(); ++i)
+                if (TDialogResourceItemControl* control = other->Items()->Items(i); control->IDValue() == Lo) return control->HelpID();
+        return nullptr;
+    });
 }
 
 void TDialogResourceItemControl::BindImageReference()

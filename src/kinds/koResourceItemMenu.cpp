@@ -21,7 +21,6 @@ namespace {
 const char* const SMalformedMenu = "Malformed menu resource";
 const char* const SMenu = "Menu";
 const char* const SNewItem = "New item";
-const char* const SHelpIDNotResolved = "Failed to resolve help ID of dialog control %s.%s (%s.%s). HelpID: 0x%.8X (%u.%u)";
 const char* const SMoveIntoItself = "A menu item cannot be moved into its own sub-items";
 
 // Flags of a standard template's entry.
@@ -181,48 +180,14 @@ TMenuLookup& MenuLookup()
     return lookup;
 }
 
-bool HelpSymbolMatches(TResourceSymbol* Symbol, TResourceMenuItem* Item)
-{
-    const QVariant value = Symbol->Value();
-    if (value.typeId() == QMetaType::Int) return static_cast<uint32_t>(value.toInt()) == Item->HelpID()->OrdinalValue();
-    return value.toString() == Item->HelpID()->Value();
-}
-
 // A help ID read with the menu is tied to the help symbol it was generated as, when one can tell.
 void BindHelpID(TMenuResourceItem* Menu, TResourceMenuItem* Item)
 {
-    TResourceMenuItem::TResourcemenuHelpIdentifier* help = Item->HelpID();
-    const uint32_t helpID = help->OrdinalValue();
-    if (helpID == 0 || helpID == 0xFFFFFFFF || !Menu->NameIsInteger()) return;
-    if (helpID == help->GeneratedID()) {
-        help->SetGenerate(true);
-        return;
-    }
-    const uint32_t hi = (helpID - 0x80000000u) >> 16;
-    const uint32_t lo = helpID & 0xFFFF;
-    TCustomResourceModule* module = Menu->Module();
-    if (TResourceSymbol* symbol = Item->ID()->Symbol(); symbol && module) {
-        const QString helpName = QStringLiteral("H") + symbol->Symbol();
-        if (TResourceSymbolFile* helpFile = module->SymbolFile()->HelpFile())
-            if (TResourceSymbol* helpSymbol = helpFile->Symbols()->Find(helpName);
-                helpSymbol && HelpSymbolMatches(helpSymbol, Item))
-                help->SetGenerate(true);
-        if (!help->Generate() && lo == Item->ID()->OrdinalValue()) {
-            TMenuResourceItem* partner = MenuLookup().Menu(module, Menu->ResourceType(),
-                                                           TResourceIdent::FromOrdinal(static_cast<uint16_t>(hi)));
-            TResourceMenuItem* other = partner ? MenuLookup().Entry(partner, static_cast<uint16_t>(lo)) : nullptr;
-            if (other && other->HelpID()->OrdinalValue() == helpID && other->ID()->Symbol() &&
-                other->ID()->Symbol()->Symbol() == symbol->Symbol()) {
-                // The other entry's generated symbol is the one both share.
-                other->HelpID()->SetGenerate(true);
-                help->SetGenerate(true);
-            }
-        }
-    }
-    if (!help->Generate() && hi != 0 && lo != 0)
-        LogMessage(Format(QString::fromLatin1(SHelpIDNotResolved),
-                          {Menu->ID()->ID(), Item->ID()->ID(), Menu->ID()->Value(), Item->ID()->Value(), helpID, hi, lo}),
-                   rmWarning, Menu);
+    Item->HelpID()->BindLoaded([Menu](uint16_t Hi, uint16_t Lo) -> TCustomResourceHelpIdentifier* {
+        TMenuResourceItem* partner = MenuLookup().Menu(Menu->Module(), Menu->ResourceType(), TResourceIdent::FromOrdinal(Hi));
+        TResourceMenuItem* other = partner ? MenuLookup().Entry(partner, Lo) : nullptr;
+        return other ? other->HelpID() : nullptr;
+    });
 }
 } // namespace
 

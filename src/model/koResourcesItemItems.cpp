@@ -1,5 +1,6 @@
 #include "koResourcesItemItems.h"
 
+#include "koResourcesMessages.h"
 #include "koResourcesModule.h"
 #include "koResourcesSymbols.h"
 #include "platform/Exceptions.h"
@@ -140,6 +141,53 @@ uint32_t TCustomResourceHelpIdentifier::GeneratedID() const
     const uint32_t id = static_cast<uint32_t>(GetItemIdentifier()->GetOrdinal()) & 0xFFFF;
     const uint32_t name = FResourceItem->NameInteger();
     return ((name << 16) + 0x80000000u) | id;
+}
+
+namespace {
+const char* const SHelpIDNotResolved =
+    "Failed to resolve help ID of dialog control %s.%s (%s.%s). HelpID: 0x%.8X (%u.%u)";
+
+// Help symbols hold numbers; one that holds an expression is compared as the text it is.
+bool HelpSymbolHolds(const TResourceSymbol* Symbol, const TCustomResourceHelpIdentifier* Help)
+{
+    if (Symbol->IsNumeric()) return static_cast<uint32_t>(Symbol->Value().toInt()) == Help->OrdinalValue();
+    return Symbol->Value().toString() == Help->Value();
+}
+} // namespace
+
+void TCustomResourceHelpIdentifier::BindLoaded(const TFindHelpPartner& FindPartner)
+{
+    const uint32_t helpID = OrdinalValue();
+    if (helpID == 0 || helpID == 0xFFFFFFFFu || !FResourceItem->NameIsInteger()) return;
+    if (helpID == GeneratedID()) {
+        SetGenerate(true);
+        return;
+    }
+    TCustomResourceOrdinalIdentifier* id = GetItemIdentifier();
+    const uint32_t hi = (helpID - 0x80000000u) >> 16;
+    const uint32_t lo = helpID & 0xFFFF;
+    TCustomResourceModule* module = FResourceItem->Module();
+    if (TResourceSymbol* symbol = id->Symbol(); symbol && module) {
+        // A help file symbol "H<name>" holding this help ID was generated for this element.
+        if (TResourceSymbolFile* help = module->SymbolFile() ? module->SymbolFile()->HelpFile() : nullptr)
+            if (const TResourceSymbol* helpSymbol = help->Symbols()->Find(QStringLiteral("H") + symbol->Symbol());
+                helpSymbol && HelpSymbolHolds(helpSymbol, this))
+                SetGenerate(true);
+        // The help ID generated for the element of the same symbol in another item (a copied element).
+        if (!Generate() && lo == (static_cast<uint32_t>(id->GetOrdinal()) & 0xFFFF))
+            if (TCustomResourceHelpIdentifier* other = FindPartner(static_cast<uint16_t>(hi), static_cast<uint16_t>(lo));
+                other && other->OrdinalValue() == helpID && other->GetItemIdentifier()->Symbol() &&
+                other->GetItemIdentifier()->Symbol()->Symbol() == symbol->Symbol()) {
+                // The other element first: the help symbol is made with its generated value, which is the
+                // value both were read with.
+                other->SetGenerate(true);
+                SetGenerate(true);
+            }
+    }
+    if (!Generate() && hi != 0 && lo != 0)
+        LogMessage(Format(QString::fromLatin1(SHelpIDNotResolved),
+                          {FResourceItem->ID()->ID(), id->ID(), FResourceItem->ID()->Value(), id->Value(), helpID, hi, lo}),
+                   rmWarning, FResourceItem);
 }
 
 QString TCustomResourceHelpIdentifier::HelpSymbolName() const

@@ -8,6 +8,7 @@
 #include "koResourcesSymbols.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -144,6 +145,12 @@ public:
     void SetGenerate(bool Value);
     // (item name shl 16) + 0x80000000, or the element's ID. Raises for an item with a named name.
     uint32_t GeneratedID() const;
+    // Gives the help identifier of the element with ID Lo in the item of the same type named by the
+    // ordinal Hi; nullptr when there is none.
+    using TFindHelpPartner = std::function<TCustomResourceHelpIdentifier*(uint16_t Hi, uint16_t Lo)>;
+    // After a load: ties the help ID read with the element to the help symbol it was generated as,
+    // where that can be told, and logs a warning where it cannot.
+    void BindLoaded(const TFindHelpPartner& FindPartner);
 
 protected:
     // The element's own ID identifier.
