@@ -30,6 +30,8 @@
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
+#include "views/koResourceViewRCScript.h"
+#include "views/koResourceViewText.h"
 
 void InitializeUnits()
 {
@@ -59,6 +61,8 @@ void InitializeUnits()
     koConfigurationService_Initialize();
     // Views and editors of resources.
     koResourceViewGeneric_Initialize();
+    koResourceViewText_Initialize();
+    koResourceViewRCScript_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewAnimatedCursor_Initialize();
@@ -74,6 +78,8 @@ void FinalizeUnits()
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
+    koResourceViewRCScript_Finalize();
+    koResourceViewText_Finalize();
     koResourceViewGeneric_Finalize();
     koConfigurationService_Finalize();
     koAtelierFramework_Finalize();
