@@ -35,7 +35,17 @@ void TRcScriptResourceItemView::LoadView()
     const std::unique_ptr<TCustomRCItemWriter> writer = writerClass->Create(QString());
     TMemoryStream stream;
     TRCUnicodeEncoder encoder(stream);
-    writer->SaveToStream(encoder, item, false);
+    {
+        // Writers name the file an item without one would be saved to; a preview leaves the item as it was.
+        const QString fileName = item->Filename();
+        TFinally keepFileName([item, &fileName] {
+            if (item->Filename() == fileName) return;
+            item->LockUpdate();
+            TFinally unlock([item] { item->UnlockUpdate(); });
+            item->SetFilename(fileName);
+        });
+        writer->SaveToStream(encoder, item, false);
+    }
     // The encoder wrote UTF-16 itself: read as such, a control character in a caption stays text.
     ShowText(CodePageToUnicode(stream.ToByteArray(), CP_UTF16));
 }
