@@ -16,7 +16,8 @@ set(ATELIER_FUZZ_TARGETS
   jpeg:atelier_platform
   bitmap:atelier_core
   iconimage:atelier_core
-  ani:atelier_core)
+  ani:atelier_core
+  rtf:atelier_gui)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

@@ -1,5 +1,8 @@
 #include "views/RtfReader.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -164,4 +167,24 @@ TEST(RtfReader, ReplacesTheDocumentsContent)
     EXPECT_EQ(BlockTexts(document), "new");
     ReadRtf(QByteArray(), document);
     EXPECT_EQ(BlockTexts(document), "");
+}
+
+TEST(RtfReader, HandWrittenSampleReads)
+{
+    QFile file(QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../fixtures/rtf/sample.rtf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QTextDocument document;
+    ReadRtf(file.readAll(), document);
+    ASSERT_EQ(document.blockCount(), 6);
+    const QTextBlock heading = document.begin();
+    EXPECT_EQ(heading.text(), "Release notes");
+    EXPECT_EQ(heading.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(FormatOf(document, QLatin1Char('R')).fontWeight(), QFont::Bold);
+    const QTextBlock body = heading.next();
+    EXPECT_TRUE(body.text().contains(QString::fromUtf8("a naïve résumé and a price of 20 €."))) << body.text().toStdString();
+    const QTextBlock bullet = body.next();
+    EXPECT_TRUE(bullet.text().startsWith(QString::fromUtf8("•\tBullet-like")));
+    EXPECT_DOUBLE_EQ(bullet.blockFormat().leftMargin(), 24);
+    EXPECT_DOUBLE_EQ(bullet.blockFormat().textIndent(), -24);
+    EXPECT_TRUE(document.lastBlock().text().contains(QString::fromUtf8("“quoted”, αβγ and Straße")));
 }
