@@ -551,6 +551,8 @@ void TRtfReader::Build(QTextDocument& Document) const
     const bool undo = Document.isUndoRedoEnabled();
     Document.setUndoRedoEnabled(false);
     QTextCursor cursor(&Document);
+    // One edit block: outside of one every insertion lays out its paragraph again.
+    cursor.beginEditBlock();
     // The mark of the last paragraph is the document's own end.
     size_t count = FParagraphs.size();
     if (count > 1 && FParagraphs.back().Runs.empty()) --count;
@@ -560,6 +562,7 @@ void TRtfReader::Build(QTextDocument& Document) const
         else cursor.insertBlock(BlockFormat(paragraph.Props));
         for (const TRun& run : paragraph.Runs) cursor.insertText(run.Text, CharFormat(run.Props));
     }
+    cursor.endEditBlock();
     Document.setUndoRedoEnabled(undo);
 }
 
