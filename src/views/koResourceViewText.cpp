@@ -5,6 +5,7 @@
 #include "model/koResources.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
+#include "platform/GraphUtil.h"
 #include "platform/Streams.h"
 
 #include <QStyle>
@@ -90,10 +91,10 @@ TCustomTextResourceItemView::TCustomTextResourceItemView(QWidget* Parent) : TCus
 
     auto* margins = new QVBoxLayout;
     margins->setContentsMargins(2, 2, 2, 2);
-    Panel2 = ColorPanel(this, palette().color(QPalette::Base), 4);
+    Panel2 = ColorPanel(this, clWindow(), 4);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     // The 1-pixel frame around the text.
-    Panel1 = ColorPanel(Panel2, palette().color(QPalette::Midlight), 1);
+    Panel1 = ColorPanel(Panel2, cl3DLight(), 1);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel2->layout()->addWidget(Panel1);
     EditText = new QTextEdit(Panel1);
