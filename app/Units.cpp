@@ -37,6 +37,8 @@
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
+#include "views/koResourceViewRCScript.h"
+#include "views/koResourceViewText.h"
 
 void InitializeUnits()
 {
@@ -73,6 +75,8 @@ void InitializeUnits()
     koConfigurationService_Initialize();
     // Views and editors of resources.
     koResourceViewGeneric_Initialize();
+    koResourceViewText_Initialize();
+    koResourceViewRCScript_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewAnimatedCursor_Initialize();
@@ -88,6 +92,8 @@ void FinalizeUnits()
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
+    koResourceViewRCScript_Finalize();
+    koResourceViewText_Finalize();
     koResourceViewGeneric_Finalize();
     koConfigurationService_Finalize();
     koAtelierFramework_Finalize();

@@ -18,7 +18,8 @@ set(ATELIER_FUZZ_TARGETS
   iconimage:atelier_core
   ani:atelier_core
   dialog:atelier_core
-  menu:atelier_core)
+  menu:atelier_core
+  rtf:atelier_gui)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

@@ -36,4 +36,5 @@ QColor clWindow() { return PaletteColor(QPalette::Base); }
 QColor clBtnFace() { return PaletteColor(QPalette::Button); }
 QColor clBtnShadow() { return PaletteColor(QPalette::Dark); }
 QColor clBtnHighlight() { return PaletteColor(QPalette::Light); }
+QColor cl3DLight() { return PaletteColor(QPalette::Midlight); }
 QColor clCaptionText() { return PaletteColor(QPalette::WindowText); }

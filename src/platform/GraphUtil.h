@@ -13,4 +13,5 @@ QColor clWindow();       // palette Base
 QColor clBtnFace();      // palette Button
 QColor clBtnShadow();    // palette Dark
 QColor clBtnHighlight(); // palette Light
+QColor cl3DLight();      // palette Midlight
 QColor clCaptionText();  // palette WindowText
