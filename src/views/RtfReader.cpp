@@ -321,6 +321,8 @@ void TRtfReader::ControlSymbol(char Symbol)
         if (FPendingSkip > 0) --FPendingSkip;
         else Word(wdPar, false, 0);
         return;
+    // An escaped space is a space: hand-written documents use it after a control word.
+    case ' ': TextByte(' '); return;
     case '~': TextChar(QString(QChar(0x00A0))); return;
     case '-': TextChar(QString(QChar(0x00AD))); return;
     case '_': TextChar(QString(QChar(0x2011))); return;

@@ -75,6 +75,7 @@ TEST(RtfReader, TextAndTheFormatOfAProbeCharacter)
          "XY", {.foreground = QColor(255, 0, 0), .background = QColor(0, 0, 255)}},
         {"colour index past the table", R"({\rtf1{\colortbl;\red255\green0\blue0;}\cf7 X})", "X", {}},
         {"escapes and special characters", R"({\rtf1 \\\{\}\~\-\_X})", QString::fromUtf8("\\{}\u00A0\u00AD\u2011X"), {}},
+        {"escaped space after a control word", R"({\rtf1 a\b\ b})", QStringLiteral("a b"), {}},
         {"paragraphs, lines and tabs", R"({\rtf1 a\par b\line c\tab X\par})", QString::fromUtf8("a|b\u2028c\tX"), {}},
         {"a second paragraph mark leaves an empty paragraph", R"({\rtf1 X\par\par})", "X|", {}},
         {"text outside the document's group", R"(x{\rtf1 X}y)", "X", {}},
