@@ -109,69 +109,49 @@ bool VisitItems(TResourceMenuItems* Items, const TVisit& Visit)
     return true;
 }
 
-// The menus of a module by type and name, and their entries by ID (the first depth first), kept while
-// the module loads: every menu binding its help IDs asks, and a search per question would make
-// loading quadratic. Menus and their entries do not change while a module binds its symbols.
+// The entries of a module's menus by ID (the first depth first), kept while the module loads: every
+// menu binding its help IDs asks, and a search per question would make loading quadratic. Menus and
+// their entries do not change while a module binds its symbols.
 class TMenuLookup {
 public:
-    TMenuResourceItem* Menu(TCustomResourceModule* Module, const TResourceIdent& Type, const TResourceIdent& Name)
-    {
-        if (!Module->ModuleState().Contains(msLoading))
-            return qobject_cast<TMenuResourceItem*>(Module->Find(Type, Name));
-        if (FModule != Module || FCount != Module->Items()->Count()) Build(Module);
-        const QString key = Key(Type, Name);
-        const auto found = FMenus.constFind(key);
-        if (found == FMenus.cend()) return nullptr;
-        // Checked, so that a menu that went or was renamed is never taken.
-        TMenuResourceItem* menu = found->data();
-        if (menu && menu->Module() == Module && menu->ResourceType() == Type && menu->Name() == Name) return menu;
-        Build(Module);
-        return FMenus.value(key);
-    }
-
     TResourceMenuItem* Entry(TMenuResourceItem* Menu, uint16_t ID)
     {
-        if (!Menu->Module() || !Menu->Module()->ModuleState().Contains(msLoading)) {
+        TCustomResourceModule* module = Menu->Module();
+        if (!module || !module->ModuleState().Contains(msLoading)) {
             TResourceMenuItem* found = nullptr;
             VisitItems(Menu->Items(), [&](TResourceMenuItem* item) {
                 if (item->ID()->OrdinalValue() == ID) found = item;
                 return found == nullptr;
             });
+            FEntries.clear();
             return found;
         }
-        auto it = FEntries.find(Menu);
-        if (it == FEntries.end()) {
-            QHash<uint16_t, TResourceMenuItem*> entries;
-            VisitItems(Menu->Items(), [&](TResourceMenuItem* item) {
-                if (!entries.contains(item->ID()->OrdinalValue())) entries.insert(item->ID()->OrdinalValue(), item);
-                return true;
-            });
-            it = FEntries.insert(Menu, entries);
+        // Every cached menu and entry is held weakly and checked, so a menu that went, or a new one at
+        // its address, is never taken for what was cached.
+        TMenuEntries& cached = FEntries[Menu];
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass > 0 || cached.Menu != Menu) {
+                cached.Menu = Menu;
+                cached.ByID.clear();
+                VisitItems(Menu->Items(), [&](TResourceMenuItem* item) {
+                    if (!cached.ByID.contains(item->ID()->OrdinalValue())) cached.ByID.insert(item->ID()->OrdinalValue(), item);
+                    return true;
+                });
+            }
+            const auto found = cached.ByID.constFind(ID);
+            if (found == cached.ByID.cend()) return nullptr;
+            TResourceMenuItem* entry = found->data();
+            if (entry && entry->ResourceItem() == Menu && entry->ID()->OrdinalValue() == ID) return entry;
         }
-        return it->value(ID);
+        return nullptr;
     }
 
 private:
-    static QString Key(const TResourceIdent& Type, const TResourceIdent& Name) { return QString(Type) + QChar(0) + QString(Name); }
-
-    void Build(TCustomResourceModule* Module)
-    {
-        FModule = Module;
-        FCount = Module->Items()->Count();
-        FMenus.clear();
-        FEntries.clear();
-        for (TCustomResourceItem* item : *Module->Items())
-            if (auto* menu = qobject_cast<TMenuResourceItem*>(item)) {
-                const QString key = Key(item->ResourceType(), item->Name());
-                if (!FMenus.contains(key)) FMenus.insert(key, menu);
-            }
-    }
-
-    // Null once the module is gone, so a new module at the same address is never taken for it.
-    QPointer<TCustomResourceModule> FModule;
-    int FCount = -1;
-    QHash<QString, QPointer<TMenuResourceItem>> FMenus;
-    QHash<const TMenuResourceItem*, QHash<uint16_t, TResourceMenuItem*>> FEntries;
+    struct TMenuEntries {
+        QPointer<TMenuResourceItem> Menu;
+        QHash<uint16_t, QPointer<TResourceMenuItem>> ByID;
+    };
+    QHash<const TMenuResourceItem*, TMenuEntries> FEntries;
 };
 
 TMenuLookup& MenuLookup()
@@ -184,7 +164,9 @@ TMenuLookup& MenuLookup()
 void BindHelpID(TMenuResourceItem* Menu, TResourceMenuItem* Item)
 {
     Item->HelpID()->BindLoaded([Menu](uint16_t Hi, uint16_t Lo) -> TCustomResourceHelpIdentifier* {
-        TMenuResourceItem* partner = MenuLookup().Menu(Menu->Module(), Menu->ResourceType(), TResourceIdent::FromOrdinal(Hi));
+        TCustomResourceModule* module = Menu->Module();
+        auto* partner = module ? qobject_cast<TMenuResourceItem*>(module->Find(Menu->ResourceType(), TResourceIdent::FromOrdinal(Hi)))
+                               : nullptr;
         TResourceMenuItem* other = partner ? MenuLookup().Entry(partner, Lo) : nullptr;
         return other ? other->HelpID() : nullptr;
     });

@@ -182,6 +182,25 @@ TCustomResourceItem* TCustomResourceModule::Find(const TResourceIdent& ResourceT
 
 TCustomResourceItem* TCustomResourceModule::Find(const TResourceIdent& ResourceType, const TResourceIdent& Name) const
 {
+    if (FItems && FModuleState.Contains(msLoading)) {
+        const auto key = qMakePair(QString(ResourceType), QString(Name));
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass > 0 || FLoadIndexCount != FItems->Count()) {
+                ClearLoadIndex();
+                for (TCustomResourceItem* item : *FItems) {
+                    const auto itemKey = qMakePair(QString(item->ResourceType()), QString(item->Name()));
+                    if (!FLoadIndex.contains(itemKey)) FLoadIndex.insert(itemKey, item);
+                }
+                FLoadIndexCount = FItems->Count();
+            }
+            const auto found = FLoadIndex.constFind(key);
+            if (found == FLoadIndex.cend()) return nullptr;
+            // Checked, so that an item that went or was renamed is never taken.
+            TCustomResourceItem* item = found->data();
+            if (item && item->Module() == this && item->ResourceType() == ResourceType && item->Name() == Name) return item;
+        }
+        return nullptr;
+    }
     if (FItems)
         for (TCustomResourceItem* item : *FItems)
             if (item->ResourceType() == ResourceType && item->Name() == Name) return item;
@@ -379,7 +398,17 @@ void TCustomResourceModule::NumberChildItems()
     }
 }
 
-void TCustomResourceModule::BeforeLoad() { FModuleState.Include(msLoading); }
+void TCustomResourceModule::BeforeLoad()
+{
+    ClearLoadIndex();
+    FModuleState.Include(msLoading);
+}
+
+void TCustomResourceModule::ClearLoadIndex() const
+{
+    FLoadIndex.clear();
+    FLoadIndexCount = -1;
+}
 
 void TCustomResourceModule::AfterLoad()
 {
@@ -422,9 +451,11 @@ void TCustomResourceModule::AfterLoad()
         FModified = false;
     } catch (...) {
         FModuleState.Exclude(msLoading);
+        ClearLoadIndex();
         throw;
     }
     FModuleState.Exclude(msLoading);
+    ClearLoadIndex();
 }
 
 void TCustomResourceModule::BeforeSave()

@@ -7,7 +7,10 @@
 #include "koResourcesMessages.h"
 #include "platform/Sets.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPair>
+#include <QPointer>
 #include <memory>
 
 class TCustomResourceModule;
@@ -121,6 +124,11 @@ private:
     bool FDeferDefaultSymbols = false;
     bool FDefaultSymbolsLoaded = false;
     TResourceModuleState FModuleState;
+    // Items by type and name (the first of each), while the module loads: binding after a load looks
+    // items up by name for every element that refers to one, and a search each time would be quadratic.
+    mutable QHash<QPair<QString, QString>, QPointer<TCustomResourceItem>> FLoadIndex;
+    mutable int FLoadIndexCount = -1;
+    void ClearLoadIndex() const;
 };
 
 class TResourceModule : public TCustomResourceModule {

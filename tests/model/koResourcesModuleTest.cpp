@@ -86,6 +86,32 @@ TEST(ResourceModule, FindByTypeNameAndLanguage)
     EXPECT_EQ(module.Find(TResourceIdent("PNG")), nullptr);
 }
 
+// While a module loads, lookups by type and name go through an index: it must answer as the search
+// does, follow items added meanwhile and never hand out an item that left.
+TEST(ResourceModule, FindWhileLoadingAnswersAsTheSearch)
+{
+    TResourceModule module;
+    const TResourceIdent rcdata = TResourceIdent::FromOrdinal(RT_RCDATA);
+    auto* first = new TTestItem(Ord(5));
+    first->SetLanguage(0x0409);
+    auto* second = new TTestItem(Ord(5));
+    second->SetLanguage(0x0407);
+    module.Items()->Add(first);
+    module.Items()->Add(second);
+    module.BeforeLoad();
+    EXPECT_EQ(module.Find(rcdata, Ord(5)), module.Find(rcdata, Ord(5), 0x0409));
+    EXPECT_EQ(module.Find(rcdata, Ord(7)), nullptr);
+    auto* added = new TTestItem(Ord(7));
+    module.Items()->Add(added);
+    EXPECT_EQ(module.Find(rcdata, Ord(7)), added);
+    module.Items()->Remove(module.Find(rcdata, Ord(5), 0x0409));
+    module.Items()->Add(new TTestItem(Ord(8))); // the same count as before the extraction
+    TCustomResourceItem* found = module.Find(rcdata, Ord(5));
+    EXPECT_EQ(found, second);
+    module.AfterLoad();
+    EXPECT_EQ(module.Find(rcdata, Ord(5)), second);
+}
+
 TEST(ResourceModule, AfterLoadMergesGroupsAndClearsModified)
 {
     TResourceModule module;
