@@ -1,3 +1,4 @@
+#include "model/LogCapture.h"
 #include "../platform/ByteBuilder.h"
 #include "../platform/PeerTools.h"
 #include "kinds/koIconEncoder.h"
@@ -141,22 +142,6 @@ std::vector<int> Steps(const TCustomAnimatedIconCursorResourceItem& Item, bool R
     return steps;
 }
 
-class TCollector : public IResourceMessageLogSubscriber {
-public:
-    void LogMessage(const IResourceMessagePtr& Msg) override { Messages.push_back(Msg->GetMessage()); }
-    QStringList Messages;
-};
-
-// Collects what the message log hears during the scope.
-class TLogScope {
-public:
-    TLogScope() { MessageLogger()->Subscribe(FCollector); }
-    ~TLogScope() { MessageLogger()->Unsubscribe(FCollector); }
-    QStringList Messages() const { return FCollector->Messages; }
-
-private:
-    std::shared_ptr<TCollector> FCollector = std::make_shared<TCollector>();
-};
 
 // An animation with Frames blank frames and a step for each of Shown.
 void Build(TCustomAnimatedIconCursorResourceItem& Item, int Frames, std::initializer_list<int> Shown)
@@ -274,7 +259,7 @@ TEST(AnimatedIconCursor, DamageThatNeedNotStopReadingIsReadAndLogged)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TLogScope log;
+        TLogCapture log;
         const auto item = Load(c.data);
         EXPECT_EQ(Steps(*item), c.steps);
         EXPECT_EQ(Steps(*item, true), c.rates);

@@ -1,3 +1,4 @@
+#include "model/LogCapture.h"
 #include "kinds/koIconEncoder.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
@@ -22,28 +23,6 @@
 namespace {
 TResourceIdent Ord(uint16_t v) { return TResourceIdent::FromOrdinal(v); }
 
-class TCollector : public IResourceMessageLogSubscriber {
-public:
-    void LogMessage(const IResourceMessagePtr& Msg) override
-    {
-        Messages.append(Msg->GetMessage());
-        auto context = Msg->GetContext();
-        Items.append(context ? context->GetResourceItem() : nullptr);
-    }
-    QStringList Messages;
-    QList<TCustomResourceItem*> Items;
-};
-
-class TLogCapture {
-public:
-    TLogCapture() { MessageLogger()->Subscribe(FCollector); }
-    ~TLogCapture() { MessageLogger()->Unsubscribe(FCollector); }
-    const QStringList& Messages() const { return FCollector->Messages; }
-    const QList<TCustomResourceItem*>& Items() const { return FCollector->Items; }
-
-private:
-    std::shared_ptr<TCollector> FCollector = std::make_shared<TCollector>();
-};
 
 QString ErrorOf(const std::function<void()>& action)
 {

@@ -1,3 +1,4 @@
+#include "model/LogCapture.h"
 #include "kinds/koIconEncoder.h"
 
 #include "../platform/PeerTools.h"
@@ -221,22 +222,6 @@ QString ErrorOf(F&& action)
     return QStringLiteral("(no error)");
 }
 
-class TCollector : public IResourceMessageLogSubscriber {
-public:
-    void LogMessage(const IResourceMessagePtr& Msg) override { Messages.append(Msg->GetMessage()); }
-    QStringList Messages;
-};
-
-// Collects the log's messages while it lives.
-class TLogCapture {
-public:
-    TLogCapture() { MessageLogger()->Subscribe(FCollector); }
-    ~TLogCapture() { MessageLogger()->Unsubscribe(FCollector); }
-    const QStringList& Messages() const { return FCollector->Messages; }
-
-private:
-    std::shared_ptr<TCollector> FCollector = std::make_shared<TCollector>();
-};
 
 // --- the DIB encoding ------------------------------------------------------------------------------
 

@@ -532,7 +532,7 @@ TEST_F(MenuResource, SymbolsBindInTheWholeTree)
     ExItem(ex, 0, 0, 100, 0x80, "One");
     ExItem(ex, 0, 0, 100, 0x80, "Again");
     ExItem(ex, 0, 0, 0xFFFF, 0x80, "Minus one");
-    TMenuLogCapture log;
+    TLogCapture log;
     LoadModule({{1, ex}}, {{100, "IDM_ONE"}, {-1, "IDM_MINUS"}, {555, "IDM_NONE"}});
     TMenuResourceItem* menu = Menu(1);
     ASSERT_NE(menu, nullptr);
@@ -562,7 +562,7 @@ TEST_F(MenuResource, HelpIDsBindAfterLoad)
     ExItem(menu199, 0, 0, 0, 0x81, "Unknown", 0x00450012); // nothing generated it
     ExItem(menu199, 0, 0, 1, 0x80, "Leaf");
 
-    TMenuLogCapture log;
+    TLogCapture log;
     LoadModule({{200, menu200}, {199, menu199}}, {{7, "IDM_SEVEN"}});
     TMenuResourceItem* first = Menu(200);
     TMenuResourceItem* second = Menu(199);
@@ -621,7 +621,7 @@ TEST_F(MenuResource, UnreadableMenuIsKeptAsRawData)
     res.WriteBytes(QByteArray(16, '\0'));
     record(1, bad);
     record(2, good);
-    TMenuLogCapture log;
+    TLogCapture log;
     TBytesStream stream(res.ToByteArray());
     auto module = TResourceModuleReaderRes().LoadFromStream(stream);
     ASSERT_NE(module, nullptr);

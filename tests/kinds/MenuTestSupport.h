@@ -2,6 +2,7 @@
 #pragma once
 
 #include "kinds/koResourceItemMenu.h"
+#include "model/LogCapture.h"
 #include "model/koResources.h"
 #include "model/koResourcesMessages.h"
 #include "platform/Streams.h"
@@ -55,25 +56,3 @@ inline QByteArray SaveMenu(TMenuResourceItem* Menu)
     return out.ToByteArray();
 }
 
-// The messages logged while it lives, with the item each names.
-class TMenuLogCapture {
-public:
-    TMenuLogCapture() { MessageLogger()->Subscribe(FCollector); }
-    ~TMenuLogCapture() { MessageLogger()->Unsubscribe(FCollector); }
-    const QStringList& Messages() const { return FCollector->Messages; }
-    const QList<TCustomResourceItem*>& Items() const { return FCollector->Items; }
-
-private:
-    class TCollector : public IResourceMessageLogSubscriber {
-    public:
-        void LogMessage(const IResourceMessagePtr& Msg) override
-        {
-            Messages.append(Msg->GetMessage());
-            auto context = Msg->GetContext();
-            Items.append(context ? context->GetResourceItem() : nullptr);
-        }
-        QStringList Messages;
-        QList<TCustomResourceItem*> Items;
-    };
-    std::shared_ptr<TCollector> FCollector = std::make_shared<TCollector>();
-};
