@@ -452,30 +452,37 @@ void TVersionResourceItem::SetFileInfoField(uint32_t VS_FIXEDFILEINFO::*Field, u
     FFileInfo.*Field = Value;
 }
 
+uint64_t TVersionResourceItem::GetVersionPair(uint32_t VS_FIXEDFILEINFO::*MS, uint32_t VS_FIXEDFILEINFO::*LS) const
+{
+    return (uint64_t(FFileInfo.*MS) << 32) | FFileInfo.*LS;
+}
+
+void TVersionResourceItem::SetVersionPair(uint32_t VS_FIXEDFILEINFO::*MS, uint32_t VS_FIXEDFILEINFO::*LS, uint64_t Value)
+{
+    if (Value == GetVersionPair(MS, LS)) return;
+    TUpdateGuard guard(this);
+    FFileInfo.*MS = uint32_t(Value >> 32);
+    FFileInfo.*LS = uint32_t(Value);
+}
+
 uint64_t TVersionResourceItem::FileVersion() const
 {
-    return (uint64_t(FFileInfo.dwFileVersionMS) << 32) | FFileInfo.dwFileVersionLS;
+    return GetVersionPair(&VS_FIXEDFILEINFO::dwFileVersionMS, &VS_FIXEDFILEINFO::dwFileVersionLS);
 }
 
 void TVersionResourceItem::SetFileVersion(uint64_t Value)
 {
-    if (Value == FileVersion()) return;
-    TUpdateGuard guard(this);
-    FFileInfo.dwFileVersionMS = uint32_t(Value >> 32);
-    FFileInfo.dwFileVersionLS = uint32_t(Value);
+    SetVersionPair(&VS_FIXEDFILEINFO::dwFileVersionMS, &VS_FIXEDFILEINFO::dwFileVersionLS, Value);
 }
 
 uint64_t TVersionResourceItem::ProductVersion() const
 {
-    return (uint64_t(FFileInfo.dwProductVersionMS) << 32) | FFileInfo.dwProductVersionLS;
+    return GetVersionPair(&VS_FIXEDFILEINFO::dwProductVersionMS, &VS_FIXEDFILEINFO::dwProductVersionLS);
 }
 
 void TVersionResourceItem::SetProductVersion(uint64_t Value)
 {
-    if (Value == ProductVersion()) return;
-    TUpdateGuard guard(this);
-    FFileInfo.dwProductVersionMS = uint32_t(Value >> 32);
-    FFileInfo.dwProductVersionLS = uint32_t(Value);
+    SetVersionPair(&VS_FIXEDFILEINFO::dwProductVersionMS, &VS_FIXEDFILEINFO::dwProductVersionLS, Value);
 }
 
 TVersionInfoFileFlags TVersionResourceItem::FileFlags() const

@@ -179,6 +179,8 @@ private:
     void ReadStringFileInfo(const TBinaryReader& Data, const TVersionBlock& Block);
     void ReadVarFileInfo(const TBinaryReader& Data, const TVersionBlock& Block);
     void SetFileInfoField(uint32_t VS_FIXEDFILEINFO::*Field, uint32_t Value);
+    uint64_t GetVersionPair(uint32_t VS_FIXEDFILEINFO::*MS, uint32_t VS_FIXEDFILEINFO::*LS) const;
+    void SetVersionPair(uint32_t VS_FIXEDFILEINFO::*MS, uint32_t VS_FIXEDFILEINFO::*LS, uint64_t Value);
 
     std::unique_ptr<TVersionInfoStringList> FStrings;
     std::unique_ptr<TVersionInfoTranslationList> FTranslations;
