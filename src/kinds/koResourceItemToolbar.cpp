@@ -122,9 +122,10 @@ void TToolbarResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
     const TBinaryReader data(bytes);
     // Missing header bytes count as zero.
     auto header = [&](int64_t at) { return data.TryU16(at).value_or(0); };
-    // Checked before anything changes, so a refused resource leaves the item as it was.
+    // Checked before anything changes, so a refused resource leaves the item as it was. Bad bytes are
+    // no programming error: a plain error the readers log before they keep the resource raw.
     if (header(0) != ToolbarVersion)
-        throw EAssertionFailed(QStringLiteral("Assertion failure (koResourceItemToolbar, line %1)").arg(__LINE__));
+        throw Exception(QStringLiteral("Assertion failure (koResourceItemToolbar, line %1)").arg(__LINE__));
     TUpdateGuard batch(this);
     SetWidth(header(2));
     SetHeight(header(4));
