@@ -6,11 +6,18 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
+#include "kinds/koResourceItemFont.h"
+#include "kinds/koResourceItemHTML.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemManifest.h"
 #include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemPE.h"
 #include "kinds/koResourceItemPNG.h"
+#include "kinds/koResourceItemRcData.h"
 #include "kinds/koResourceItemString.h"
+#include "kinds/koResourceItemToolbar.h"
+#include "kinds/koResourceItemTypelib.h"
 #include "kinds/koResourceItemVersionInfo.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
 #include "kinds/koResourceModuleRCDialogWriter.h"
@@ -65,6 +72,13 @@ void InitializeUnits()
     koResourceItemMenu_Initialize();
     koResourceItemAccelerator_Initialize();
     koResourceItemVersionInfo_Initialize();
+    koResourceItemRcData_Initialize();
+    koResourceItemManifest_Initialize();
+    koResourceItemHTML_Initialize();
+    koResourceItemFont_Initialize();
+    koResourceItemTypelib_Initialize();
+    koResourceItemPE_Initialize();
+    koResourceItemToolbar_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -112,6 +126,13 @@ void FinalizeUnits()
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemToolbar_Finalize();
+    koResourceItemPE_Finalize();
+    koResourceItemTypelib_Finalize();
+    koResourceItemFont_Finalize();
+    koResourceItemHTML_Finalize();
+    koResourceItemManifest_Finalize();
+    koResourceItemRcData_Finalize();
     koResourceItemVersionInfo_Finalize();
     koResourceItemAccelerator_Finalize();
     koResourceItemMenu_Finalize();

@@ -17,6 +17,7 @@ set(ATELIER_FUZZ_TARGETS
   bitmap:atelier_core
   iconimage:atelier_core
   ani:atelier_core
+  font:atelier_core
   dialog:atelier_core
   menu:atelier_core
   rtf:atelier_gui)

@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev libpcre2-dev libjpeg62-turbo-dev libpng-dev imagemagick
   xvfb xauth openbox xdotool
   llvm binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
-  icoutils wine64
+  icoutils wine64 fonts-dejavu-core
 )
 
 missing=()

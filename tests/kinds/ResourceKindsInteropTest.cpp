@@ -1,0 +1,150 @@
+// wine's own modules hold real manifests, type libraries, an HTML page and more: every resource loads
+// with every kind in place, and the resources of the types below get their own kinds.
+#include "kinds/koIconEncoder.h"
+#include "kinds/koResourceItemAccelerator.h"
+#include "kinds/koResourceItemAnimatedIconCursor.h"
+#include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemDialog.h"
+#include "kinds/koResourceItemDialogControls.h"
+#include "kinds/koResourceItemFont.h"
+#include "kinds/koResourceItemHTML.h"
+#include "kinds/koResourceItemIconCursor.h"
+#include "kinds/koResourceItemImage.h"
+#include "kinds/koResourceItemManifest.h"
+#include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemPE.h"
+#include "kinds/koResourceItemPNG.h"
+#include "kinds/koResourceItemRcData.h"
+#include "kinds/koResourceItemString.h"
+#include "kinds/koResourceItemToolbar.h"
+#include "kinds/koResourceItemTypelib.h"
+#include "model/koResourceItemSymbols.h"
+#include "model/koResourceModulePE.h"
+#include "model/koResourceModuleRes.h"
+#include "model/koResourcesKinds.h"
+#include "model/koResourcesModule.h"
+#include "platform/PEImage.h"
+#include "platform/WineModules.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+
+namespace {
+
+using TUnit = void (*)();
+// The kind units in start-up order, each with its finalizer.
+const std::pair<TUnit, TUnit> KindUnits[] = {
+    {koResourcesKinds_Initialize, koResourcesKinds_Finalize},
+    {koResourceItemSymbols_Initialize, koResourceItemSymbols_Finalize},
+    {koResourceItemImage_Initialize, koResourceItemImage_Finalize},
+    {koResourceItemBitmap_Initialize, koResourceItemBitmap_Finalize},
+    {koIconEncoder_Initialize, koIconEncoder_Finalize},
+    {koResourceItemIconCursor_Initialize, koResourceItemIconCursor_Finalize},
+    {koResourceItemAnimatedIconCursor_Initialize, koResourceItemAnimatedIconCursor_Finalize},
+    {koResourceItemPNG_Initialize, koResourceItemPNG_Finalize},
+    {koResourceItemDialog_Initialize, koResourceItemDialog_Finalize},
+    {koResourceItemDialogControls_Initialize, koResourceItemDialogControls_Finalize},
+    {koResourceItemMenu_Initialize, koResourceItemMenu_Finalize},
+    {koResourceItemAccelerator_Initialize, koResourceItemAccelerator_Finalize},
+    {koResourceItemRcData_Initialize, koResourceItemRcData_Finalize},
+    {koResourceItemManifest_Initialize, koResourceItemManifest_Finalize},
+    {koResourceItemHTML_Initialize, koResourceItemHTML_Finalize},
+    {koResourceItemFont_Initialize, koResourceItemFont_Finalize},
+    {koResourceItemTypelib_Initialize, koResourceItemTypelib_Finalize},
+    {koResourceItemPE_Initialize, koResourceItemPE_Finalize},
+    {koResourceItemToolbar_Initialize, koResourceItemToolbar_Finalize},
+    {koResourceItemString_Initialize, koResourceItemString_Finalize},
+    {koResourceModuleRes_Initialize, koResourceModuleRes_Finalize},
+    {koResourceModulePE_Initialize, koResourceModulePE_Finalize},
+};
+
+// The kind a resource of the type must get; the first row whose type matches and whose data starts with
+// the prefix decides. Required rows must match at least one resource of the corpus.
+struct TKindRow {
+    TResourceIdent Type;
+    QByteArray Prefix;
+    TResourceItemClass Kind;
+    bool Required;
+};
+
+std::vector<TKindRow> KindRows()
+{
+    const auto ord = [](uint16_t v) { return TResourceIdent::FromOrdinal(v); };
+    return {
+        {ord(RT_MANIFEST), {}, TManifestResourceItem::ClassInfo(), true},
+        {ord(RT_HTML), {}, THTMLResourceItem::ClassInfo(), true},
+        {TResourceIdent(QStringLiteral("TYPELIB")), "MSFT", TTypeLibResourceItem::ClassInfo(), true},
+        {ord(RT_FONT), {}, TFontResourceItem::ClassInfo(), false},
+        {ord(RT_TOOLBAR), {}, TToolbarResourceItem::ClassInfo(), false},
+        {ord(RT_RCDATA), "MZ", TPEResourceItem::ClassInfo(), false},
+        {ord(RT_RCDATA), {}, TRcDataResourceItem::ClassInfo(), false},
+    };
+}
+
+QByteArray ItemBytes(TCustomResourceItem* item)
+{
+    TMemoryStream data;
+    item->SaveToStream(data);
+    return data.ToByteArray();
+}
+
+class ResourceKindsInterop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const auto& unit : KindUnits) unit.first();
+    }
+    void TearDown() override
+    {
+        for (auto it = std::rbegin(KindUnits); it != std::rend(KindUnits); ++it) it->second();
+    }
+};
+
+} // namespace
+
+TEST_F(ResourceKindsInterop, WineModulesGiveEveryResourceItsKind)
+{
+    if (!HasWineModules()) GTEST_SKIP() << "wine's modules are not installed";
+    const std::vector<TKindRow> rows = KindRows();
+    std::vector<int> matched(rows.size(), 0);
+    std::map<QString, int> perKind;
+    int modules = 0;
+    const QDir folder(WineModulesFolder());
+    for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+        const QString path = folder.filePath(name);
+        {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly) || !TPEImage::IsPEImage(file.read(4096))) continue;
+        }
+        std::unique_ptr<TCustomResourceModule> module;
+        try {
+            module = TResourceModuleReaderPE().LoadFromFile(path);
+        } catch (const Exception& e) {
+            ADD_FAILURE() << name.toStdString() << ": " << e.Message().toStdString();
+            continue;
+        }
+        ++modules;
+        for (TCustomResourceItem* item : *module->Items()) {
+            ++perKind[item->ClassType()->ClassName()];
+            for (size_t r = 0; r < rows.size(); ++r) {
+                if (item->ResourceType() != rows[r].Type) continue;
+                if (!rows[r].Prefix.isEmpty() && !ItemBytes(item).startsWith(rows[r].Prefix)) continue;
+                ++matched[r];
+                EXPECT_EQ(item->ClassType(), rows[r].Kind)
+                    << name.toStdString() << " " << ResourceIdentToString(item->ResourceType()).toStdString() << " "
+                    << ResourceIdentToString(item->Name()).toStdString() << " is " << item->ClassType()->ClassName().toStdString();
+                break;
+            }
+        }
+    }
+    std::cout << modules << " modules; resources per kind:\n";
+    for (const auto& [kind, count] : perKind) std::cout << "  " << kind.toStdString() << ": " << count << "\n";
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::cout << "  " << ResourceIdentToString(rows[r].Type).toStdString() << " " << rows[r].Prefix.toStdString()
+                  << " -> " << rows[r].Kind->ClassName().toStdString() << ": " << matched[r] << "\n";
+        if (rows[r].Required) EXPECT_GT(matched[r], 0) << rows[r].Kind->ClassName().toStdString();
+    }
+}
