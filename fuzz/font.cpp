@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzRun([&] {
         TLogFontList faces;
         const TFontType type = GetFontDataInfo(bytes, faces);
-        if (type == ftUnknown && !faces.isEmpty()) FuzzFinding(QStringLiteral("faces of data that is no font"));
+        if (type == TFontType::ftUnknown && !faces.isEmpty()) FuzzFinding(QStringLiteral("faces of data that is no font"));
         for (const TLogFont& face : faces)
             if (face.CharSets.isEmpty() || face.CharSet != face.CharSets.first())
                 FuzzFinding(QStringLiteral("a face without its character sets"));

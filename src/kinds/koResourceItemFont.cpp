@@ -155,8 +155,8 @@ TLogFont ReadFace(const TFontTables& tables, TNameCache& Names)
 
 TFontType TypeOf(uint32_t version, const TFontTables& tables)
 {
-    if (version == TagOTTO) return ftOpenTypePS;
-    return tables.Signed ? ftOpenTypeTT : ftTrueType;
+    if (version == TagOTTO) return TFontType::ftOpenTypePS;
+    return tables.Signed ? TFontType::ftOpenTypeTT : TFontType::ftTrueType;
 }
 } // namespace
 
@@ -165,7 +165,7 @@ TFontType GetFontDataInfo(const QByteArray& Data, TLogFontList& LogFonts)
     LogFonts.clear();
     const TBinaryReader file(Data);
     const std::optional<uint32_t> version = TryBE32(file, 0);
-    if (!version) return ftUnknown;
+    if (!version) return TFontType::ftUnknown;
     std::vector<int64_t> offsets;
     if (*version == TagCollection) {
         const uint32_t count = BE32(file, 8, "font collection count");
@@ -174,9 +174,9 @@ TFontType GetFontDataInfo(const QByteArray& Data, TLogFontList& LogFonts)
     } else if (IsFontVersion(*version)) {
         offsets.push_back(0);
     } else {
-        return ftUnknown;
+        return TFontType::ftUnknown;
     }
-    TFontType type = ftUnknown;
+    TFontType type = TFontType::ftUnknown;
     TLogFontList faces;
     TNameCache names;
     int64_t budget = Data.size();
@@ -195,7 +195,7 @@ TFontType GetFontFileInfo(const QString& FileName, TLogFontList& LogFonts)
 {
     LogFonts.clear();
     QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) return ftUnknown;
+    if (!file.open(QIODevice::ReadOnly)) return TFontType::ftUnknown;
     return GetFontDataInfo(file.readAll(), LogFonts);
 }
 

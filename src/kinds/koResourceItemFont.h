@@ -22,7 +22,8 @@ public:
     static TResourceItemGlyphHandle GetGlyph(TResourceItemGlyph Kind);
 };
 
-enum TFontType { ftUnknown, ftTrueType, ftOpenType, ftOpenTypeTT, ftOpenTypePS, ftVector, ftRaster, ftPostscript };
+// Scoped: the version information kind names its file types with the same prefix.
+enum class TFontType { ftUnknown, ftTrueType, ftOpenType, ftOpenTypeTT, ftOpenTypePS, ftVector, ftRaster, ftPostscript };
 
 // Character sets as the platform numbers them.
 inline constexpr uint8_t ANSI_CHARSET = 0;
@@ -55,10 +56,10 @@ struct TLogFont {
 };
 using TLogFontList = QList<TLogFont>;
 
-// The kind of the font and its faces. Data that is no TrueType or OpenType font gives ftUnknown and no
+// The kind of the font and its faces. Data that is no TrueType or OpenType font gives TFontType::ftUnknown and no
 // faces; a font whose tables lie outside the data raises EReadError naming what is broken.
 TFontType GetFontDataInfo(const QByteArray& Data, TLogFontList& LogFonts);
-// The same for a file; a file that cannot be read gives ftUnknown and no faces.
+// The same for a file; a file that cannot be read gives TFontType::ftUnknown and no faces.
 TFontType GetFontFileInfo(const QString& FileName, TLogFontList& LogFonts);
 
 void koResourceItemFont_Initialize();

@@ -306,7 +306,7 @@ TEST_F(RawKinds, FontInformationOfARealFont)
 {
     if (!QFile::exists(DejaVuSans)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
     TLogFontList faces;
-    EXPECT_EQ(GetFontFileInfo(DejaVuSans, faces), ftTrueType);
+    EXPECT_EQ(GetFontFileInfo(DejaVuSans, faces), TFontType::ftTrueType);
     ASSERT_EQ(faces.size(), 1);
     EXPECT_EQ(faces[0].FaceName, QStringLiteral("DejaVu Sans"));
     EXPECT_EQ(faces[0].StyleName, QStringLiteral("Book"));
@@ -319,7 +319,7 @@ TEST_F(RawKinds, FontInformationOfARealFont)
 
     const QString bold = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf");
     if (QFile::exists(bold)) {
-        EXPECT_EQ(GetFontFileInfo(bold, faces), ftTrueType);
+        EXPECT_EQ(GetFontFileInfo(bold, faces), TFontType::ftTrueType);
         ASSERT_EQ(faces.size(), 1);
         EXPECT_EQ(faces[0].FaceName, QStringLiteral("DejaVu Sans"));
         EXPECT_EQ(faces[0].StyleName, QStringLiteral("Bold Oblique"));
@@ -331,11 +331,11 @@ TEST_F(RawKinds, FontInformationOfARealFont)
 TEST_F(RawKinds, FontInformationOfHandMadeFonts)
 {
     TLogFontList faces;
-    EXPECT_EQ(GetFontDataInfo(SmallFont(), faces), ftTrueType);
+    EXPECT_EQ(GetFontDataInfo(SmallFont(), faces), TFontType::ftTrueType);
     ASSERT_EQ(faces.size(), 1);
     EXPECT_EQ(faces[0].FaceName, QStringLiteral("Ab"));
     EXPECT_EQ(faces[0].CharSets, QList<uint8_t>{ANSI_CHARSET});
-    EXPECT_EQ(GetFontDataInfo(SmallFont(0x4F54544F), faces), ftOpenTypePS);
+    EXPECT_EQ(GetFontDataInfo(SmallFont(0x4F54544F), faces), TFontType::ftOpenTypePS);
 
     // Collections: every font needs a directory of its own, else the work would not be bounded by the data.
     auto collection = [](int fonts) {
@@ -348,7 +348,7 @@ TEST_F(RawKinds, FontInformationOfHandMadeFonts)
         font[23] = char(at + 28); // the name table's offset counts from the file's start
         return QByteArray(file + font);
     };
-    EXPECT_EQ(GetFontDataInfo(collection(1), faces), ftTrueType);
+    EXPECT_EQ(GetFontDataInfo(collection(1), faces), TFontType::ftTrueType);
     ASSERT_EQ(faces.size(), 1);
     EXPECT_EQ(faces[0].FaceName, QStringLiteral("Ab"));
     TLogFontList shared;
@@ -378,7 +378,7 @@ TEST_F(RawKinds, MalformedFontsRaiseOrGiveNothing)
     for (const auto& c : cases) {
         TLogFontList faces{TLogFont{}};
         try {
-            EXPECT_EQ(GetFontDataInfo(c.data, faces), ftUnknown) << c.name;
+            EXPECT_EQ(GetFontDataInfo(c.data, faces), TFontType::ftUnknown) << c.name;
             EXPECT_FALSE(c.raises) << c.name << " was accepted";
         } catch (const EReadError& e) {
             EXPECT_TRUE(c.raises) << c.name << ": " << e.Message().toStdString();
@@ -387,7 +387,7 @@ TEST_F(RawKinds, MalformedFontsRaiseOrGiveNothing)
         EXPECT_TRUE(faces.isEmpty()) << c.name;
     }
     TLogFontList faces;
-    EXPECT_EQ(GetFontFileInfo(QStringLiteral("/nonexistent/font.ttf"), faces), ftUnknown);
+    EXPECT_EQ(GetFontFileInfo(QStringLiteral("/nonexistent/font.ttf"), faces), TFontType::ftUnknown);
 }
 
 TEST_F(RawKinds, FontResourcesKeepTheirBytes)
