@@ -33,11 +33,13 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/koResourceViewAccelerator.h"
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
 #include "views/koResourceViewRCScript.h"
+#include "views/koResourceViewString.h"
 #include "views/koResourceViewText.h"
 
 void InitializeUnits()
@@ -77,6 +79,8 @@ void InitializeUnits()
     koResourceViewGeneric_Initialize();
     koResourceViewText_Initialize();
     koResourceViewRCScript_Initialize();
+    koResourceViewString_Initialize();
+    koResourceViewAccelerator_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewAnimatedCursor_Initialize();
@@ -92,6 +96,8 @@ void FinalizeUnits()
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
+    koResourceViewAccelerator_Finalize();
+    koResourceViewString_Finalize();
     koResourceViewRCScript_Finalize();
     koResourceViewText_Finalize();
     koResourceViewGeneric_Finalize();
