@@ -11,6 +11,7 @@
 #include "kinds/koResourceItemMenu.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
+#include "kinds/koResourceItemVersionInfo.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
 #include "kinds/koResourceModuleRCDialogWriter.h"
 #include "kinds/koResourceModuleRCMenuWriter.h"
@@ -64,6 +65,7 @@ void InitializeUnits()
     koResourceItemDialogControls_Initialize();
     koResourceItemMenu_Initialize();
     koResourceItemAccelerator_Initialize();
+    koResourceItemVersionInfo_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -113,6 +115,7 @@ void FinalizeUnits()
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemVersionInfo_Finalize();
     koResourceItemAccelerator_Finalize();
     koResourceItemMenu_Finalize();
     koResourceItemDialogControls_Finalize();
