@@ -42,6 +42,7 @@
 #include "views/koResourceViewRCScript.h"
 #include "views/koResourceViewString.h"
 #include "views/koResourceViewText.h"
+#include "views/koResourceViewVersion.h"
 
 void InitializeUnits()
 {
@@ -83,6 +84,7 @@ void InitializeUnits()
     koResourceViewRCScript_Initialize();
     koResourceViewString_Initialize();
     koResourceViewAccelerator_Initialize();
+    koResourceViewVersion_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewAnimatedCursor_Initialize();
@@ -98,6 +100,7 @@ void FinalizeUnits()
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
+    koResourceViewVersion_Finalize();
     koResourceViewAccelerator_Finalize();
     koResourceViewString_Finalize();
     koResourceViewRCScript_Finalize();

@@ -52,14 +52,15 @@ struct TListFrame {
 };
 TListFrame CreateListFrame(QWidget* View, QWidget* Content);
 
-// Holds a view's loading flag set for a scope, also when loading fails.
+// Holds a view's loading flag set for a scope and gives it back as it was, also when loading fails.
 class TLoadingScope {
 public:
-    explicit TLoadingScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
-    ~TLoadingScope() { FFlag = false; }
+    explicit TLoadingScope(bool& Flag) : FFlag(Flag), FFormer(Flag) { FFlag = true; }
+    ~TLoadingScope() { FFlag = FFormer; }
     TLoadingScope(const TLoadingScope&) = delete;
     TLoadingScope& operator=(const TLoadingScope&) = delete;
 
 private:
     bool& FFlag;
+    bool FFormer;
 };
