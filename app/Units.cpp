@@ -16,6 +16,7 @@
 #include "kinds/koResourceModuleRCDialogWriter.h"
 #include "kinds/koResourceModuleRCMenuWriter.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
+#include "kinds/koResourceModuleRCVersionInfoWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModuleRC.h"
 #include "model/koResourceModulePE.h"
@@ -76,6 +77,7 @@ void InitializeUnits()
     koResourceModuleRCDialogWriter_Initialize();
     koResourceModuleRCMenuWriter_Initialize();
     koResourceModuleRCAcceleratorWriter_Initialize();
+    koResourceModuleRCVersionInfoWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
     koConfigurationService_Initialize();
     // Views and editors of resources.
@@ -111,6 +113,7 @@ void FinalizeUnits()
     koAtelier_Finalize();
     koResourceView_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
+    koResourceModuleRCVersionInfoWriter_Finalize();
     koResourceModuleRCAcceleratorWriter_Finalize();
     koResourceModuleRCMenuWriter_Finalize();
     koResourceModuleRCDialogWriter_Finalize();

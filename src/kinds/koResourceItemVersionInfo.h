@@ -12,6 +12,8 @@
 #include <vector>
 
 class TStream;
+class TBinaryReader;
+struct TVersionBlock;
 
 enum TVersionInfoFileFlag { ffDebug, ffPreRelease, ffPatched, ffPrivateBuild, ffInfoInferred, ffSpecialBuild };
 using TVersionInfoFileFlags = TSet<TVersionInfoFileFlag>;
@@ -174,7 +176,11 @@ public:
     void SaveToStream(TStream& Stream) override;
 
 private:
+    void ReadStringFileInfo(const TBinaryReader& Data, const TVersionBlock& Block);
+    void ReadVarFileInfo(const TBinaryReader& Data, const TVersionBlock& Block);
     void SetFileInfoField(uint32_t VS_FIXEDFILEINFO::*Field, uint32_t Value);
+    uint64_t GetVersionPair(uint32_t VS_FIXEDFILEINFO::*MS, uint32_t VS_FIXEDFILEINFO::*LS) const;
+    void SetVersionPair(uint32_t VS_FIXEDFILEINFO::*MS, uint32_t VS_FIXEDFILEINFO::*LS, uint64_t Value);
 
     std::unique_ptr<TVersionInfoStringList> FStrings;
     std::unique_ptr<TVersionInfoTranslationList> FTranslations;

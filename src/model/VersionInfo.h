@@ -62,6 +62,30 @@ private:
     QList<TVersionTranslation> FTranslationTable;
 };
 
+class TBinaryReader;
+
+// One block of the version tree: header (length, value length, type), key, value, children. Offsets
+// are into the whole resource, which is where the 32-bit alignment counts from.
+struct TVersionBlock {
+    qsizetype Start = 0;
+    uint16_t Length = 0; // as stored
+    bool Overruns = false; // the stored length reaches past the parent or the data
+    qsizetype End = 0; // exclusive, never past the parent's end
+    uint16_t ValueLength = 0; // as stored: characters for text, bytes for binary
+    uint16_t Type = 0; // 1 for text
+    QString Key;
+    qsizetype ValueStart = 0;
+    qsizetype ValueEnd = 0; // the value's bytes, clamped to the block
+    qsizetype ChildrenStart = 0;
+    qsizetype HeaderSize() const { return ValueStart - Start; }
+};
+
+inline qsizetype VersionBlockAlign(qsizetype At) { return (At + 3) & ~qsizetype(3); }
+
+// The block at At, read no further than Limit; none when its header does not fit, its length is below
+// a header's or its key does not end inside it.
+std::optional<TVersionBlock> ReadVersionBlock(const TBinaryReader& Data, qsizetype At, qsizetype Limit);
+
 // The program's own version resource, generated from the project version at build time.
 QByteArray ProgramVersionResource();
 TVersionInfo ProgramVersionInfo();
