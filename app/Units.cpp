@@ -42,12 +42,15 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/koResourceViewAccelerator.h"
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
 #include "views/koResourceViewRCScript.h"
+#include "views/koResourceViewString.h"
 #include "views/koResourceViewText.h"
+#include "views/koResourceViewVersion.h"
 
 void InitializeUnits()
 {
@@ -95,6 +98,9 @@ void InitializeUnits()
     koResourceViewGeneric_Initialize();
     koResourceViewText_Initialize();
     koResourceViewRCScript_Initialize();
+    koResourceViewString_Initialize();
+    koResourceViewAccelerator_Initialize();
+    koResourceViewVersion_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewAnimatedCursor_Initialize();
@@ -110,6 +116,9 @@ void FinalizeUnits()
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
+    koResourceViewVersion_Finalize();
+    koResourceViewAccelerator_Finalize();
+    koResourceViewString_Finalize();
     koResourceViewRCScript_Finalize();
     koResourceViewText_Finalize();
     koResourceViewGeneric_Finalize();

@@ -1,5 +1,6 @@
 #include "koResourceViewText.h"
 
+#include "ReportListView.h"
 #include "RtfReader.h"
 #include "kinds/koResourceItemString.h"
 #include "model/koResources.h"
@@ -18,20 +19,6 @@ const char* const SUnsupportedTextEncoding = "Unsupported text encoding";
 QString Str(const char* Text) { return QString::fromUtf8(Text); }
 
 TByteSet LineEnds() { return TByteSet().Include(10).Include(13); }
-
-// A panel filled with Color whose content sits Padding pixels inside it.
-QWidget* ColorPanel(QWidget* Parent, const QColor& Color, int Padding)
-{
-    auto* panel = new QWidget(Parent);
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, Color);
-    panel->setPalette(palette);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(Padding, Padding, Padding, Padding);
-    layout->setSpacing(0);
-    return panel;
-}
 } // namespace
 
 TTextEncoding DetectTextEncoding(TStream& Stream)
@@ -91,10 +78,10 @@ TCustomTextResourceItemView::TCustomTextResourceItemView(QWidget* Parent) : TCus
 
     auto* margins = new QVBoxLayout;
     margins->setContentsMargins(2, 2, 2, 2);
-    Panel2 = ColorPanel(this, clWindow(), 4);
+    Panel2 = CreateColorPanel(this, clWindow(), 4);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     // The 1-pixel frame around the text.
-    Panel1 = ColorPanel(Panel2, cl3DLight(), 1);
+    Panel1 = CreateColorPanel(Panel2, cl3DLight(), 1);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel2->layout()->addWidget(Panel1);
     EditText = new QTextEdit(Panel1);
