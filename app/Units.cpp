@@ -9,6 +9,7 @@
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemMessageTable.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
@@ -62,6 +63,7 @@ void InitializeUnits()
     koResourceItemDialogControls_Initialize();
     koResourceItemMenu_Initialize();
     koResourceItemAccelerator_Initialize();
+    koResourceItemMessageTable_Initialize();
     koResourceItemString_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
@@ -107,6 +109,7 @@ void FinalizeUnits()
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemMessageTable_Finalize();
     koResourceItemAccelerator_Finalize();
     koResourceItemMenu_Finalize();
     koResourceItemDialogControls_Finalize();
