@@ -1,10 +1,10 @@
 // Message tables of real modules, and message tables in scripts compiled by a real resource compiler.
+#include "MessageTableTestSupport.h"
 #include "kinds/koResourceItemMessageTable.h"
 #include "model/koResourceModuleRC.h"
 #include "model/koResourceModuleRes.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
-#include "platform/BinaryReader.h"
 #include "platform/Languages.h"
 #include "platform/PeerTools.h"
 #include "platform/Streams.h"
@@ -22,33 +22,15 @@
 namespace {
 TResourceIdent Ord(uint16_t v) { return TResourceIdent::FromOrdinal(v); }
 
-using TMessages = std::map<uint32_t, QString>;
-
-TMessages Messages(const TMessageTableResourceItem& item)
-{
-    TMessages messages;
-    for (int i = 0; i < item.Strings()->Count(); ++i)
-        messages[item.Strings()->Items(i)->IDValue()] = item.Strings()->Items(i)->Value();
-    return messages;
-}
-
-// The UTF-16 messages of the data, read without the reader under test; nullopt when a block is ANSI.
+// The UTF-16 messages of the data; nullopt when a block is ANSI.
 std::optional<TMessages> Utf16Messages(const QByteArray& data)
 {
     TMessages messages;
-    const TBinaryReader r(data);
-    const uint32_t count = r.U32(0);
-    for (uint32_t b = 0; b < count; ++b) {
-        const uint32_t low = r.U32(4 + 12 * b), high = r.U32(8 + 12 * b);
-        int64_t at = r.U32(12 + 12 * b);
-        for (uint64_t id = low; id <= high; ++id) {
-            const uint16_t length = r.U16(at);
-            if (!(r.U16(at + 2) & 1)) return std::nullopt;
-            QString text = r.Utf16(at + 4, (length - 4) / 2);
-            if (const qsizetype zero = text.indexOf(QChar(0)); zero >= 0) text.truncate(zero);
-            messages[uint32_t(id)] = text;
-            at += length;
-        }
+    for (const TStoredEntry& entry : StoredEntries(data)) {
+        if (!(entry.Flags & 1)) return std::nullopt;
+        QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(entry.Bytes.constData()), entry.Bytes.size() / 2);
+        if (const qsizetype zero = text.indexOf(QChar(0)); zero >= 0) text.truncate(zero);
+        messages[entry.ID] = text;
     }
     return messages;
 }

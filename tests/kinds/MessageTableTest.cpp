@@ -1,10 +1,10 @@
+#include "MessageTableTestSupport.h"
 #include "kinds/koResourceItemMessageTable.h"
 #include "model/LogCapture.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
 #include "platform/ByteBuilder.h"
-#include "platform/BinaryReader.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
@@ -49,39 +49,6 @@ QByteArray Table(uint32_t count, const std::vector<TRecord>& records, const QByt
         Add32(d, r.Offset);
     }
     return d + entries;
-}
-
-struct TStoredEntry {
-    uint32_t ID;
-    uint16_t Length;
-    uint16_t Flags;
-    QByteArray Bytes; // the Length - 4 bytes after the header
-};
-
-// Every entry of the data, read without the reader under test.
-std::vector<TStoredEntry> StoredEntries(const QByteArray& data)
-{
-    std::vector<TStoredEntry> entries;
-    const TBinaryReader r(data);
-    const uint32_t count = r.U32(0);
-    for (uint32_t b = 0; b < count; ++b) {
-        const uint32_t low = r.U32(4 + 12 * b), high = r.U32(8 + 12 * b);
-        int64_t at = r.U32(12 + 12 * b);
-        for (uint64_t id = low; id <= high; ++id) {
-            const uint16_t length = r.U16(at);
-            entries.push_back({uint32_t(id), length, r.U16(at + 2), r.Bytes(at + 4, length - 4)});
-            at += length;
-        }
-    }
-    return entries;
-}
-
-std::map<uint32_t, QString> Messages(const TMessageTableResourceItem& item)
-{
-    std::map<uint32_t, QString> messages;
-    for (int i = 0; i < item.Strings()->Count(); ++i)
-        messages[item.Strings()->Items(i)->IDValue()] = item.Strings()->Items(i)->Value();
-    return messages;
 }
 
 QByteArray Saved(TCustomResourceItem& item)
