@@ -33,6 +33,8 @@ void RoundTrip(const QByteArray& Bytes, uint16_t Language)
     if (table.Strings()->Count() > Bytes.size() / 4) FuzzFinding(QStringLiteral("more messages than the data holds entries"));
     // A message read from ANSI bytes may grow past an entry as UTF-16: a refusal, not a finding.
     const QByteArray saved = Save(table);
+    // A table without messages is no data at all, which reads as no table.
+    if (saved.isEmpty()) return;
     TMessageTableResourceItem again(TResourceIdent::FromOrdinal(1));
     again.SetLanguage(Language);
     TBytesStream savedStream(saved);
