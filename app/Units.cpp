@@ -12,6 +12,7 @@
 #include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemManifest.h"
 #include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemMessageTable.h"
 #include "kinds/koResourceItemPE.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemRcData.h"
@@ -74,6 +75,7 @@ void InitializeUnits()
     koResourceItemDialogControls_Initialize();
     koResourceItemMenu_Initialize();
     koResourceItemAccelerator_Initialize();
+    koResourceItemMessageTable_Initialize();
     koResourceItemVersionInfo_Initialize();
     koResourceItemRcData_Initialize();
     koResourceItemManifest_Initialize();
@@ -143,6 +145,7 @@ void FinalizeUnits()
     koResourceItemManifest_Finalize();
     koResourceItemRcData_Finalize();
     koResourceItemVersionInfo_Finalize();
+    koResourceItemMessageTable_Finalize();
     koResourceItemAccelerator_Finalize();
     koResourceItemMenu_Finalize();
     koResourceItemDialogControls_Finalize();

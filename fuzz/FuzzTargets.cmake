@@ -20,6 +20,7 @@ set(ATELIER_FUZZ_TARGETS
   font:atelier_core
   dialog:atelier_core
   menu:atelier_core
+  msgtable:atelier_core
   rtf:atelier_gui)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 

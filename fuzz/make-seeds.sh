@@ -20,3 +20,4 @@ i686-w64-mingw32-gcc -shared -nostdlib -s -Wl,--entry=_DllMain -o "$corpus/pe/se
 python3 "$here/seeds/make-seeds.py" "$work/seeds.res" "$corpus"
 python3 "$here/seeds/make-bitmap-seeds.py" "$corpus/bitmap"
 python3 "$here/seeds/make-menu-seeds.py" "$corpus/menu"
+python3 "$here/seeds/make-msgtable-seeds.py" "$corpus/msgtable"
