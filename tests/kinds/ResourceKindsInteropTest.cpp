@@ -12,12 +12,14 @@
 #include "kinds/koResourceItemImage.h"
 #include "kinds/koResourceItemManifest.h"
 #include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemMessageTable.h"
 #include "kinds/koResourceItemPE.h"
 #include "kinds/koResourceItemPNG.h"
 #include "kinds/koResourceItemRcData.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceItemToolbar.h"
 #include "kinds/koResourceItemTypelib.h"
+#include "kinds/koResourceItemVersionInfo.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModulePE.h"
 #include "model/koResourceModuleRes.h"
@@ -49,6 +51,8 @@ const std::pair<TUnit, TUnit> KindUnits[] = {
     {koResourceItemDialogControls_Initialize, koResourceItemDialogControls_Finalize},
     {koResourceItemMenu_Initialize, koResourceItemMenu_Finalize},
     {koResourceItemAccelerator_Initialize, koResourceItemAccelerator_Finalize},
+    {koResourceItemMessageTable_Initialize, koResourceItemMessageTable_Finalize},
+    {koResourceItemVersionInfo_Initialize, koResourceItemVersionInfo_Finalize},
     {koResourceItemRcData_Initialize, koResourceItemRcData_Finalize},
     {koResourceItemManifest_Initialize, koResourceItemManifest_Finalize},
     {koResourceItemHTML_Initialize, koResourceItemHTML_Finalize},
@@ -74,6 +78,11 @@ std::vector<TKindRow> KindRows()
 {
     const auto ord = [](uint16_t v) { return TResourceIdent::FromOrdinal(v); };
     return {
+        {ord(RT_DIALOG), {}, TDialogResourceItem::ClassInfo(), true},
+        {ord(RT_MENU), {}, TMenuResourceItem::ClassInfo(), true},
+        {ord(RT_ACCELERATOR), {}, TAcceleratorResourceItem::ClassInfo(), true},
+        {ord(RT_MESSAGETABLE), {}, TMessageTableResourceItem::ClassInfo(), true},
+        {ord(RT_VERSION), {}, TVersionResourceItem::ClassInfo(), true},
         {ord(RT_MANIFEST), {}, TManifestResourceItem::ClassInfo(), true},
         {ord(RT_HTML), {}, THTMLResourceItem::ClassInfo(), true},
         {TResourceIdent(QStringLiteral("TYPELIB")), "MSFT", TTypeLibResourceItem::ClassInfo(), true},
