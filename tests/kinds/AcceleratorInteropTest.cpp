@@ -24,7 +24,6 @@ namespace {
 
 TResourceIdent Ord(uint16_t v) { return TResourceIdent::FromOrdinal(v); }
 
-const char* const MingwInclude = "/usr/share/mingw-w64/include";
 
 // A table as a model: name, language and its entries (shortcut, command).
 using TTableModel = std::tuple<QString, int, std::vector<std::pair<uint16_t, uint16_t>>>;
@@ -57,18 +56,6 @@ std::string Describe(const std::vector<TTableModel>& tables)
     }
     return text;
 }
-
-QStringList Arguments(QStringList arguments, const QString& in, const QString& out)
-{
-    arguments.replaceInStrings(QStringLiteral("%in"), in);
-    arguments.replaceInStrings(QStringLiteral("%out"), out);
-    return arguments;
-}
-
-struct TCompiler {
-    const char* Tool;
-    QStringList Arguments; // "%in" the script, "%out" the RES file
-};
 
 class AcceleratorInterop : public ::testing::Test {
 protected:
@@ -131,11 +118,11 @@ protected:
 
     // Compiles the script; the RES it makes holds the same tables.
     void CompileAndCompare(const std::vector<TTableModel>& expected, const QString& script, const QString& tool,
-                           const QStringList& arguments)
+                           TResourceCompiler compiler, bool preprocess)
     {
         const QString res = Dir + QStringLiteral("/out.res");
         QFile::remove(res);
-        const TPeerToolResult run = RunPeerTool(tool, Arguments(arguments, script, res), 60000, Dir);
+        const TPeerToolResult run = RunPeerTool(tool, ResourceCompilerArguments(compiler, script, res, preprocess), 60000, Dir);
         QFile scriptFile(script);
         ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
         const std::string text = scriptFile.readAll().toStdString();
@@ -147,15 +134,14 @@ protected:
     }
 
     // Every installed compiler of the list; skips the test when none is.
-    void CompileWithEach(const std::vector<TTableModel>& expected, const QString& script,
-                         const std::vector<TCompiler>& compilers)
+    void CompileWithEach(const std::vector<TTableModel>& expected, const QString& script, bool preprocess)
     {
         int compiled = 0;
-        for (const TCompiler& compiler : compilers) {
-            SCOPED_TRACE(compiler.Tool);
-            const QString tool = FindPeerTool(QString::fromLatin1(compiler.Tool));
+        for (const TResourceCompiler compiler : ResourceCompilers) {
+            SCOPED_TRACE(ResourceCompilerName(compiler));
+            const QString tool = FindPeerTool(QString::fromLatin1(ResourceCompilerName(compiler)));
             if (tool.isEmpty()) continue;
-            CompileAndCompare(expected, script, tool, compiler.Arguments);
+            CompileAndCompare(expected, script, tool, compiler, preprocess);
             ++compiled;
         }
         if (compiled == 0) GTEST_SKIP() << "no resource compiler is installed";
@@ -212,22 +198,14 @@ TEST_F(AcceleratorInterop, WrittenStatementsCompileBack)
             writer->SaveToStream(encoder, item, false);
         }
     }
-    const std::vector<TCompiler> compilers = {
-        {"x86_64-w64-mingw32-windres",
-         {QStringLiteral("-J"), QStringLiteral("rc"), QStringLiteral("-O"), QStringLiteral("res"), QStringLiteral("-i"),
-          QStringLiteral("%in"), QStringLiteral("-o"), QStringLiteral("%out")}},
-        {"llvm-rc",
-         {QStringLiteral("/no-preprocess"), QStringLiteral("/C"), QStringLiteral("1252"), QStringLiteral("/FO"),
-          QStringLiteral("%out"), QStringLiteral("%in")}},
-    };
-    CompileWithEach(expected, script, compilers);
+    CompileWithEach(expected, script, false);
 }
 
 // A whole script from the module, with VK_ names and a command bound to a symbol of the module's
 // header: compiled with the preprocessor and windows.h.
 TEST_F(AcceleratorInterop, ScriptsWithSymbolsCompileBack)
 {
-    if (!QFileInfo::exists(QString::fromLatin1(MingwInclude) + QStringLiteral("/windows.h")))
+    if (!QFileInfo::exists(QString::fromLatin1(MingwIncludeDir) + QStringLiteral("/windows.h")))
         GTEST_SKIP() << "the mingw-w64 headers are not installed";
     TResourceModule module;
     module.SymbolFile()->Files()->Add(QStringLiteral("resource.h"))->SetPrimary(true);
@@ -249,13 +227,5 @@ TEST_F(AcceleratorInterop, ScriptsWithSymbolsCompileBack)
     ASSERT_TRUE(text.contains("VK_F1,")) << text.toStdString();
     ASSERT_TRUE(text.contains("IDM_SAVE,")) << text.toStdString();
 
-    const std::vector<TCompiler> compilers = {
-        {"x86_64-w64-mingw32-windres",
-         {QStringLiteral("--include-dir=") + QString::fromLatin1(MingwInclude), QStringLiteral("-O"), QStringLiteral("res"),
-          QStringLiteral("-i"), QStringLiteral("%in"), QStringLiteral("-o"), QStringLiteral("%out")}},
-        {"llvm-rc",
-         {QStringLiteral("-I"), QString::fromLatin1(MingwInclude), QStringLiteral("-fo"), QStringLiteral("%out"),
-          QStringLiteral("%in")}},
-    };
-    CompileWithEach(expected, script, compilers);
+    CompileWithEach(expected, script, true);
 }

@@ -149,8 +149,7 @@ TEST_F(MenuCompilerInterop, WindresCompilesTheScriptBack)
     writer.SaveToFile(&Module, script, QString());
     const QString res = dir.filePath("menus.res");
     const TPeerToolResult run =
-        RunPeerTool(windres, {"--include-dir=/usr/share/mingw-w64/include", "-J", "rc", "-O", "res", "-i", script, "-o", res},
-                    60000, dir.path());
+        RunPeerTool(windres, ResourceCompilerArguments(TResourceCompiler::Windres, script, res), 60000, dir.path());
     QFile scriptFile(script);
     ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
     const std::string scriptText = scriptFile.readAll().toStdString();

@@ -128,7 +128,7 @@ TEST_F(MessageTableInterop, WindresCompilesTheScriptBack)
     const QString script = dir.filePath("test.rc"), res = dir.filePath("test.res");
     module.SaveToFile(script);
     const TPeerToolResult run =
-        RunPeerTool(windres, {"--include-dir=/usr/share/mingw-w64/include", "-O", "res", "-i", script, "-o", res}, 60000, dir.path());
+        RunPeerTool(windres, ResourceCompilerArguments(TResourceCompiler::Windres, script, res), 60000, dir.path());
     QFile scriptFile(script);
     ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
     const QByteArray scriptText = scriptFile.readAll();

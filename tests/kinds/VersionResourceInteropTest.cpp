@@ -46,17 +46,6 @@ std::string Model(const TVersionResourceItem* item, bool WithMask = true)
     return text;
 }
 
-QStringList Arguments(QStringList arguments, const QString& in, const QString& out)
-{
-    arguments.replaceInStrings(QStringLiteral("%in"), in);
-    arguments.replaceInStrings(QStringLiteral("%out"), out);
-    return arguments;
-}
-
-struct TCompiler {
-    const char* Tool;
-    QStringList Arguments;
-};
 
 class VersionResourceInterop : public ::testing::Test {
 protected:
@@ -150,14 +139,6 @@ TEST_F(VersionResourceInterop, WrittenStatementsCompileBack)
              v->SetFileType(ftDLL);
          }},
     };
-    const std::vector<TCompiler> compilers = {
-        {"x86_64-w64-mingw32-windres",
-         {QStringLiteral("-J"), QStringLiteral("rc"), QStringLiteral("-O"), QStringLiteral("res"), QStringLiteral("-i"),
-          QStringLiteral("%in"), QStringLiteral("-o"), QStringLiteral("%out")}},
-        {"llvm-rc",
-         {QStringLiteral("/no-preprocess"), QStringLiteral("/C"), QStringLiteral("1252"), QStringLiteral("/FO"),
-          QStringLiteral("%out"), QStringLiteral("%in")}},
-    };
     int compiled = 0;
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -186,13 +167,13 @@ TEST_F(VersionResourceInterop, WrittenStatementsCompileBack)
         QFile scriptFile(script);
         ASSERT_TRUE(scriptFile.open(QIODevice::ReadOnly));
         const std::string text = scriptFile.readAll().toStdString();
-        for (const TCompiler& compiler : compilers) {
-            SCOPED_TRACE(compiler.Tool);
-            const QString tool = FindPeerTool(QString::fromLatin1(compiler.Tool));
+        for (const TResourceCompiler compiler : ResourceCompilers) {
+            SCOPED_TRACE(ResourceCompilerName(compiler));
+            const QString tool = FindPeerTool(QString::fromLatin1(ResourceCompilerName(compiler)));
             if (tool.isEmpty()) continue;
             const QString res = Dir + QStringLiteral("/out.res");
             QFile::remove(res);
-            const TPeerToolResult run = RunPeerTool(tool, Arguments(compiler.Arguments, script, res), 60000, Dir);
+            const TPeerToolResult run = RunPeerTool(tool, ResourceCompilerArguments(compiler, script, res, false), 60000, Dir);
             ASSERT_TRUE(run.Ok()) << run.Describe().toStdString() << "\n" << text;
             std::unique_ptr<TCustomResourceModule> back = TCustomResourceModule::LoadFromFile(res);
             ASSERT_NE(back, nullptr);

@@ -65,3 +65,27 @@ inline TPeerToolResult RunPeerTool(const QString& program, const QStringList& ar
 #define REQUIRE_PEER_TOOL(var, name)                                                                           \
     const QString var = FindPeerTool(QStringLiteral(name));                                                    \
     if (var.isEmpty()) GTEST_SKIP() << (name) << " is not installed"
+
+// The resource compilers that scripts written here are compiled with.
+inline const char* const MingwIncludeDir = "/usr/share/mingw-w64/include";
+enum class TResourceCompiler { Windres, LlvmRc };
+inline const TResourceCompiler ResourceCompilers[] = {TResourceCompiler::Windres, TResourceCompiler::LlvmRc};
+
+inline const char* ResourceCompilerName(TResourceCompiler Compiler)
+{
+    return Compiler == TResourceCompiler::Windres ? "x86_64-w64-mingw32-windres" : "llvm-rc";
+}
+
+// The command line that compiles Script into the RES file Res. Without Preprocess llvm-rc reads the
+// script as it stands; windres always preprocesses. Both read in code page 1252.
+inline QStringList ResourceCompilerArguments(TResourceCompiler Compiler, const QString& Script, const QString& Res,
+                                             bool Preprocess = true)
+{
+    const QString include = QString::fromLatin1(MingwIncludeDir);
+    if (Compiler == TResourceCompiler::Windres)
+        return {QStringLiteral("--include-dir=") + include, QStringLiteral("-J"), QStringLiteral("rc"), QStringLiteral("-O"),
+                QStringLiteral("res"), QStringLiteral("-i"), Script, QStringLiteral("-o"), Res};
+    QStringList arguments = Preprocess ? QStringList{QStringLiteral("-I"), include} : QStringList{QStringLiteral("/no-preprocess")};
+    arguments << QStringLiteral("/C") << QStringLiteral("1252") << QStringLiteral("/FO") << Res << Script;
+    return arguments;
+}
