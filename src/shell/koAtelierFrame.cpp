@@ -1,5 +1,6 @@
 #include "koAtelierFrame.h"
 
+#include "koAtelierFrameCommands.h"
 #include "koCursorService.h"
 #include "koGlyphService.h"
 #include "koImageList.h"
@@ -50,6 +51,7 @@ TFrameAtelier::TFrameAtelier(QWidget* Owner) : QWidget(Owner)
     FInfoGlyph = glyphs->LoadGlyph(QStringLiteral("RES_INFO_TYPE"), QStringLiteral("info.type"), gsSmall, gsNormal);
 
     CreatePanes();
+    FItemCommands = new TAtelierItemCommands(this);
 
     FTimerSelect = new QTimer(this);
     FTimerSelect->setInterval(200);
@@ -381,6 +383,7 @@ void TFrameAtelier::SelectItem(TCustomResourceItem* Item, bool IsFrame)
     } else {
         SetFramesPaneVisible(false);
     }
+    if (FItemCommands) FItemCommands->ScheduleUpdate();
 }
 
 // IAtelier and the posted messages
@@ -455,106 +458,7 @@ void TFrameAtelier::MsgNavigate(const IResourceMessagePtr& Target)
     FResourceItemEditor->Navigate(Target);
 }
 
-// Items from files
-
-TCustomResourceItem* TFrameAtelier::CreateResourceItem(TResourceItemClass ItemClass, TCustomResourceItem* Parent)
-{
-    ATELIER_ASSERT(FResourceModule != nullptr);
-    if (ItemClass->Capabilities().Contains(rcSingle))
-        for (TCustomResourceItem* item : *FResourceModule->Items())
-            if (item->ClassType() == ItemClass)
-                throw Exception(Format("Only one %s item can be created", {ItemClass->ResourceTypeName()}));
-    const auto create = [this](TResourceItemClass kind) {
-        TResourceItemPtr owned = kind->Create(TResourceIdent::FromOrdinal(0));
-        TCustomResourceItem* item = owned.get();
-        item->SetModule(FResourceModule.get());
-        owned.release();
-        try {
-            item->InitializeNewItem();
-        } catch (...) {
-            TResourceItemPtr(FResourceModule->Items()->Extract(item));
-            throw;
-        }
-        return item;
-    };
-    TCustomResourceItem* item = create(ItemClass);
-    item->BeginUpdate();
-    try {
-        TResourceItemClass parentClass = ItemClass->ParentClass();
-        if (parentClass) {
-            TCustomResourceItem* newParent = nullptr;
-            if (!Parent) Parent = newParent = create(parentClass);
-            try {
-                item->SetParent(Parent);
-            } catch (...) {
-                if (newParent) TResourceItemPtr(FResourceModule->Items()->Extract(newParent));
-                throw;
-            }
-        }
-        item->EndUpdate();
-    } catch (...) {
-        item->EndUpdate();
-        TResourceItemPtr(FResourceModule->Items()->Extract(item));
-        throw;
-    }
-    return ItemClass->ParentClass() ? Parent : item;
-}
-
-namespace {
-// A file name as a resource name: blanks and full stops become "_", letters upper case, the rest goes.
-QString FileNameToIdentifier(const QString& Filename)
-{
-    QString name;
-    for (QChar c : QFileInfo(Filename).completeBaseName()) {
-        if (c == QLatin1Char(' ') || c == QLatin1Char('.'))
-            name += QLatin1Char('_');
-        else if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
-                 c == QLatin1Char('_'))
-            name += c;
-        else if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            name += c.toUpper();
-    }
-    return name;
-}
-} // namespace
-
-TCustomResourceItem* TFrameAtelier::AddItemFromFile(const QString& Filename)
-{
-    const QString name = ResolveShortcut(Filename);
-    TFileStream stream(name, fmOpenRead);
-    TResourceItemClass kind = ResourceItemDatabase()->FindFileFormat(name, &stream);
-    if (!kind) return nullptr;
-    TCustomResourceItem* item = CreateResourceItem(kind, nullptr);
-    try {
-        stream.Seek(0, soBeginning);
-        if (!item->ClassType()->HandlesFile(name, &stream)) throw Exception(QStringLiteral("Invalid file format"));
-        stream.Seek(0, soBeginning);
-        {
-            auto busy = SaveCursor(FBusyCursor);
-            item->LoadFromFileStream(stream);
-        }
-        item->SetFilename(name);
-        QString identifier = FileNameToIdentifier(name);
-        if (!identifier.isEmpty()) {
-            QString unique = identifier;
-            for (int n = 0; FResourceModule->Find(item->ResourceType(), TResourceIdent(unique)); ++n)
-                unique = identifier + QString::number(n);
-            try {
-                item->SetName(TResourceIdent(unique));
-            } catch (const Exception&) {
-                // The kind takes only numbers: the item keeps its ordinal name.
-            }
-        }
-    } catch (...) {
-        if (TCustomResourceModule* module = item->Module()) TResourceItemPtr(module->Items()->Extract(item));
-        throw;
-    }
-    TCustomTreeNodeResourceItem* node = AddItemNode(item);
-    if (node->parent()) node->parent()->setExpanded(true);
-    FTreeViewResources->scrollToItem(node);
-    FTreeViewResources->setCurrentItem(node);
-    return item;
-}
+// Items from files: koAtelierFrameCommands
 
 QString TFrameAtelier::ResolveShortcut(const QString& Filename) const
 {

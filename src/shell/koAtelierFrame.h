@@ -10,6 +10,7 @@
 #include "koAtelierFrameTree.h"
 #include "koAtelierFramework.h"
 #include "koResourceView.h"
+#include "kinds/koResourceItemImage.h"
 #include "model/koResourcesItem.h"
 #include "model/koResourcesMessages.h"
 
@@ -32,17 +33,9 @@ class TCustomResourceModule;
 class TFrameViewEditHandlerError;
 class IRecall;
 
-// The frames of an animation can be reordered by the workspace.
-class ISequencedResourceItem {
-public:
-    virtual void MoveFrame(int OldIndex, int NewIndex) = 0;
-
-protected:
-    ~ISequencedResourceItem() = default;
-};
-
 class TDockForm;
 class QMainWindow;
+class TAtelierItemCommands;
 class TAtelierSettings;
 
 class TFrameAtelier : public QWidget, public IAtelier, public IResourceItemNotification {
@@ -77,6 +70,13 @@ public:
     TCustomResourceItem* AddItemFromFile(const QString& Filename);
     // The target of a Windows shell link, or the name itself.
     QString ResolveShortcut(const QString& Filename) const;
+    // New items beside, below or after the given one (koAtelierFrameCommands).
+    TCustomResourceItem* NewVariant(TCustomResourceItem* Item);
+    TCustomResourceItem* NewChild(TCustomResourceItem* Parent);
+    TCustomResourceItem* NewFrame(TCustomResourceItem* Variant);
+    TCustomResourceItem* NewResourceItem(TResourceItemClass ItemClass);
+    // The actions, toolbars and menus of the item commands.
+    TAtelierItemCommands* ItemCommands() const { return FItemCommands; }
 
     // Tree
     TTreeView* TreeViewResources() const { return FTreeViewResources; }
@@ -185,6 +185,7 @@ protected:
 private:
     friend class TTreeNodeResource;
     friend class TResourceNameDelegate;
+    friend class TAtelierItemCommands;
 
     void CreatePanes();
     void ClearWorkspace();
@@ -284,4 +285,5 @@ private:
     std::vector<TDockedPane> FDockedPanes;
     std::unique_ptr<TAtelierSettings> FSettings;
     bool FRevertingSelection = false;
+    TAtelierItemCommands* FItemCommands = nullptr; // a child
 };

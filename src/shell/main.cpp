@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include "koAtelierFrame.h"
+#include "koAtelierFrameCommands.h"
 #include "koDockForm.h"
 #include "koDropFiles.h"
 #include "koDocking.h"
@@ -257,12 +258,31 @@ public:
     bool ExecuteOpen(QWidget* Parent, TOpenDialogState& State) override
     {
         QFileDialog dialog(Parent, State.Title, State.InitialDir);
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setFileMode(State.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(State.DefaultExt);
+        if (!State.FileName.isEmpty()) dialog.selectFile(State.FileName);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         const QStringList filters = DialogFilterToNameFilters(State.Filter);
         dialog.setNameFilters(filters);
         if (State.FilterIndex >= 1 && State.FilterIndex <= filters.size()) dialog.selectNameFilter(filters[State.FilterIndex - 1]);
         dialog.setHistory(State.History);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+        State.FileNames.clear();
+        for (const QString& name : dialog.selectedFiles()) State.FileNames << QDir::toNativeSeparators(name);
+        State.FileName = State.FileNames.first();
+        State.FilterIndex = filters.indexOf(dialog.selectedNameFilter()) + 1;
+        return true;
+    }
+    bool ExecuteSaveFile(QWidget* Parent, TOpenDialogState& State) override
+    {
+        QFileDialog dialog(Parent, State.Title, State.InitialDir);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(State.DefaultExt);
+        const QStringList filters = DialogFilterToNameFilters(State.Filter);
+        dialog.setNameFilters(filters);
+        if (State.FilterIndex >= 1 && State.FilterIndex <= filters.size()) dialog.selectNameFilter(filters[State.FilterIndex - 1]);
+        if (!State.FileName.isEmpty()) dialog.selectFile(State.FileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
         State.FileName = QDir::toNativeSeparators(dialog.selectedFiles().first());
         State.FilterIndex = filters.indexOf(dialog.selectedNameFilter()) + 1;
@@ -389,6 +409,7 @@ TFormMain::TFormMain(std::unique_ptr<IMainFormPrompts> Prompts, QWidget* Parent)
     setCentralWidget(panelFrame);
     FFrameAtelier = new TFrameAtelier(panelFrame);
     FFrameAtelier->SetDockHost(panelFrame);
+    FFrameAtelier->ItemCommands()->SetPrompts(FPrompts.get());
     FFrameAtelier->hide();
     // The window's own edges take dock forms only.
     MakeDockSite(this)->SetFilter([](QDockWidget* form) { return qobject_cast<TDockForm*>(form) != nullptr; });

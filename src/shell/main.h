@@ -107,6 +107,10 @@ struct TOpenDialogState {
     QString InitialDir;
     QStringList History;
     QString FileName;
+    // The workspace's item dialogs: the extension a name without one gets, and the chosen files.
+    QString DefaultExt;
+    bool MultiSelect = false;
+    QStringList FileNames;
 };
 
 // The save dialog with its encoding row and Options button.
@@ -179,6 +183,8 @@ public:
     virtual void Error(QWidget* Parent, const QString& Caption, const QString& Text) = 0;
     virtual bool ExecuteOpen(QWidget* Parent, TOpenDialogState& State) = 0;
     virtual bool ExecuteSave(QWidget* Parent, TSaveModuleDialog& Dialog) = 0;
+    // A plain save dialog that asks before replacing a file; State.FileName holds the choice.
+    virtual bool ExecuteSaveFile(QWidget* Parent, TOpenDialogState& State) = 0;
 };
 
 // The prompts of Qt's message boxes and file dialogs.

@@ -41,8 +41,16 @@ public:
     bool ExecuteOpen(QWidget*, TOpenDialogState& state) override
     {
         LastOpen = state;
-        if (OpenName.isEmpty()) return false;
-        state.FileName = OpenName;
+        if (OpenName.isEmpty() && OpenNames.isEmpty()) return false;
+        state.FileNames = OpenNames.isEmpty() ? QStringList{OpenName} : OpenNames;
+        state.FileName = state.FileNames.first();
+        return true;
+    }
+    bool ExecuteSaveFile(QWidget*, TOpenDialogState& state) override
+    {
+        LastSaveFile = state;
+        if (SaveFileName.isEmpty()) return false;
+        state.FileName = SaveFileName;
         return true;
     }
     bool ExecuteSave(QWidget*, TSaveModuleDialog& dialog) override
@@ -60,6 +68,9 @@ public:
     QStringList Asked, Told, Errors;
     TOpenDialogState LastOpen;
     QString OpenName;
+    QStringList OpenNames; // a multiple selection, when given
+    TOpenDialogState LastSaveFile;
+    QString SaveFileName;
     QString SaveName;
     int SaveFilterIndex = 0;
     QString SaveFilter, SaveProposedName;
