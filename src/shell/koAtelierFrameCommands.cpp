@@ -524,9 +524,7 @@ TCustomResourceItem* TAtelierItemCommands::FrameTarget() const
 void TAtelierItemCommands::UpdateActions()
 {
     const auto enable = [this](const char* Name, bool Value) { Action(QString::fromLatin1(Name))->setEnabled(Value); };
-    const bool hasModule = FFrame->ResourceModule() != nullptr;
-    for (QAction* action : FKindActions) action->setEnabled(hasModule);
-    enable("ActionResourceAdd", hasModule && !FKindActions.isEmpty());
+    enable("ActionResourceAdd", !FKindActions.isEmpty());
 
     TCustomResourceItem* top = CheckedTopItem();
     bool internal = false;
@@ -535,8 +533,6 @@ void TAtelierItemCommands::UpdateActions()
     enable("ActionResourceRemove", top && !internal);
     enable("ActionResourceLoad", Can(top, rcLoad));
     enable("ActionResourceSave", Can(top, rcSave));
-    enable("ActionResourceAddLoad", hasModule);
-    enable("ActionResourceImport", hasModule);
     enable("ActionResourceClone", top && CanCopy(top) && !Can(top, rcSingle));
 
     TCustomResourceItem* variant = VariantTarget();

@@ -359,7 +359,8 @@ public:
             TFormMain* owner = FOwner;
             FOwner = nullptr;
             owner->FTrackModule = nullptr;
-        } else if (Notification == rnChanged) {
+        } else if (Notification == rnChanged || Notification == rnAdded || Notification == rnRemoved) {
+            // A resource added or removed is a change of the module as much as an edit.
             FOwner->ModuleChanged();
         }
     }
