@@ -23,13 +23,13 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <set>
 
 namespace {
 const char* const SInvalidFileFormat = "Invalid file format";
 const char* const SOnlyOne = "Only one %s item can be created";
 const char* const SAddFromFileTitle = "Add resource from file";
 const char* const SSaveResourceTitle = "Save resource";
-const char* const SSaveItemTitle = "Save resource item";
 const char* const SCategoryList = "Resource List";
 const char* const SCategoryChildren = "Resource Children";
 const char* const SCategoryFrame = "Resource Frame";
@@ -82,6 +82,18 @@ public:
 private:
     TFileStream FStream;
 };
+
+// A language no other variant of the resource has: neutral when free, else the lowest free number. A
+// file keeps only one of two items that share type, name and language.
+uint16_t FreeVariantLanguage(TResourceItemList* Variants, TCustomResourceItem* Except)
+{
+    std::set<uint16_t> used;
+    for (TCustomResourceItem* item : *Variants)
+        if (item != Except) used.insert(item->Language());
+    uint16_t language = 0;
+    while (used.count(language) > 0) ++language;
+    return language;
+}
 
 // Moves a widget of a box layout to another index.
 void MoveLayoutWidget(QBoxLayout* Layout, QWidget* Widget, int Index)
@@ -222,6 +234,7 @@ TCustomResourceItem* TFrameAtelier::NewVariant(TCustomResourceItem* Item)
         throw;
     }
     TCustomTreeNodeResourceItem* node = FindItemNode(TopItem(Item));
+    if (node && !Item->Parent()) item->SetLanguage(FreeVariantLanguage(node->Items(), nullptr));
     item->SetModule(FResourceModule.get());
     owned.release();
     if (node && !Item->Parent()) node->Items()->Add(item);
@@ -774,18 +787,21 @@ TCustomResourceItem* TAtelierItemCommands::NewVariantOf(TCustomResourceItem* Tar
     return Target->Parent() ? FFrame->NewChild(Target->Parent()) : FFrame->NewVariant(Target);
 }
 
-void TAtelierItemCommands::DiscardVariant(TCustomResourceItem* Item)
+void TAtelierItemCommands::Discard(TResourceButtonList& Buttons, TCustomResourceItem* Item)
 {
-    const int index = FFrame->FChildButtons.IndexOfItem(Item);
-    if (index >= 0) FFrame->FChildButtons.Delete(index);
+    const int index = Buttons.IndexOfItem(Item);
+    if (index >= 0) Buttons.Delete(index);
     FreeNewItem(Item);
 }
 
-void TAtelierItemCommands::DiscardFrame(TCustomResourceItem* Item)
+void TAtelierItemCommands::AssignNew(TResourceButtonList& Buttons, TCustomResourceItem* Item, TCustomResourceItem* Source)
 {
-    const int index = FFrame->FFrameButtons.IndexOfItem(Item);
-    if (index >= 0) FFrame->FFrameButtons.Delete(index);
-    FreeNewItem(Item);
+    try {
+        Item->Assign(Source);
+    } catch (...) {
+        Discard(Buttons, Item);
+        throw;
+    }
 }
 
 void TAtelierItemCommands::ChildAdd()
@@ -800,12 +816,11 @@ void TAtelierItemCommands::ChildClone()
     TCustomResourceItem* target = VariantTarget();
     if (!CanCopy(target)) return;
     TCustomResourceItem* item = NewVariantOf(target);
-    try {
-        item->Assign(target);
-    } catch (...) {
-        DiscardVariant(item);
-        throw;
-    }
+    AssignNew(FFrame->FChildButtons, item, target);
+    // The copy of a language variant takes a language of its own.
+    if (!item->Parent())
+        if (TCustomTreeNodeResourceItem* node = FFrame->FindItemNode(item))
+            item->SetLanguage(FreeVariantLanguage(node->Items(), item));
     FFrame->SelectChild(item);
 }
 
@@ -890,7 +905,7 @@ void TAtelierItemCommands::ChildAddLoad()
             item->LoadFromFileStream(file.Stream());
             item->SetFilename(name);
         } catch (...) {
-            DiscardVariant(item);
+            Discard(FFrame->FChildButtons, item);
             throw;
         }
         last = item;
@@ -940,12 +955,7 @@ void TAtelierItemCommands::FrameClone()
     TCustomResourceItem* target = FrameTarget();
     if (!target || !FFrame->FChildResourceItem) return;
     TCustomResourceItem* frame = FFrame->NewFrame(FFrame->FChildResourceItem);
-    try {
-        frame->Assign(target);
-    } catch (...) {
-        DiscardFrame(frame);
-        throw;
-    }
+    AssignNew(FFrame->FFrameButtons, frame, target);
     FFrame->SelectFrame(frame);
 }
 

@@ -16,6 +16,7 @@ class QToolBar;
 class QToolButton;
 class TFrameAtelier;
 class TResourceItemButton;
+class TResourceButtonList;
 class IMainFormPrompts;
 struct TOpenDialogState;
 
@@ -101,8 +102,9 @@ private:
     // A new sibling or language variant of the target, as "Add variant" makes it.
     TCustomResourceItem* NewVariantOf(TCustomResourceItem* Target);
     // Takes back a variant or frame made by a command that failed: its button and the item.
-    void DiscardVariant(TCustomResourceItem* Item);
-    void DiscardFrame(TCustomResourceItem* Item);
+    void Discard(TResourceButtonList& Buttons, TCustomResourceItem* Item);
+    // Copies Source into the new item, or takes the new item back when the copy fails.
+    void AssignNew(TResourceButtonList& Buttons, TCustomResourceItem* Item, TCustomResourceItem* Source);
     void SaveItemAs(TCustomResourceItem* Item, const QString& Title);
 
     TFrameAtelier* FFrame;

@@ -258,6 +258,78 @@ TEST_F(ItemCommands, DeletingAVariantSelectsTheNextOneOrThePreviousOne)
     }
 }
 
+TEST_F(ItemCommands, NewVariantJoinsItsNodeAndACloneCopiesOnlyTheTopItem)
+{
+    TTestItem* english = nullptr;
+    Install([&](TCustomResourceModule* module) {
+        for (uint16_t language : {uint16_t(0x409), uint16_t(0x407)}) {
+            auto* item = new TTestItem(TResourceIdent("DATA"));
+            item->SetLanguage(TLanguageID(language));
+            item->SetData(QByteArray("bytes ") + QByteArray::number(language));
+            module->Items()->Add(item);
+            if (!english) english = item;
+        }
+        module->Items()->Add(new TTestItem(Ord(1)));
+    });
+    TTestItem::ClassInfo()->Register(0);
+    TFinally unregister([] { TTestItem::ClassInfo()->Unregister(); });
+    Choose(english);
+    TCustomTreeNodeResourceItem* node = Frame->FindItemNode(english);
+    Frame->SelectChild(english);
+    Run([&] { Commands->ChildClone(); });
+    ASSERT_EQ(node->Items()->Count(), 3);
+    auto* copy = dynamic_cast<TTestItem*>(Frame->ChildResourceItem());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->Name(), TResourceIdent("DATA"));
+    EXPECT_EQ(copy->Data, english->Data);
+    EXPECT_EQ(Frame->ChildButtons().Count(), 3);
+    // No two variants share a language, else a saved file would keep only one of them: the copy and a
+    // new variant are neutral while that is free, then take the next free number.
+    EXPECT_EQ(uint16_t(copy->Language()), 0);
+    Run([&] { Frame->SelectChild(Frame->NewVariant(english)); });
+    ASSERT_EQ(node->Items()->Count(), 4);
+    EXPECT_EQ(Frame->ChildResourceItem()->Name(), TResourceIdent("DATA"));
+    EXPECT_EQ(uint16_t(Frame->ChildResourceItem()->Language()), 1);
+
+    const int count = ItemCount();
+    Frame->SelectChild(english);
+    Run([&] { Commands->ResourceClone(); });
+    ASSERT_EQ(ItemCount(), count + 1);
+    auto* clone = dynamic_cast<TTestItem*>(Module()->Items()->Items(count));
+    ASSERT_NE(clone, nullptr);
+    // A free number (1 is taken), its own node, the top item's data.
+    EXPECT_EQ(clone->Name(), Ord(2));
+    EXPECT_EQ(clone->Data, english->Data);
+    EXPECT_EQ(Frame->FindItemNode(clone)->Items()->Count(), 1);
+    EXPECT_TRUE(Prompts->Errors.isEmpty()) << Prompts->Errors.join('|').toStdString();
+}
+
+TEST_F(ItemCommands, VariantMenuOnAButtonActsOnThatButtonsItem)
+{
+    std::vector<TCustomResourceItem*> variants;
+    Install([&](TCustomResourceModule* module) {
+        for (uint16_t language : {uint16_t(0x401), uint16_t(0x402), uint16_t(0x403)}) {
+            auto* item = new TTestItem(Ord(5));
+            item->SetLanguage(TLanguageID(language));
+            module->Items()->Add(item);
+            variants.push_back(item);
+        }
+    });
+    Choose(variants[0]);
+    Frame->SelectChild(variants[0]);
+    Commands->VariantMenuOpened(Frame->ChildButtons()[2]);
+    EXPECT_EQ(Commands->VariantTarget(), variants[2]);
+    EXPECT_TRUE(Commands->Action("ActionResourceChildMoveUpMenu")->isEnabled());
+    EXPECT_FALSE(Commands->Action("ActionResourceChildMoveDownMenu")->isEnabled());
+    EXPECT_FALSE(Commands->Action("ActionResourceChildMoveUp")->isEnabled());
+    Run([&] { Commands->ChildDelete(); });
+    EXPECT_EQ(Module()->Find(Ord(RT_RCDATA), Ord(5), 0x403), nullptr);
+    EXPECT_NE(Module()->Find(Ord(RT_RCDATA), Ord(5), 0x401), nullptr);
+    // Once the menu has closed, the commands act on the selected variant again.
+    Commands->MenuClosed();
+    EXPECT_EQ(Commands->VariantTarget(), Frame->ChildResourceItem());
+}
+
 TEST_F(ItemCommands, MovingFramesReordersTheAnimationAndRenumbersTheButtons)
 {
     TCustomResourceItem* animation = AddKind(TAnimatedCursorResourceItem::ClassInfo());
