@@ -404,63 +404,43 @@ void TAtelierItemCommands::CreateKindActions()
 
 void TAtelierItemCommands::CreateMenus()
 {
-    const auto menu = [this](const char* Name) {
+    // Entries by action name; "-" is a separator and "Clone variant" the clone command named for the menu.
+    const auto menu = [this](const char* Name, std::initializer_list<const char*> Entries) {
         auto* popup = new QMenu(FFrame);
         popup->setObjectName(QString::fromLatin1(Name));
         connect(popup, &QMenu::aboutToShow, this, [this] { Guarded([this] { UpdateActions(); }); });
+        for (const char* entry : Entries) {
+            const QString name = QString::fromLatin1(entry);
+            if (name == QLatin1String("-")) {
+                popup->addSeparator();
+            } else if (name == QLatin1String("Clone variant")) {
+                QAction* clone = Action(QStringLiteral("ActionResourceChildClone"));
+                QAction* item = popup->addAction(name);
+                item->setObjectName(QStringLiteral("MenuItemCloneVariant"));
+                connect(item, &QAction::triggered, clone, &QAction::trigger);
+                connect(clone, &QAction::changed, item, [clone, item] { item->setEnabled(clone->isEnabled()); });
+            } else {
+                popup->addAction(Action(name));
+            }
+        }
         return popup;
     };
-    FPopupMenuResourceTypes = menu("PopupMenuResourceTypes");
+    FPopupMenuResourceTypes = menu("PopupMenuResourceTypes", {"-", "ActionResourceImport"});
     // Each kind goes on top of the ones before: the menu lists them in reverse order.
     for (QAction* action : FKindActions)
         FPopupMenuResourceTypes->insertAction(FPopupMenuResourceTypes->actions().value(0), action);
-    FPopupMenuResourceTypes->addSeparator();
-    FPopupMenuResourceTypes->addAction(Action("ActionResourceImport"));
-
-    FPopupMenuResource = menu("PopupMenuResource");
-    FPopupMenuResource->addAction(Action("ActionResourceAddLoad"));
-    FPopupMenuResource->addAction(Action("ActionResourceRemove"));
-    FPopupMenuResource->addSeparator();
-    FPopupMenuResource->addAction(Action("ActionResourceClone"));
-    FPopupMenuResource->addSeparator();
-    FPopupMenuResource->addAction(Action("ActionResourceLoad"));
-    FPopupMenuResource->addAction(Action("ActionResourceSave"));
-
-    FPopupMenuResourcesPane = menu("PopupMenuResourcesPane");
-    FPopupMenuResourcesPane->addAction(Action("ActionResourceAddLoad"));
-    FPopupMenuResourcesPane->addSeparator();
-    FPopupMenuResourcesPane->addAction(Action("ActionAbout"));
-
-    FPopupMenuVariant = menu("PopupMenuVariant");
-    FPopupMenuVariant->addAction(Action("ActionResourceChildAdd"));
-    FPopupMenuVariant->addAction(Action("ActionResourceChildAddLoad"));
-    FPopupMenuVariant->addAction(Action("ActionResourceChildDelete"));
-    FPopupMenuVariant->addSeparator();
-    // The same command, named for the menu.
-    QAction* cloneVariant = FPopupMenuVariant->addAction(QStringLiteral("Clone variant"));
-    cloneVariant->setObjectName(QStringLiteral("MenuItemCloneVariant"));
-    connect(cloneVariant, &QAction::triggered, Action("ActionResourceChildClone"), &QAction::trigger);
-    connect(Action("ActionResourceChildClone"), &QAction::changed, cloneVariant,
-            [this, cloneVariant] { cloneVariant->setEnabled(Action("ActionResourceChildClone")->isEnabled()); });
-    FPopupMenuVariant->addSeparator();
-    FPopupMenuVariant->addAction(Action("ActionResourceChildLoad"));
-    FPopupMenuVariant->addAction(Action("ActionResourceChildSave"));
-    FPopupMenuVariant->addSeparator();
-    FPopupMenuVariant->addAction(Action("ActionResourceChildMoveUpMenu"));
-    FPopupMenuVariant->addAction(Action("ActionResourceChildMoveDownMenu"));
-
-    FPopupMenuVariantsPane = menu("PopupMenuVariantsPane");
-    FPopupMenuVariantsPane->addAction(Action("ActionResourceChildAdd"));
-    FPopupMenuVariantsPane->addAction(Action("ActionResourceChildAddLoad"));
-
-    FPopupMenuFrames = menu("PopupMenuFrames");
-    FPopupMenuFrames->addAction(Action("ActionResourceFrameAdd"));
-    FPopupMenuFrames->addAction(Action("ActionResourceFrameDelete"));
-    FPopupMenuFrames->addSeparator();
-    FPopupMenuFrames->addAction(Action("ActionResourceFrameClone"));
-    FPopupMenuFrames->addSeparator();
-    FPopupMenuFrames->addAction(Action("ActionResourceFrameMoveUp"));
-    FPopupMenuFrames->addAction(Action("ActionResourceFrameMoveDown"));
+    FPopupMenuResource = menu("PopupMenuResource", {"ActionResourceAddLoad", "ActionResourceRemove", "-",
+                                                    "ActionResourceClone", "-", "ActionResourceLoad",
+                                                    "ActionResourceSave"});
+    FPopupMenuResourcesPane = menu("PopupMenuResourcesPane", {"ActionResourceAddLoad", "-", "ActionAbout"});
+    FPopupMenuVariant =
+        menu("PopupMenuVariant", {"ActionResourceChildAdd", "ActionResourceChildAddLoad", "ActionResourceChildDelete", "-",
+                                  "Clone variant", "-", "ActionResourceChildLoad", "ActionResourceChildSave", "-",
+                                  "ActionResourceChildMoveUpMenu", "ActionResourceChildMoveDownMenu"});
+    FPopupMenuVariantsPane = menu("PopupMenuVariantsPane", {"ActionResourceChildAdd", "ActionResourceChildAddLoad"});
+    FPopupMenuFrames = menu("PopupMenuFrames", {"ActionResourceFrameAdd", "ActionResourceFrameDelete", "-",
+                                                "ActionResourceFrameClone", "-", "ActionResourceFrameMoveUp",
+                                                "ActionResourceFrameMoveDown"});
 
     // A command run from a menu opened on a button acts on that button's item; the menu closes before
     // its command runs, so the button is let go after the current event.
