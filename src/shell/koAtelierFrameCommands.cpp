@@ -478,6 +478,7 @@ void TAtelierItemCommands::CreateToolBars()
     FToolBarResources->addWidget(FAddButton);
     connect(Action("ActionResourceAdd"), &QAction::triggered, FAddButton, &QToolButton::showMenu, Qt::QueuedConnection);
     FToolBarResources->addAction(Action("ActionResourceRemove"));
+    FToolBarResources->installEventFilter(this);
 
     FToolBarVariants = toolBar("ToolBarVariants", FFrame->FPanelVariants);
     for (const char* name : {"ActionResourceChildAdd", "ActionResourceChildDelete", "ActionResourceChildMoveUp",
@@ -488,6 +489,60 @@ void TAtelierItemCommands::CreateToolBars()
     for (const char* name : {"ActionResourceFrameAdd", "ActionResourceFrameDelete", "ActionResourceFrameMoveUp",
                              "ActionResourceFrameMoveDown"})
         FToolBarFrames->addAction(Action(QString::fromLatin1(name)));
+}
+
+// Captions of the resources toolbar
+
+TToolBarFit FitToolBarCaptions(const std::vector<TToolBarCaptionWidths>& Buttons, int Available)
+{
+    TToolBarFit fit;
+    fit.Captions.assign(Buttons.size(), tcLong);
+    int total = 0;
+    for (const TToolBarCaptionWidths& button : Buttons) total += button.Long;
+    for (int i = int(Buttons.size()) - 1; i >= 0 && total > Available; --i) {
+        fit.Captions[i] = tcShort;
+        total += Buttons[i].Short - Buttons[i].Long;
+    }
+    for (int i = int(Buttons.size()) - 1; i >= 0 && total > Available; --i) {
+        fit.Captions[i] = tcNone;
+        total += Buttons[i].None - Buttons[i].Short;
+        if (total <= Available && i == 0) fit.CaptionsOff = true;
+    }
+    if (total > Available) fit.CaptionsOff = true;
+    if (fit.CaptionsOff) fit.Captions.assign(Buttons.size(), tcNone);
+    return fit;
+}
+
+void TAtelierItemCommands::FitResourcesToolBar()
+{
+    if (FFitting || !FFrame->parentWidget()) return;
+    FFitting = true;
+    TFinally done([this] { FFitting = false; });
+    QAction* actions[] = {Action(QStringLiteral("ActionResourceAdd")), Action(QStringLiteral("ActionResourceRemove"))};
+    QToolButton* buttons[] = {FAddButton, qobject_cast<QToolButton*>(FToolBarResources->widgetForAction(actions[1]))};
+    if (!buttons[1]) return;
+    const auto show = [&](int i, TToolBarCaption caption) {
+        // The short caption is the hint's first part, the long one the action's caption.
+        actions[i]->setIconText(caption == tcShort ? actions[i]->toolTip() : actions[i]->text());
+        buttons[i]->setToolButtonStyle(caption == tcNone ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+    };
+    std::vector<TToolBarCaptionWidths> widths;
+    for (int i = 0; i < 2; ++i) {
+        TToolBarCaptionWidths width{};
+        show(i, tcLong);
+        width.Long = buttons[i]->sizeHint().width();
+        show(i, tcShort);
+        width.Short = buttons[i]->sizeHint().width();
+        show(i, tcNone);
+        width.None = buttons[i]->sizeHint().width();
+        widths.push_back(width);
+    }
+    const QMargins margins = FToolBarResources->contentsMargins();
+    const int spacing = FToolBarResources->layout() ? FToolBarResources->layout()->spacing() : 0;
+    const int available = FToolBarResources->width() - margins.left() - margins.right() - 2 * spacing -
+                          FToolBarResources->style()->pixelMetric(QStyle::PM_ToolBarHandleExtent);
+    const TToolBarFit fit = FitToolBarCaptions(widths, available);
+    for (int i = 0; i < 2; ++i) show(i, fit.Captions[i]);
 }
 
 // Enabled states
@@ -578,6 +633,10 @@ void TAtelierItemCommands::MenuClosed()
 
 bool TAtelierItemCommands::eventFilter(QObject* Watched, QEvent* Event)
 {
+    if (Watched == FToolBarResources && Event->type() == QEvent::Resize) {
+        Guarded([this] { FitResourcesToolBar(); });
+        return false;
+    }
     if (Event->type() != QEvent::ContextMenu) return QObject::eventFilter(Watched, Event);
     auto* widget = qobject_cast<QWidget*>(Watched);
     const QPoint global = static_cast<QContextMenuEvent*>(Event)->globalPos();

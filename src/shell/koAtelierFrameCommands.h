@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -25,6 +26,19 @@ struct TOpenDialogState;
 void SaveResourceItemToFile(TCustomResourceItem* Item, const QString& Filename);
 // A file name as a resource name: blanks and full stops become "_", letters upper case, the rest goes.
 QString FileNameToIdentifier(const QString& Filename);
+
+// How the buttons of the resources toolbar show their captions at a width: each button's long caption,
+// else from the last button to the first its short one, else from the last to the first none. When the
+// buttons fit only once the first button lost its caption, or never fit, captions are off altogether.
+enum TToolBarCaption { tcLong, tcShort, tcNone };
+struct TToolBarCaptionWidths {
+    int Long, Short, None; // the button's width with each
+};
+struct TToolBarFit {
+    std::vector<TToolBarCaption> Captions;
+    bool CaptionsOff = false;
+};
+TToolBarFit FitToolBarCaptions(const std::vector<TToolBarCaptionWidths>& Buttons, int Available);
 
 class TAtelierItemCommands : public QObject {
     Q_OBJECT
@@ -106,6 +120,8 @@ private:
     // Copies Source into the new item, or takes the new item back when the copy fails.
     void AssignNew(TResourceButtonList& Buttons, TCustomResourceItem* Item, TCustomResourceItem* Source);
     void SaveItemAs(TCustomResourceItem* Item, const QString& Title);
+    // Gives the buttons of the resources toolbar the captions that fit its width.
+    void FitResourcesToolBar();
 
     TFrameAtelier* FFrame;
     IMainFormPrompts* FPrompts = nullptr;
@@ -129,4 +145,5 @@ private:
     QPointer<TResourceItemButton> FFrameMenuButton;
     bool FVariantMenuOpen = false;
     bool FFrameMenuOpen = false;
+    bool FFitting = false;
 };

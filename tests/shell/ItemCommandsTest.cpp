@@ -21,6 +21,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -527,6 +529,46 @@ TEST_F(ItemCommands, EnabledStatesFollowTheSelection)
     Run([&] { Commands->ResourceRemove(); });
     EXPECT_EQ(ItemCount(), 1);
     EXPECT_EQ(Frame->FindItemNode(internal) != nullptr, true);
+}
+
+TEST(ResourcesToolBar, CaptionsGiveWayFromTheLastButton)
+{
+    // Two buttons: long, short and no caption widths.
+    const std::vector<TToolBarCaptionWidths> buttons = {{100, 50, 20}, {120, 60, 20}};
+    struct TCase {
+        int Available;
+        std::vector<TToolBarCaption> Captions;
+        bool Off;
+    };
+    const TCase cases[] = {
+        {220, {tcLong, tcLong}, false},   {219, {tcLong, tcShort}, false}, {160, {tcLong, tcShort}, false},
+        {159, {tcShort, tcShort}, false}, {110, {tcShort, tcShort}, false}, {109, {tcShort, tcNone}, false},
+        {70, {tcShort, tcNone}, false},   {69, {tcNone, tcNone}, true},     {10, {tcNone, tcNone}, true},
+    };
+    for (const TCase& c : cases) {
+        const TToolBarFit fit = FitToolBarCaptions(buttons, c.Available);
+        EXPECT_EQ(fit.Captions, c.Captions) << c.Available;
+        EXPECT_EQ(fit.CaptionsOff, c.Off) << c.Available;
+    }
+}
+
+TEST_F(ItemCommands, NarrowResourcesToolBarGivesUpItsCaptions)
+{
+    QToolBar* bar = Commands->ToolBarResources();
+    QAction* removeAction = Commands->Action("ActionResourceRemove");
+    auto* remove = qobject_cast<QToolButton*>(bar->widgetForAction(removeAction));
+    ASSERT_NE(remove, nullptr);
+    bar->setFixedWidth(40);
+    Settle();
+    EXPECT_EQ(remove->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    bar->setMinimumWidth(0);
+    bar->setMaximumWidth(QWIDGETSIZE_MAX);
+    Settle();
+    ASSERT_GT(bar->width(), 150);
+    EXPECT_EQ(remove->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    EXPECT_TRUE(QStringList({"Remove", "Remove Resource"}).contains(removeAction->iconText()));
+    // The menus keep the full caption.
+    EXPECT_EQ(removeAction->text(), QStringLiteral("Remove Resource"));
 }
 
 // Through the real window and its widgets: add, rename in place, save, reopen.
