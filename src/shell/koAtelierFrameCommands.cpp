@@ -731,6 +731,9 @@ void TAtelierItemCommands::ResourceLoad()
     state.FileName = top->Filename();
     if (!ExecuteOpen(state)) return;
     TItemSourceFile file(state.FileNames.first(), kind);
+    // An editor that will not let go ends the command here, before anything changed.
+    QPointer<TCustomResourceItem> variant(FFrame->FChildResourceItem);
+    FFrame->SelectChild(nullptr);
 
     // The file goes into a new item first: the resource and its other variants stay until it loaded.
     TCustomResourceModule* module = FFrame->ResourceModule();
@@ -744,12 +747,16 @@ void TAtelierItemCommands::ResourceLoad()
         loaded->LoadFromFileStream(file.Stream());
     } catch (...) {
         FreeNewItem(loaded);
+        try {
+            if (variant) FFrame->SelectChild(variant.data());
+        } catch (const Exception&) {
+            // The load's own error says what went wrong.
+        }
         throw;
     }
     const TResourceIdent name = top->Name();
     const TLanguageID language = top->Language();
     auto* node = dynamic_cast<TCustomTreeNodeResourceItem*>(FFrame->FTreeViewResources->currentItem());
-    FFrame->SelectChild(nullptr);
     FFrame->SelectItem(nullptr, false);
     FFrame->FChildButtons.Clear();
     {
@@ -760,12 +767,15 @@ void TAtelierItemCommands::ResourceLoad()
             FreeNewItem(top);
         FFrame->FCurrentNode = FFrame->FTreeViewResources->currentItem();
     }
-    loaded->BeginUpdate();
-    {
-        TFinally end([loaded] { loaded->EndUpdate(); });
+    // Refused, the name stays ordinal: the loaded resource still gets its node.
+    std::exception_ptr renameError;
+    try {
+        TUpdateGuard batch(loaded);
         loaded->SetName(name);
         loaded->SetLanguage(language);
         loaded->SetFilename(state.FileNames.first());
+    } catch (...) {
+        renameError = std::current_exception();
     }
     TCustomTreeNodeResourceItem* newNode = FFrame->AddItemNode(loaded);
     if (newNode->parent()) newNode->parent()->setExpanded(true);
@@ -777,6 +787,7 @@ void TAtelierItemCommands::ResourceLoad()
     }
     FFrame->FillVariantButtons(newNode, true);
     if (FFrame->FChildButtons.Count() > 0) FFrame->FChildButtons[0]->click();
+    if (renameError) std::rethrow_exception(renameError);
 }
 
 void TAtelierItemCommands::ResourceSave()

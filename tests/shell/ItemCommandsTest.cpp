@@ -306,6 +306,38 @@ TEST_F(ItemCommands, NewVariantJoinsItsNodeAndACloneCopiesOnlyTheTopItem)
     EXPECT_TRUE(Prompts->Errors.isEmpty()) << Prompts->Errors.join('|').toStdString();
 }
 
+TEST_F(ItemCommands, LoadResourceReplacesTheResourceAndItsOtherVariants)
+{
+    const auto generic = [](uint16_t language, const QByteArray& data) {
+        auto* item = new TResourceItemGeneric(Ord(7));
+        item->SetResourceType(Ord(RT_RCDATA));
+        item->SetLanguage(TLanguageID(language));
+        TBytesStream bytes(data);
+        item->LoadFromStream(bytes, data.size());
+        return item;
+    };
+    TCustomResourceItem* german = Install([&](TCustomResourceModule* module) {
+        module->Items()->Add(generic(0x407, "german"));
+        module->Items()->Add(generic(0x409, "english"));
+    });
+    Choose(german);
+    Frame->SelectChild(german);
+    const QString path = Dir.filePath("replacement.bin");
+    WriteAll(path, "replacement");
+    Prompts->OpenNames = {path};
+    Run([&] { Commands->ResourceLoad(); });
+    ASSERT_TRUE(Prompts->Errors.isEmpty()) << Prompts->Errors.join('|').toStdString();
+    ASSERT_EQ(ItemCount(), 1);
+    auto* loaded = dynamic_cast<TCustomResourceItemGeneric*>(Module()->Items()->Items(0));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->Name(), Ord(7));
+    EXPECT_EQ(uint16_t(loaded->Language()), 0x407);
+    EXPECT_EQ(loaded->Data()->ToByteArray(), QByteArray("replacement"));
+    EXPECT_EQ(loaded->Filename(), path);
+    EXPECT_EQ(Frame->ChildResourceItem(), loaded);
+    EXPECT_EQ(Frame->TreeViewResources()->currentItem(), Frame->FindItemNode(loaded));
+}
+
 TEST_F(ItemCommands, VariantMenuOnAButtonActsOnThatButtonsItem)
 {
     std::vector<TCustomResourceItem*> variants;
