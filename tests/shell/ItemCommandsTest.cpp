@@ -49,6 +49,20 @@ public:
     void AssignToItem(TCustomResourceItem*) override { throw Exception(QStringLiteral("not copyable")); }
 };
 
+// Changes its data, then finds the file bad.
+class TPartialLoadItem : public TTestItem {
+    Q_OBJECT
+    RESOURCE_ITEM_CLASS(TPartialLoadItem, TTestItem)
+public:
+    explicit TPartialLoadItem(const TResourceIdent& name) : TTestItem(name) {}
+    static bool HandlesFile(const QString&, TStream*) { return true; }
+    void LoadFromFileStream(TStream&) override
+    {
+        SetData("half-loaded");
+        throw Exception(QStringLiteral("bad file"));
+    }
+};
+
 QByteArray ReadAll(const QString& path)
 {
     QFile file(path);
@@ -444,11 +458,11 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
     const QString truncated = Dir.filePath("truncated.ico");
     WriteAll(truncated, ReadAll(icon).left(30));
     // The dialogs ask the registry for the kinds' file types.
-    for (TResourceItemClass kind : {TTestItem::ClassInfo(), TFailingSaveItem::ClassInfo(), TUncopyableItem::ClassInfo()})
-        kind->Register(0);
-    TFinally unregister([] {
-        for (TResourceItemClass kind : {TTestItem::ClassInfo(), TFailingSaveItem::ClassInfo(), TUncopyableItem::ClassInfo()})
-            kind->Unregister();
+    const std::vector<TResourceItemClass> kinds = {TTestItem::ClassInfo(), TFailingSaveItem::ClassInfo(),
+                                                   TUncopyableItem::ClassInfo(), TPartialLoadItem::ClassInfo()};
+    for (TResourceItemClass kind : kinds) kind->Register(0);
+    TFinally unregister([&] {
+        for (TResourceItemClass kind : kinds) kind->Unregister();
     });
     const QString existing = Dir.filePath("existing.bin");
     WriteAll(existing, "old bytes");
@@ -499,6 +513,17 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
          [&] { Commands->ResourceClone(); }, "not copyable", ""},
         {"variant clone of an item that cannot be copied", [&] { installOne(new TUncopyableItem(Ord(4))); },
          [&] { Commands->ChildClone(); }, "not copyable", ""},
+        {"variant load that fails half-way",
+         [&] {
+             auto* item = new TPartialLoadItem(Ord(7));
+             item->SetData("original");
+             installOne(item);
+         },
+         [&] {
+             Prompts->OpenNames = {existing};
+             Commands->ChildLoad();
+         },
+         "bad file", ""},
         {"variant load of a file the kind does not take", [&] { installOne(new TTestItem(Ord(6))); },
          [&] {
              Prompts->OpenNames = {truncated};
@@ -506,14 +531,22 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
          },
          "", ""},
     };
+    // What the module holds: each item's kind, name, language, children and (for test items) data.
+    const auto signature = [this] {
+        QStringList items;
+        for (TCustomResourceItem* item : *Module()->Items()) {
+            auto* test = qobject_cast<TTestItem*>(item);
+            items << item->FriendlyTypeName() + ":" + item->NameAsString() + ":" + QString::number(item->Language()) +
+                         ":" + QString::number(item->Items()->Count()) + ":" +
+                         (test ? QString::fromLatin1(test->Data) : QString());
+        }
+        return items;
+    };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         c.Prepare();
         Prompts->Errors.clear();
-        QStringList before;
-        for (TCustomResourceItem* item : *Module()->Items())
-            before << item->FriendlyTypeName() + ":" + item->NameAsString() + ":" + QString::number(item->Language()) + ":" +
-                          QString::number(item->Items()->Count());
+        const QStringList before = signature();
         const int topNodes = Frame->TreeViewResources()->topLevelItemCount();
         const int buttons = Frame->ChildButtons().Count();
         const QByteArray fileBytes = c.File.isEmpty() ? QByteArray() : ReadAll(c.File);
@@ -522,11 +555,7 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
 
         ASSERT_EQ(Prompts->Errors.size(), 1) << Prompts->Errors.join('|').toStdString();
         EXPECT_TRUE(Prompts->Errors.first().contains(c.Reason)) << Prompts->Errors.first().toStdString();
-        QStringList after;
-        for (TCustomResourceItem* item : *Module()->Items())
-            after << item->FriendlyTypeName() + ":" + item->NameAsString() + ":" + QString::number(item->Language()) + ":" +
-                         QString::number(item->Items()->Count());
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(signature(), before);
         EXPECT_EQ(Frame->TreeViewResources()->topLevelItemCount(), topNodes);
         EXPECT_EQ(Frame->ChildButtons().Count(), buttons);
         if (!c.File.isEmpty()) EXPECT_EQ(ReadAll(c.File), fileBytes);
