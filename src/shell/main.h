@@ -17,6 +17,7 @@
 #include <optional>
 
 class QAction;
+class QDialog;
 class QKeyEvent;
 class QLabel;
 class QMenu;
@@ -24,6 +25,7 @@ class QProgressBar;
 class QTreeWidget;
 class TFrameAtelier;
 class TFormMain;
+class TSearchReplace;
 class TWorkspacePane;
 class TCustomResourceModule;
 
@@ -179,6 +181,9 @@ public:
     virtual void Error(QWidget* Parent, const QString& Caption, const QString& Text) = 0;
     virtual bool ExecuteOpen(QWidget* Parent, TOpenDialogState& State) = 0;
     virtual bool ExecuteSave(QWidget* Parent, TSaveModuleDialog& Dialog) = 0;
+    // A modal form of the window (the search forms, the replace confirmation); its result as
+    // QDialog::exec gives it.
+    virtual int ExecuteModal(QDialog& Form);
 };
 
 // The prompts of Qt's message boxes and file dialogs.
@@ -197,6 +202,7 @@ public:
     TFrameAtelier* FrameAtelier() const { return FFrameAtelier; }
     IMainFormPrompts& Prompts() const { return *FPrompts; }
     TSaveModuleDialog* SaveModuleDialog() const { return FSaveModuleDialog; }
+    TSearchReplace* SearchReplace() const { return FSearchReplace.get(); }
     TAtelierFolderSettings* SettingsFolder() const { return FSettingsFolder.get(); }
     QString Filename() const { return FFilename; }
     bool Dirty() const { return FDirty; }
@@ -310,4 +316,5 @@ private:
     // The key press that follows a shortcut the window acted on.
     std::optional<QKeyCombination> FSwallowKey;
     QElapsedTimer FProgressClock;
+    std::unique_ptr<TSearchReplace> FSearchReplace;
 };
