@@ -153,21 +153,27 @@ TSearchReplace::~TSearchReplace() = default;
 
 int TSearchReplace::Execute(QDialog& Form) { return ExecuteModal ? ExecuteModal(Form) : Form.exec(); }
 
+bool TSearchReplace::ExecuteForm(TFormSearch& Form)
+{
+    Form.OnExecute = [this](QDialog& dialog) { return Execute(dialog); };
+    Form.SetWholeWords(FSearchOptions.Contains(soWholeWords));
+    Form.SetCaseSensitive(FSearchOptions.Contains(soCaseSensitive));
+    Form.SetRegularExpression(FSearchOptions.Contains(soRegularExpression));
+    Form.SetSearchText(FSearchString);
+    if (!Form.Execute()) return false;
+    FSearchString = Form.SearchText();
+    FSearchOptions = {};
+    if (Form.WholeWords()) FSearchOptions.Include(soWholeWords);
+    if (Form.CaseSensitive()) FSearchOptions.Include(soCaseSensitive);
+    if (Form.RegularExpression()) FSearchOptions.Include(soRegularExpression);
+    return true;
+}
+
 void TSearchReplace::SearchFind(TCustomResourceModule* Module)
 {
     {
         TFormSearch form(FOwner);
-        form.OnExecute = [this](QDialog& dialog) { return Execute(dialog); };
-        form.SetWholeWords(FSearchOptions.Contains(soWholeWords));
-        form.SetCaseSensitive(FSearchOptions.Contains(soCaseSensitive));
-        form.SetRegularExpression(FSearchOptions.Contains(soRegularExpression));
-        form.SetSearchText(FSearchString);
-        if (!form.Execute()) return;
-        FSearchString = form.SearchText();
-        FSearchOptions = {};
-        if (form.WholeWords()) FSearchOptions.Include(soWholeWords);
-        if (form.CaseSensitive()) FSearchOptions.Include(soCaseSensitive);
-        if (form.RegularExpression()) FSearchOptions.Include(soRegularExpression);
+        if (!ExecuteForm(form)) return;
     }
     auto busy = SaveCursor(crHourGlass);
     Search(Module);
@@ -178,20 +184,11 @@ void TSearchReplace::SearchReplace(TCustomResourceModule* Module)
 {
     {
         TFormReplace form(FOwner);
-        form.OnExecute = [this](QDialog& dialog) { return Execute(dialog); };
-        form.SetWholeWords(FSearchOptions.Contains(soWholeWords));
-        form.SetCaseSensitive(FSearchOptions.Contains(soCaseSensitive));
-        form.SetRegularExpression(FSearchOptions.Contains(soRegularExpression));
         form.SetPrompt(FSearchOptions.Contains(soPrompt));
-        form.SetSearchText(FSearchString);
         form.SetReplaceText(FReplaceString);
-        if (!form.Execute()) return;
-        FSearchString = form.SearchText();
+        if (!ExecuteForm(form)) return;
         FReplaceString = form.ReplaceText();
-        FSearchOptions = {soReplace};
-        if (form.WholeWords()) FSearchOptions.Include(soWholeWords);
-        if (form.CaseSensitive()) FSearchOptions.Include(soCaseSensitive);
-        if (form.RegularExpression()) FSearchOptions.Include(soRegularExpression);
+        FSearchOptions.Include(soReplace);
         if (form.Prompt()) FSearchOptions.Include(soPrompt);
     }
     auto busy = SaveCursor(crHourGlass);

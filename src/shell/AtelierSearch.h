@@ -99,6 +99,8 @@ private:
     void SearchItem(TCustomResourceItem* ResourceItem, QObject* Item, void* Context, bool& Continue);
     TRegExMatch FindNext(const QString& Text, int Position) const;
     int Execute(QDialog& Form);
+    // Shows a form prefilled with the last options; on OK takes its search text and options.
+    bool ExecuteForm(TFormSearch& Form);
     int Confirm();
 
     QWidget* FOwner;

@@ -313,6 +313,7 @@ class TSearchPrompts : public TScriptedPrompts {
 public:
     int ExecuteModal(QDialog& form) override
     {
+        if (!Accept && qobject_cast<TFormSearch*>(&form)) return QDialog::Rejected;
         if (auto* replace = qobject_cast<TFormReplace*>(&form)) {
             Shown << QStringLiteral("replace:") + replace->SearchText() + QLatin1Char('>') + replace->ReplaceText() +
                          (replace->Prompt() ? QStringLiteral(" prompt") : QString());
@@ -333,6 +334,7 @@ public:
     QString Search, Replace;
     bool Prompt = false;
     bool Regular = false;
+    bool Accept = true;
     QStringList Shown;
     TConfirmScript Confirm;
 };
@@ -397,6 +399,16 @@ TEST(SearchReplaceWindow, ReplaceAndFindThroughTheMenus)
         form.Action("ActionSearchFind")->trigger();
         ASSERT_FALSE(script->Errors.isEmpty());
         EXPECT_EQ(script->Errors.last(), "Application Error: Error in regular expression at offset 1: missing closing parenthesis");
+
+        // A cancelled form changes nothing and logs nothing.
+        const int before = form.ListViewMessages()->topLevelItemCount();
+        script->Accept = false;
+        script->Search = "there";
+        script->Regular = false;
+        form.Action("ActionSearchFind")->trigger();
+        EXPECT_EQ(form.ListViewMessages()->topLevelItemCount(), before);
+        EXPECT_EQ(form.SearchReplace()->SearchString(), "(");
+        EXPECT_TRUE(form.SearchReplace()->SearchOptions().Contains(soRegularExpression));
     }
     koResourceItemString_Finalize();
 }
