@@ -31,6 +31,43 @@ bool IsEditorKey(int key)
     }
 }
 
+// Claims Enter, Escape and Tab from the window's shortcuts and the focus chain (Tab would move the
+// focus before the key handling sees it); keyPress is the control's own key handling.
+template <typename KeyPress>
+bool ClaimEditorKey(QEvent* event, KeyPress keyPress)
+{
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) return false;
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (!IsEditorKey(keyEvent->key())) return false;
+    if (event->type() == QEvent::KeyPress)
+        keyPress(keyEvent);
+    else
+        event->accept();
+    return true;
+}
+
+// Offers an editor's key to its host first; true when the control should still act on it (never on
+// Tab, which a control would take for a focus move).
+bool OfferEditorKey(IListViewEditorHost* host, IListViewEditor* editor, QKeyEvent* event)
+{
+    int key = event->key();
+    GuardedCall([&] {
+        if (host) host->EditorKeyDown(editor, key, event->modifiers());
+    });
+    return key != 0 && key != Qt::Key_Tab && key != Qt::Key_Backtab;
+}
+
+void ActivateEditor(QWidget* control, bool active)
+{
+    if (active) {
+        control->show();
+        control->raise();
+        control->setFocus(Qt::OtherFocusReason);
+    } else {
+        control->hide();
+    }
+}
+
 // An editor's control goes with deleteLater once the last reference is released, so it outlives the
 // event that released it; the guard covers a control its parent freed first.
 template <typename T>
@@ -294,16 +331,7 @@ void TListViewEdit::SetBounds(const QRect& Rect)
     setGeometry(Rect.adjusted(-format.left(), -format.top(), format.left(), format.top()));
 }
 
-void TListViewEdit::SetActive(bool Value)
-{
-    if (Value) {
-        show();
-        raise();
-        setFocus(Qt::OtherFocusReason);
-    } else {
-        hide();
-    }
-}
+void TListViewEdit::SetActive(bool Value) { ActivateEditor(this, Value); }
 
 void TListViewEdit::EndEdit(bool Accept)
 {
@@ -312,25 +340,12 @@ void TListViewEdit::EndEdit(bool Accept)
 
 bool TListViewEdit::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride && IsEditorKey(static_cast<QKeyEvent*>(event)->key())) {
-        event->accept();
-        return true;
-    }
-    // Tab would move the focus before the key handling sees it.
-    if (event->type() == QEvent::KeyPress && IsEditorKey(static_cast<QKeyEvent*>(event)->key())) {
-        keyPressEvent(static_cast<QKeyEvent*>(event));
-        return true;
-    }
-    return QLineEdit::event(event);
+    return ClaimEditorKey(event, [this](QKeyEvent* key) { keyPressEvent(key); }) || QLineEdit::event(event);
 }
 
 void TListViewEdit::keyPressEvent(QKeyEvent* event)
 {
-    int key = event->key();
-    GuardedCall([&] {
-        if (FHost) FHost->EditorKeyDown(this, key, event->modifiers());
-    });
-    if (key != 0 && key != Qt::Key_Tab && key != Qt::Key_Backtab) QLineEdit::keyPressEvent(event);
+    if (OfferEditorKey(FHost, this, event)) QLineEdit::keyPressEvent(event);
     // Every key stays here, as it would in a control that asks for all keys.
     event->accept();
 }
@@ -355,7 +370,6 @@ TListViewCombo::TListViewCombo(QWidget* Owner) : QComboBox(Owner)
     hide();
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
-    lineEdit()->installEventFilter(this);
 }
 
 std::shared_ptr<TListViewCombo> TListViewCombo::Create(QWidget* Owner)
@@ -378,14 +392,8 @@ void TListViewCombo::SetBounds(const QRect& Rect)
 
 void TListViewCombo::SetActive(bool Value)
 {
-    if (Value) {
-        show();
-        raise();
-        setFocus(Qt::OtherFocusReason);
-    } else {
-        hidePopup();
-        hide();
-    }
+    if (!Value) hidePopup();
+    ActivateEditor(this, Value);
 }
 
 void TListViewCombo::EndEdit(bool Accept)
@@ -400,48 +408,14 @@ void TListViewCombo::showPopup()
     if (popup != window() && popup->width() < MinDropDownWidth) popup->resize(MinDropDownWidth, popup->height());
 }
 
-bool TListViewCombo::OfferKey(QKeyEvent* event)
-{
-    int key = event->key();
-    GuardedCall([&] {
-        if (FHost) FHost->EditorKeyDown(this, key, event->modifiers());
-    });
-    return key != 0;
-}
-
 bool TListViewCombo::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride && IsEditorKey(static_cast<QKeyEvent*>(event)->key())) {
-        event->accept();
-        return true;
-    }
-    if (event->type() == QEvent::KeyPress && IsEditorKey(static_cast<QKeyEvent*>(event)->key())) {
-        keyPressEvent(static_cast<QKeyEvent*>(event));
-        return true;
-    }
-    return QComboBox::event(event);
-}
-
-bool TListViewCombo::eventFilter(QObject* watched, QEvent* event)
-{
-    // The inner edit has the keys when it holds the focus itself: they take the same way.
-    if (watched == lineEdit() && hasFocus() == false && lineEdit()->hasFocus()) {
-        if (event->type() == QEvent::ShortcutOverride && IsEditorKey(static_cast<QKeyEvent*>(event)->key())) {
-            event->accept();
-            return true;
-        }
-        if (event->type() == QEvent::KeyPress) {
-            keyPressEvent(static_cast<QKeyEvent*>(event));
-            return true;
-        }
-    }
-    return QComboBox::eventFilter(watched, event);
+    return ClaimEditorKey(event, [this](QKeyEvent* key) { keyPressEvent(key); }) || QComboBox::event(event);
 }
 
 void TListViewCombo::keyPressEvent(QKeyEvent* event)
 {
-    const int key = event->key();
-    if (OfferKey(event) && key != Qt::Key_Tab && key != Qt::Key_Backtab) QComboBox::keyPressEvent(event);
+    if (OfferEditorKey(FHost, this, event)) QComboBox::keyPressEvent(event);
     event->accept();
 }
 

@@ -156,12 +156,9 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    bool OfferKey(QKeyEvent* event);
-
     IListViewEditorHost* FHost = nullptr;
 };

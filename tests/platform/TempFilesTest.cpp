@@ -1,5 +1,6 @@
 #include "platform/Exceptions.h"
 #include "platform/TempFiles.h"
+#include "platform/MissingTempFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,17 +19,12 @@ TEST(TempFiles, FolderEndsWithSeparator)
 
 TEST(TempFiles, MissingFolderIsKeptNotReplacedByRoot)
 {
-    QTemporaryDir parent;
-    ASSERT_TRUE(parent.isValid());
-    const QString missing = parent.filePath(QStringLiteral("gone"));
-    const bool wasSet = qEnvironmentVariableIsSet("TMPDIR");
-    const QByteArray saved = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(missing));
-    const QString folder = TempFolder();
-    if (wasSet)
-        qputenv("TMPDIR", saved);
-    else
-        qunsetenv("TMPDIR");
+    QString folder, missing;
+    {
+        TMissingTempFolder temp;
+        missing = temp.Path();
+        folder = TempFolder();
+    }
     EXPECT_EQ(folder, missing + QLatin1Char('/'));
 }
 

@@ -1,4 +1,5 @@
 #include "platform/Exceptions.h"
+#include "platform/MissingTempFolder.h"
 #include "platform/TempFiles.h"
 #include "shell/koUndoService.h"
 
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -76,22 +78,33 @@ void ExpectEndToEnd(const TUndoStack& stack)
     }
 }
 
-TEST(UndoService, ManagerWalkThroughTwoChanges)
-{
+// A client of the manager with one part, attached (pending state) at S0.
+class UndoManager : public ::testing::Test {
+protected:
+    UndoManager() { manager.RegisterUndoProvider(part); }
+
+    void Attach() { manager.SaveState(); }
+    // A change of the part, committed with its action text, as an editor makes it.
+    void Change(const char* text, const char* action)
+    {
+        part->Text = text;
+        manager.CommitState(QString::fromUtf8(action));
+        manager.SaveState();
+    }
+
     TCustomUndoManager manager;
-    auto part = std::make_shared<TTextProvider>("S0");
-    manager.RegisterUndoProvider(part);
+    std::shared_ptr<TTextProvider> part = std::make_shared<TTextProvider>("S0");
     TUndoStack& stack = StackOf(manager);
+};
+
+TEST_F(UndoManager, WalkThroughTwoChanges)
+{
     EXPECT_EQ(manager.PeekUndo(), QString());
     EXPECT_EQ(manager.PeekRedo(), QString());
 
-    manager.SaveState(); // attached
-    part->Text = "S1";
-    manager.CommitState(QStringLiteral("Move"));
-    manager.SaveState();
-    part->Text = "S2";
-    manager.CommitState(QStringLiteral("Resize"));
-    manager.SaveState();
+    Attach();
+    Change("S1", "Move");
+    Change("S2", "Resize");
 
     EXPECT_EQ(Actions(stack), QStringList({"Move", "Resize"}));
     EXPECT_EQ(stack.StackPointer(), 2);
@@ -134,26 +147,17 @@ TEST(UndoService, ManagerWalkThroughTwoChanges)
     EXPECT_EQ(part->Text, "S1");
 }
 
-TEST(UndoService, NewChangeDropsRedoTailAndReusesItsBytes)
+TEST_F(UndoManager, NewChangeDropsRedoTailAndReusesItsBytes)
 {
-    TCustomUndoManager manager;
-    auto part = std::make_shared<TTextProvider>("S0");
-    manager.RegisterUndoProvider(part);
-    TUndoStack& stack = StackOf(manager);
-    manager.SaveState();
-    for (const char* text : {"S1", "S2"}) {
-        part->Text = text;
-        manager.CommitState(QStringLiteral("Change"));
-        manager.SaveState();
-    }
+    Attach();
+    Change("S1", "Change");
+    Change("S2", "Change");
     manager.Undo(); // three items, pointer 1
     const int descriptor = OpenDescriptorOf(stack.FileName());
     ASSERT_GE(descriptor, 0);
     const int64_t fileSize = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(descriptor)).size();
 
-    part->Text = "S3";
-    manager.CommitState(QStringLiteral("Edit"));
-    manager.SaveState();
+    Change("S3", "Edit");
     EXPECT_EQ(Actions(stack), QStringList({"Change", "Edit"}));
     EXPECT_EQ(stack.StackPointer(), 2);
     EXPECT_FALSE(manager.CanRedo());
@@ -240,16 +244,10 @@ TEST(UndoService, DamagedStateStreamStopsOrRaises)
     }
 }
 
-TEST(UndoService, NothingIsRecordedWhileRestoring)
+TEST_F(UndoManager, NothingIsRecordedWhileRestoring)
 {
-    TCustomUndoManager manager;
-    auto part = std::make_shared<TTextProvider>("S0");
-    manager.RegisterUndoProvider(part);
-    TUndoStack& stack = StackOf(manager);
-    manager.SaveState();
-    part->Text = "S1";
-    manager.CommitState(QStringLiteral("Move"));
-    manager.SaveState();
+    Attach();
+    Change("S1", "Move");
 
     // A provider that announces its change while being restored records nothing.
     part->OnRestore = [&] {
@@ -323,18 +321,11 @@ TEST(UndoService, EachStackHasItsOwnUnlinkedFile)
     for (const QString& name : names) EXPECT_EQ(OpenDescriptorOf(name), -1);
 }
 
-TEST(UndoService, DamagedStateFileLeavesHistoryWhereItWas)
+TEST_F(UndoManager, DamagedStateFileLeavesHistoryWhereItWas)
 {
-    TCustomUndoManager manager;
-    auto part = std::make_shared<TTextProvider>("S0");
-    manager.RegisterUndoProvider(part);
-    TUndoStack& stack = StackOf(manager);
-    manager.SaveState();
-    for (const char* text : {"S1", "S2"}) {
-        part->Text = text;
-        manager.CommitState(QStringLiteral("Change"));
-        manager.SaveState();
-    }
+    Attach();
+    Change("S1", "Change");
+    Change("S2", "Change");
     manager.Undo(); // S1 restored, S2 waits as the redo item
     const int restores = part->Restores;
 
@@ -355,9 +346,7 @@ TEST(UndoService, DamagedStateFileLeavesHistoryWhereItWas)
     }
 
     // The pending state is still the current one, so the next change records S1 before it.
-    part->Text = "S3";
-    manager.CommitState(QStringLiteral("Edit"));
-    manager.SaveState();
+    Change("S3", "Edit");
     manager.Undo();
     EXPECT_EQ(part->Text, "S1");
     manager.Redo();
@@ -395,12 +384,8 @@ TEST(UndoService, FailedWriteAddsNoItem)
 
 TEST(UndoService, UnwritableTemporaryFolderIsReportedAtOnce)
 {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString missing = folder.filePath(QStringLiteral("gone"));
-    const bool wasSet = qEnvironmentVariableIsSet("TMPDIR");
-    const QByteArray saved = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(missing));
+    std::optional<TMissingTempFolder> temp(std::in_place);
+    const QString missing = temp->Path();
     TUndoStack stack;
     TBytesStream state(QByteArray("x"));
     try {
@@ -412,10 +397,7 @@ TEST(UndoService, UnwritableTemporaryFolderIsReportedAtOnce)
             QStringLiteral("/undo[0-9A-F]{8}\\.tmp$"));
         EXPECT_TRUE(message.match(error.Message()).hasMatch()) << error.what();
     }
-    if (wasSet)
-        qputenv("TMPDIR", saved);
-    else
-        qunsetenv("TMPDIR");
+    temp.reset();
     EXPECT_EQ(stack.Count(), 0);
     EXPECT_EQ(stack.StackPointer(), 0);
 }
