@@ -211,8 +211,9 @@ void TListView::keyPressEvent(QKeyEvent* event)
 int TListView::GetColumnAt(const QPoint& Pt)
 {
     const QModelIndex index = indexAt(Pt);
-    if (!index.isValid()) return -1;
-    return index.column();
+    if (index.isValid()) return index.column();
+    // Beside the last column but on a row: that row's caption.
+    return indexAt(QPoint(0, Pt.y())).isValid() ? 0 : -1;
 }
 
 bool TListView::GetColumnRect(QTreeWidgetItem* Item, int Column, QRect& Rect)

@@ -153,6 +153,9 @@ TEST(ListView, EditAtFindsTheColumnAndAsksFirst)
     EXPECT_EQ(row, 0);
     EXPECT_EQ(column, 1);
     EXPECT_EQ(form.List->GetColumnAt(QPoint(5, form.List->viewport()->height() - 2)), -1);
+    form.List->header()->setStretchLastSection(false);
+    form.List->header()->resizeSection(2, 40);
+    EXPECT_EQ(form.List->GetColumnAt(QPoint(form.List->viewport()->width() - 2, middle.center().y())), 0);
     EXPECT_FALSE(form.List->GetIndexesAt(QPoint(5, form.List->viewport()->height() - 2), row, column));
     EXPECT_TRUE(form.Ends.empty());
 
