@@ -281,7 +281,8 @@ public:
     // The control text, or the ordinal form of a resource (image) reference.
     const QString& Text() const { return FText; }
     void SetText(const QString& Value) override;
-    QString GetText() override { return FText; }
+    // A reference to an image resource is no text of the control's own: search and replace leave it.
+    QString GetText() override { return IsOrdinalResourceIdent(FText) ? QString() : FText; }
     // The creation data.
     const QByteArray& Extra() const { return FExtra; }
     void SetExtra(const QByteArray& Value);

@@ -152,6 +152,7 @@ const char* const SStringTable = "String table";
 const char* const SStrings = "Strings";
 const char* const SSymbolNotResolved = "Symbol not resolved for STRINGLIST item: %s";
 const char* const SStringIDTooLarge = "String ID %u does not fit in a string table; the largest ID is 65535";
+const char* const SStringTooLong = "A string of %d characters does not fit in a string table; the longest holds 65535";
 const int StringsPerBlock = 16;
 // Block N holds the IDs (N - 1) * 16 to N * 16 - 1 of 16-bit string IDs.
 const uint16_t LastBlock = 4096;
@@ -246,6 +247,8 @@ void TResourceStringsString::SetID(const TCustomResourceIdentifier* Value) { FID
 void TResourceStringsString::SetValue(const QString& AValue)
 {
     if (AValue == FValue) return;
+    // Strings are stored with a 16-bit length: a longer one would be written with a wrong count.
+    if (AValue.size() > 0xFFFF) throw Exception(Format(QString::fromLatin1(SStringTooLong), {int(AValue.size())}));
     TUpdateGuard batch(Collection());
     FValue = AValue;
 }

@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include "AtelierSearch.h"
 #include "koAtelierFrame.h"
 #include "koAtelierFrameCommands.h"
 #include "koDockForm.h"
@@ -346,6 +347,8 @@ public:
 };
 } // namespace
 
+int IMainFormPrompts::ExecuteModal(QDialog& Form) { return Form.exec(); }
+
 std::unique_ptr<IMainFormPrompts> CreateMainFormPrompts() { return std::make_unique<TQtMainFormPrompts>(); }
 
 // The subscriber on the tracked module.
@@ -420,6 +423,8 @@ TFormMain::TFormMain(std::unique_ptr<IMainFormPrompts> Prompts, QWidget* Parent)
     FSaveModuleDialog->OnOptionsClick = [this] { Guarded([this] { SaveOptionsClick(); }); };
     setAcceptDrops(true);
     qApp->installEventFilter(this);
+    FSearchReplace = std::make_unique<TSearchReplace>(this);
+    FSearchReplace->ExecuteModal = [this](QDialog& form) { return FPrompts->ExecuteModal(form); };
 
     CreateActions();
     CreateMenus();
@@ -512,6 +517,10 @@ void TFormMain::CreateActions()
               [this] { SaveFile(true); });
     AddAction("ActionFileRevert", "&Revert...", "Revert changes", [this] { Revert(); });
     AddAction("ActionFileExit", "E&xit", "Exit application", [this] { close(); }, QKeySequence(Qt::ALT | Qt::Key_F4));
+    AddAction("ActionSearchFind", "&Find...", "", [this] { FSearchReplace->SearchFind(FFrameAtelier->ResourceModule()); },
+              QKeySequence(Qt::CTRL | Qt::Key_F));
+    AddAction("ActionSearchReplace", "&Replace...", "", [this] { FSearchReplace->SearchReplace(FFrameAtelier->ResourceModule()); },
+              QKeySequence(Qt::CTRL | Qt::Key_R));
     AddAction("ActionLayoutRestore", "&Restore default layout", "Restore all panes to their default size and position",
               [this] { FFrameAtelier->RestoreDefaultLayout(); });
     AddAction("ActionLayoutRestoreCompact", "R&estore compact layout",
@@ -581,6 +590,11 @@ void TFormMain::CreateMenus()
     file->addSeparator();
     file->addAction(Action("ActionFileExit"));
     connect(file, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
+
+    QMenu* search = menuBar()->addMenu(QStringLiteral("&Search"));
+    search->addAction(Action("ActionSearchFind"));
+    search->addAction(Action("ActionSearchReplace"));
+    search->addSeparator();
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QMenu* layout = view->addMenu(QStringLiteral("&Layout"));

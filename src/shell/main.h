@@ -17,6 +17,7 @@
 #include <optional>
 
 class QAction;
+class QDialog;
 class QKeyEvent;
 class QLabel;
 class QMenu;
@@ -24,6 +25,7 @@ class QProgressBar;
 class QTreeWidget;
 class TFrameAtelier;
 class TFormMain;
+class TSearchReplace;
 class TWorkspacePane;
 class TCustomResourceModule;
 
@@ -185,6 +187,9 @@ public:
     virtual bool ExecuteSave(QWidget* Parent, TSaveModuleDialog& Dialog) = 0;
     // A plain save dialog that asks before replacing a file; State.FileName holds the choice.
     virtual bool ExecuteSaveFile(QWidget* Parent, TOpenDialogState& State) = 0;
+    // A modal form of the window (the search forms, the replace confirmation); its result as
+    // QDialog::exec gives it.
+    virtual int ExecuteModal(QDialog& Form);
 };
 
 // The prompts of Qt's message boxes and file dialogs.
@@ -203,6 +208,7 @@ public:
     TFrameAtelier* FrameAtelier() const { return FFrameAtelier; }
     IMainFormPrompts& Prompts() const { return *FPrompts; }
     TSaveModuleDialog* SaveModuleDialog() const { return FSaveModuleDialog; }
+    TSearchReplace* SearchReplace() const { return FSearchReplace.get(); }
     TAtelierFolderSettings* SettingsFolder() const { return FSettingsFolder.get(); }
     QString Filename() const { return FFilename; }
     bool Dirty() const { return FDirty; }
@@ -316,4 +322,5 @@ private:
     // The key press that follows a shortcut the window acted on.
     std::optional<QKeyCombination> FSwallowKey;
     QElapsedTimer FProgressClock;
+    std::unique_ptr<TSearchReplace> FSearchReplace;
 };
