@@ -485,7 +485,7 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
              Prompts->OpenNames = {truncated};
              Commands->ResourceAddLoad();
          },
-         "", ""},
+         "Premature end of data", ""},
         {"load of a damaged icon over a group",
          [&] {
              Form->NewFile();
@@ -496,7 +496,7 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
              Prompts->OpenNames = {truncated};
              Commands->ResourceLoad();
          },
-         "", ""},
+         "Premature end of data", ""},
         {"export that fails half-way", [&] { installOne(new TFailingSaveItem(Ord(2))); },
          [&] {
              Prompts->SaveFileName = existing;
@@ -529,7 +529,7 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
              Prompts->OpenNames = {truncated};
              Commands->ChildLoad();
          },
-         "", ""},
+         "Invalid file format", ""},
     };
     // What the module holds: each item's kind, name, language, children and (for test items) data.
     const auto signature = [this] {
