@@ -262,6 +262,9 @@ public:
     uint16_t NextImageOrdinal();
     // The name of a file-table entry as written.
     QString FileNameOf(int File) const;
+    // Blocks of the string tables, collected over the whole script (the string-table unit's state).
+    struct TStringTables;
+    TStringTables& StringTables();
 
     // Errors at a token (or the next one).
     [[noreturn]] void Fatal(const TToken& At, int Code, const QString& Text);
