@@ -26,7 +26,7 @@ void CompileAccelerators(TParser& Parser, TResourceStatement& Statement)
     Parser.CommonOptions(Statement);
     Parser.ExpectBegin();
     std::vector<TAcceleratorEntry> entries;
-    while (!Parser.IsEnd()) {
+    while (!Parser.AtBlockEnd()) {
         TAcceleratorEntry entry;
         const TToken& keyToken = Parser.Peek();
         // The key: a number, or a string of one character ("^C" is Ctrl+C as a control character).

@@ -12,7 +12,7 @@ QByteArray DataBlock(TParser& Parser)
 {
     Parser.ExpectBegin();
     TDataBuilder data;
-    while (!Parser.IsEnd()) {
+    while (!Parser.AtBlockEnd()) {
         if (Parser.AtString()) {
             const TStringLiteral literal = Parser.String();
             if (literal.Wide) data.Utf16(literal.Wide16);
@@ -231,7 +231,7 @@ void CompileToolbar(TParser& Parser, TResourceStatement& Statement)
     Parser.CommonOptions(Statement);
     Parser.ExpectBegin();
     std::vector<uint16_t> buttons;
-    while (!Parser.IsEnd()) {
+    while (!Parser.AtBlockEnd()) {
         if (Parser.AcceptKeyword(u"SEPARATOR")) {
             buttons.push_back(0);
         } else if (Parser.AcceptKeyword(u"BUTTON")) {

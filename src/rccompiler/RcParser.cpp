@@ -263,6 +263,12 @@ void TParser::ExpectBegin()
     Next();
 }
 
+bool TParser::AtBlockEnd()
+{
+    if (AtEnd()) Unexpected(QStringLiteral("END"));
+    return IsEnd();
+}
+
 void TParser::ExpectEnd()
 {
     if (!IsEnd()) Unexpected(QStringLiteral("END"));

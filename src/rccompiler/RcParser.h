@@ -216,6 +216,8 @@ public:
     bool IsEnd() const;
     void ExpectBegin();
     void ExpectEnd();
+    // The loop condition of a block's items: true at END; fatal at the end of the script.
+    bool AtBlockEnd();
     // Fields are separated by optional commas: consumes one comma when there is one.
     bool SkipComma() { return Accept(u","); }
     // True when the next token is the start of a new line of the script.

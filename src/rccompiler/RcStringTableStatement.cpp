@@ -33,7 +33,7 @@ void CompileStringTable(TParser& Parser, const TToken& At)
     Parser.CommonOptions(s);
     Parser.ExpectBegin();
     TParser::TStringTables& tables = Parser.StringTables();
-    while (!Parser.IsEnd()) {
+    while (!Parser.AtBlockEnd()) {
         const TToken& idToken = Parser.Peek();
         const TExpression id = Parser.Expression();
         Parser.SkipComma();
