@@ -180,6 +180,8 @@ struct TCompileResult {
     std::vector<TResource> Resources;
     std::vector<TSymbolRecord> Symbols;
     std::vector<TFileRecord> Files;
+    // Indexes into Resources of the fonts of FONT statements (the font directory lists them).
+    std::vector<size_t> Fonts;
 };
 
 // Walks the preprocessed tokens: a cursor with the RC grammar's small pieces (expressions, strings,
