@@ -252,8 +252,10 @@ public:
     void CommonOptions(TResourceStatement& Statement);
     // A statement's resource header fields after the type keyword: the memory-flag keywords.
     void MemoryFlags(TResourceStatement& Statement);
-    // The LANGUAGE, VERSION and CHARACTERISTICS in force at the top level.
+    // The LANGUAGE in force at the top level.
     uint16_t Language() const;
+    // A statement starting at At with the top-level LANGUAGE, VERSION and CHARACTERISTICS in force.
+    TResourceStatement NewStatement(const TToken& At) const;
 
     // Adds a resource (fatal for a duplicate type, name and language).
     void Emit(const TResource& Resource, const TToken& At);

@@ -371,3 +371,19 @@ TEST(RcCompilerTest, FailedCompilesWriteNoResFile)
         EXPECT_EQ(h.Errors.size(), 1) << args.join(' ').toStdString();
     }
 }
+
+TEST(RcCompilerTest, TopLevelVersionAndCharacteristicsApplyToLaterStatements)
+{
+    TTestCompilerHost host;
+    const QByteArray res = CompileTokens(host, u"1 RCDATA { 1 }\nVERSION 5\nCHARACTERISTICS 7\nLANGUAGE 7, 1\n"
+                                               u"2 RCDATA { 2 }\nSTRINGTABLE VERSION 9 { 1 \"a\" }\n"_qs,
+                                         QString());
+    std::map<QString, TResRecord> byKey;
+    for (const TResRecord& r : ReadResRecords(res)) byKey[r.Key()] = r;
+    ASSERT_EQ(byKey.size(), 3u) << host.Lines.join('\n').toStdString();
+    EXPECT_EQ(byKey["#10/#1/0409"].Version, 0u);
+    EXPECT_EQ(byKey["#10/#2/0407"].Version, 5u);
+    EXPECT_EQ(byKey["#10/#2/0407"].Characteristics, 7u);
+    EXPECT_EQ(byKey["#6/#1/0407"].Version, 9u);
+    EXPECT_EQ(byKey["#6/#1/0407"].Characteristics, 7u);
+}
