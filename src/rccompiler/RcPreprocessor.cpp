@@ -46,7 +46,10 @@ enum : int {
 
 constexpr int MaxIncludeDepth = 64;
 constexpr int MaxArgumentNesting = 200;
-constexpr qint64 MaxExpansionTokens = 4'000'000;
+// Tokens one macro call written in the text may expand to, and all expansions of a run together
+// (beyond a floor, in proportion to the text read): runaway definitions stop early.
+constexpr qint64 MaxCallTokens = 256 * 1024;
+constexpr qint64 MinTotalExpansionTokens = 4'000'000;
 constexpr uint16_t EndOfListLevel = 0xFFE3;
 
 QString BuiltinPath(const QString& Name) { return QStringLiteral(":/rcheaders/") + Name; }
@@ -68,6 +71,7 @@ struct TMacro {
     bool Function = false;
     bool Variadic = false;
     bool Builtin = false; // predefined or from the command line
+    bool SystemOnly = false; // seen only by the headers of an installed SDK
     std::vector<QString> Params;
     TTokens Body;
     bool Disabled = false; // being expanded
@@ -99,6 +103,8 @@ struct TFrame {
     int Level = 0;
     bool ReadOnly = false;
     int FoundIn = -1; // index in the system search list where it was found (for #include_next)
+    bool DirectivesOnly = false; // an included C source or header: only its directives count
+    bool System = false;         // found in an include folder, or included by such a file
 
     QByteArray Bytes; // the undecoded rest, for text read in its code page
     qsizetype ByteOffset = 0;
@@ -170,6 +176,8 @@ struct TPreprocessor::TImpl {
     QByteArray FSymbols;
     uint32_t FExpansions = 0;
     qint64 FExpandedTokens = 0;
+    qint64 FCallTokens = 0;
+    qint64 FBytesRead = 0;
 
     // Files -----------------------------------------------------------------------------------------
 
@@ -208,9 +216,14 @@ struct TPreprocessor::TImpl {
     // Symbol records --------------------------------------------------------------------------------
 
     void Record(const QString& A, const QString& B, uint32_t W, bool F);
-    bool IsDefined(const QString& Name) const { return FMacros.contains(Name); }
-    TMacroPtr Find(const QString& Name) const { return FMacros.value(Name); }
-    void DefineBuiltin(const QString& Name, const QString& Value);
+    bool IsDefined(const QString& Name) const { return Find(Name) != nullptr; }
+    TMacroPtr Find(const QString& Name) const
+    {
+        TMacroPtr macro = FMacros.value(Name);
+        if (macro && macro->SystemOnly && (FFrames.empty() || !FFrames.back()->System)) return nullptr;
+        return macro;
+    }
+    void DefineBuiltin(const QString& Name, const QString& Value, bool SystemOnly = false);
 };
 
 // The expander: object-like and function-like macros with # and ##, rescanning, and no expansion of a
@@ -336,6 +349,7 @@ bool TPreprocessor::TImpl::TExpander::Defined(TPpToken& Out)
 bool TPreprocessor::TImpl::TExpander::Get(TPpToken& Out)
 {
     for (;;) {
+        if (FStack.empty() && FNesting == 0) FPp.FCallTokens = 0;
         if (!Take(Out)) return false;
         if (Out.T.Kind != TTokenKind::Identifier || Out.Painted) return true;
         if (FInIf && (Out.T.Text == QLatin1String("defined") || Out.T.Text == QLatin1String("__has_include") ||
@@ -536,7 +550,9 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
 void TPreprocessor::TImpl::TExpander::Push(const TMacroPtr& Macro, TPpTokens Tokens, const TPpToken& Name)
 {
     FPp.FExpandedTokens += qint64(Tokens.size()) + 1;
-    if (FPp.FExpandedTokens > MaxExpansionTokens)
+    FPp.FCallTokens += qint64(Tokens.size()) + 1;
+    if (FPp.FCallTokens > MaxCallTokens ||
+        FPp.FExpandedTokens > std::max(MinTotalExpansionTokens, 64 * FPp.FBytesRead))
         FPp.FDiag.Fatal(Name.T.File, Name.T.Line, RcExpansionLimit, QStringLiteral("macro expansion too large"));
     QString tag = Name.T.Macro;
     uint32_t expansion = Name.T.Expansion;
@@ -689,6 +705,7 @@ QStringView TPreprocessor::TImpl::Refill(TFrame& Frame)
 void TPreprocessor::TImpl::Open(const QString& Path, const QString& Written, const QString& Display, int Level,
                                 bool ReadOnly, int Parent, int FoundIn, const QByteArray& Bytes)
 {
+    FBytesRead += Bytes.size();
     auto frame = std::make_unique<TFrame>();
     frame->File = int(FFiles.size());
     frame->Level = Level;
@@ -698,6 +715,8 @@ void TPreprocessor::TImpl::Open(const QString& Path, const QString& Written, con
     frame->Key = builtin ? Path : QFileInfo(Path).canonicalFilePath();
     if (frame->Key.isEmpty()) frame->Key = QFileInfo(Path).absoluteFilePath();
     frame->Folder = builtin ? QString() : QFileInfo(Path).absolutePath();
+    const QString suffix = QFileInfo(Path).suffix().toLower();
+    frame->DirectivesOnly = Level > 0 && (suffix == QLatin1String("h") || suffix == QLatin1String("c"));
     FFiles.push_back({Path, Written, Level, ReadOnly, Parent});
     FDiag.SetFileName(frame->File, Display);
 
@@ -789,7 +808,7 @@ void TPreprocessor::TImpl::Loop()
             Directive(frame);
         } else {
             if (frame.GuardState != 1) frame.GuardState = -1;
-            if (frame.Active())
+            if (frame.Active() && !frame.DirectivesOnly)
                 ExpandText(frame);
             else
                 TakeRaw(frame);
@@ -1120,7 +1139,9 @@ void TPreprocessor::TImpl::Include(TFrame& Frame, const TPpTokens& Tokens, int L
     if (!file.open(QIODevice::ReadOnly))
         FDiag.Fatal(Frame.File, Line, RcCannotOpen, QStringLiteral("cannot open include file '%1'.").arg(name));
     bytes = file.readAll();
+    const bool system = Frame.System || found == TFound::IncludeFolder;
     Open(path, name, builtin ? name : path, level, readOnly, Frame.File, foundIn, bytes);
+    FFrames.back()->System = system;
 }
 
 void TPreprocessor::TImpl::Pragma(TFrame& Frame, const TPpTokens& Tokens, int Line)
@@ -1185,11 +1206,12 @@ void TPreprocessor::TImpl::Record(const QString& A, const QString& B, uint32_t W
     FSymbols += char(F ? 1 : 0);
 }
 
-void TPreprocessor::TImpl::DefineBuiltin(const QString& Name, const QString& Value)
+void TPreprocessor::TImpl::DefineBuiltin(const QString& Name, const QString& Value, bool SystemOnly)
 {
     auto macro = std::make_shared<TMacro>();
     macro->Name = Name;
     macro->Builtin = true;
+    macro->SystemOnly = SystemOnly;
     macro->Body = Tokenize(Value, -1);
     if (!macro->Body.empty()) macro->Body.front().SpaceBefore = false;
     FMacros.insert(Name, macro);
@@ -1215,6 +1237,7 @@ TTokens TPreprocessor::Run(const QString& ScriptPath)
     d.FOut.clear();
     d.FSymbols.clear();
     d.FExpandedTokens = 0;
+    d.FBytesRead = 0;
     d.FDefaultCodePage = d.FOptions.CodePage > 0 ? d.FOptions.CodePage : int(RCAnsiCodePage());
     if (!IsValidCodePage(uint32_t(d.FDefaultCodePage)) || d.FDefaultCodePage <= 1) {
         d.FDiag.Error(-1, 0, RcCodePage, QStringLiteral("invalid code page %1").arg(d.FDefaultCodePage));
@@ -1224,6 +1247,9 @@ TTokens TPreprocessor::Run(const QString& ScriptPath)
     d.DefineBuiltin(QStringLiteral("RC_INVOKED"), QStringLiteral("1"));
     d.DefineBuiltin(QStringLiteral("_WIN32"), QStringLiteral("1"));
     if (d.FOptions.SymbolMode) d.DefineBuiltin(QStringLiteral("APSTUDIO_INVOKED"), QStringLiteral("1"));
+    // The mingw-w64 headers, used as an installed SDK, stop at #error without a compiler they know;
+    // they see the one they are written for, the script and its own headers do not.
+    d.DefineBuiltin(QStringLiteral("__GNUC__"), QStringLiteral("4"), true);
     for (const auto& [name, value] : d.FOptions.Defines)
         if (!name.isEmpty()) d.DefineBuiltin(name, value.isNull() ? QStringLiteral("1") : value);
     for (const QString& name : d.FOptions.Undefines) d.FMacros.remove(name);
