@@ -74,6 +74,7 @@ struct TMacro {
     bool SystemOnly = false; // seen only by the headers of an installed SDK
     std::vector<QString> Params;
     TTokens Body;
+    std::vector<int> ParamOf; // per body token: the parameter it names, or -1
     bool Disabled = false; // being expanded
 };
 using TMacroPtr = std::shared_ptr<TMacro>;
@@ -170,6 +171,7 @@ struct TPreprocessor::TImpl {
     std::vector<std::unique_ptr<TFrame>> FFrames;
     QHash<QString, TMacroPtr> FMacros;
     QSet<QString> FOnce;
+    QHash<QString, std::vector<TMacroPtr>> FPushed; // #pragma push_macro: the saved definitions (null: none)
     QHash<QString, QString> FGuards;
     mutable QHash<QString, QHash<QString, QString>> FFolderListings; // folder -> lower-case name -> name
     TTokens FOut;
@@ -259,7 +261,7 @@ private:
     void Paste(TPpTokens& Out, const TPpTokens& Right) const;
     void Push(const TMacroPtr& Macro, TPpTokens Tokens, const TPpToken& Name);
     bool Defined(TPpToken& Out);
-    int ParamIndex(const TMacro& Macro, const TToken& T) const;
+    int ParamIndex(const TMacro& Macro, size_t At) const;
 
     TImpl& FPp;
     TRawSource FRaw;
@@ -295,12 +297,9 @@ bool TPreprocessor::TImpl::TExpander::Peek(TPpToken& Out)
     return FRaw.Peek(Out);
 }
 
-int TPreprocessor::TImpl::TExpander::ParamIndex(const TMacro& Macro, const TToken& T) const
+int TPreprocessor::TImpl::TExpander::ParamIndex(const TMacro& Macro, size_t At) const
 {
-    if (T.Kind != TTokenKind::Identifier) return -1;
-    for (size_t i = 0; i < Macro.Params.size(); ++i)
-        if (Macro.Params[i] == T.Text) return int(i);
-    return -1;
+    return At < Macro.ParamOf.size() ? Macro.ParamOf[At] : -1;
 }
 
 // defined X, defined(X) and __has_include("x") / (<x>) in #if lines.
@@ -487,13 +486,13 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
     auto operand = [&](size_t& At) -> TPpTokens {
         const TToken& t = body[At];
         if (Macro.Function && t.IsPunct(u"#") && At + 1 < body.size()) {
-            const int p = ParamIndex(Macro, body[At + 1]);
+            const int p = ParamIndex(Macro, At + 1);
             if (p >= 0) {
                 At += 2;
                 return {Stringize(Args[p], wrap(t))};
             }
         }
-        const int p = ParamIndex(Macro, t);
+        const int p = ParamIndex(Macro, At);
         ++At;
         if (p >= 0) return Args[p];
         return {wrap(t)};
@@ -503,7 +502,7 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
         if (t.IsPunct(u"##") && i + 1 < body.size() && !out.empty()) {
             ++i;
             const bool vaComma = Macro.Variadic && out.back().T.IsPunct(u",") &&
-                                 ParamIndex(Macro, body[i]) == int(Macro.Params.size()) - 1;
+                                 ParamIndex(Macro, i) == int(Macro.Params.size()) - 1;
             if (vaComma) {
                 // ", ## __VA_ARGS__" drops the comma when there are no variable arguments.
                 const TPpTokens& va = Args.back();
@@ -516,12 +515,12 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
             continue;
         }
         const bool beforePaste = i + 1 < body.size() && body[i + 1].IsPunct(u"##");
-        if (Macro.Function && t.IsPunct(u"#") && i + 1 < body.size() && ParamIndex(Macro, body[i + 1]) >= 0) {
+        if (Macro.Function && t.IsPunct(u"#") && ParamIndex(Macro, i + 1) >= 0) {
             TPpTokens s = operand(i);
             out.insert(out.end(), s.begin(), s.end());
             continue;
         }
-        const int p = ParamIndex(Macro, t);
+        const int p = ParamIndex(Macro, i);
         if (p >= 0) {
             if (beforePaste || (i > 0 && body[i - 1].IsPunct(u"##"))) {
                 out.insert(out.end(), Args[p].begin(), Args[p].end());
@@ -1075,6 +1074,13 @@ void TPreprocessor::TImpl::Define(TFrame& Frame, const TPpTokens& Tokens, int Li
         return;
     }
     if (!macro->Body.empty()) macro->Body.front().SpaceBefore = false;
+    if (macro->Function) {
+        QHash<QString, int> params;
+        for (size_t p = 0; p < macro->Params.size(); ++p) params.insert(macro->Params[p], int(p));
+        macro->ParamOf.reserve(macro->Body.size());
+        for (const TToken& t : macro->Body)
+            macro->ParamOf.push_back(t.Kind == TTokenKind::Identifier ? params.value(t.Text, -1) : -1);
+    }
     if (!macro->Function && !macro->Body.empty()) {
         const TSourceFile& file = FFiles[Frame.File];
         Record(macro->Name, JoinTokens(macro->Body), uint32_t(std::clamp(Line, 0, 0xFFFF)), file.ReadOnly);
@@ -1149,6 +1155,29 @@ void TPreprocessor::TImpl::Pragma(TFrame& Frame, const TPpTokens& Tokens, int Li
     if (Tokens.empty()) return;
     if (IsIdentifier(Tokens[0].T, "once")) {
         FOnce.insert(Frame.Key);
+        return;
+    }
+    // push_macro("NAME") / pop_macro("NAME"): the RC writer keeps resource names from being replaced so.
+    const bool push = IsIdentifier(Tokens[0].T, "push_macro");
+    if (push || IsIdentifier(Tokens[0].T, "pop_macro")) {
+        const bool ok = Tokens.size() == 4 && Tokens[1].T.IsPunct(u"(") && Tokens[2].T.Kind == TTokenKind::String &&
+                        Tokens[2].T.Text.size() > 2 && Tokens[2].T.Text.startsWith(QLatin1Char('"')) &&
+                        Tokens[2].T.Text.endsWith(QLatin1Char('"')) && Tokens[3].T.IsPunct(u")");
+        if (!ok) {
+            FDiag.Error(Frame.File, Line, RcBadDirective, QStringLiteral("#pragma %1 expected (\"name\")").arg(Tokens[0].T.Text));
+            return;
+        }
+        const QString name = Tokens[2].T.Text.mid(1, Tokens[2].T.Text.size() - 2);
+        std::vector<TMacroPtr>& saved = FPushed[name];
+        if (push) {
+            saved.push_back(FMacros.value(name));
+        } else if (!saved.empty()) {
+            if (saved.back())
+                FMacros.insert(name, saved.back());
+            else
+                FMacros.remove(name);
+            saved.pop_back();
+        }
         return;
     }
     if (!IsIdentifier(Tokens[0].T, "code_page")) return; // other pragmas mean nothing here
@@ -1233,11 +1262,14 @@ TTokens TPreprocessor::Run(const QString& ScriptPath)
     d.FFrames.clear();
     d.FMacros.clear();
     d.FOnce.clear();
+    d.FPushed.clear();
     d.FGuards.clear();
     d.FOut.clear();
     d.FSymbols.clear();
     d.FExpandedTokens = 0;
     d.FBytesRead = 0;
+    d.FExpansions = 0;
+    d.FFolderListings.clear();
     d.FDefaultCodePage = d.FOptions.CodePage > 0 ? d.FOptions.CodePage : int(RCAnsiCodePage());
     if (!IsValidCodePage(uint32_t(d.FDefaultCodePage)) || d.FDefaultCodePage <= 1) {
         d.FDiag.Error(-1, 0, RcCodePage, QStringLiteral("invalid code page %1").arg(d.FDefaultCodePage));

@@ -28,6 +28,9 @@ TEST(RcPreprocessorTest, ExpandsMacros)
         {"#define CAT(a, b) a ## b\n#define XY done\nCAT(X, Y)", "done"},
         {"#define L(x) L ## #x\nL(text)", "L\"text\""},
         {"#define MULTI 1 \\\n + 2\nMULTI", "1 + 2"},
+        {"#define IDOK 1\n#pragma push_macro(\"IDOK\")\n#undef IDOK\nIDOK\n#pragma pop_macro(\"IDOK\")\nIDOK",
+         "IDOK 1"},
+        {"#pragma push_macro(\"NEW\")\n#define NEW 2\nNEW\n#pragma pop_macro(\"NEW\")\nNEW #pragma", "2 NEW # pragma"},
     };
     for (const TCase& c : cases) {
         TPpFolder folder;
