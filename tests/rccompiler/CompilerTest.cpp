@@ -73,6 +73,7 @@ TEST(RcCompilerTest, StringLiteralsReadTheWriterEscapes)
     EXPECT_EQ(NarrowString(u"\"say \"\"hi\"\"\""), QByteArray("say \"hi\""));
     EXPECT_EQ(NarrowString(u"\"\\q\""), QByteArray("\\q"));
     EXPECT_EQ(WideString(u"L\"\\x0416A\\x41\""), QString::fromUtf16(u"\u0416AA"));
+    EXPECT_EQ(WideString(u"L\"say \"\"hi\"\"\""), QString::fromUtf16(u"say \"hi\""));
     // Narrow text is converted from its code page when text is wanted.
     TParsed p(u"\"caf\\xE9\"");
     EXPECT_EQ(p.Parser.Text(), QString::fromUtf16(u"caf\u00E9"));
