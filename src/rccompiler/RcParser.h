@@ -229,7 +229,7 @@ public:
     // NOT over a term (see TExpression::NotMask).
     bool AtExpression() const;
     TExpression Expression();
-    // An expression that must fit a WORD (a negative value such as -1 wraps).
+    // An expression taken as a WORD: its low 16 bits (-1 is 0xFFFF).
     uint16_t WordExpression();
 
     // A string literal (adjacent pieces without space joined with a quote).
