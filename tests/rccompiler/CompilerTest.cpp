@@ -439,3 +439,36 @@ TEST(RcCompilerTest, FontDirectoryListsEachFontByItsOrdinal)
     expected += entry;
     EXPECT_EQ(byKey["#7/FONTDIR/0409"].Data.toHex(), expected.toHex());
 }
+
+// Narrow literals are bytes in the code page in force where they stand; as text they convert back.
+TEST(RcCompilerTest, NarrowLiteralsFollowTheCodePage)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Windows-1251 bytes: C6 is U+0416; then a UTF-8 script with its mark, holding U+00E9.
+    ASSERT_TRUE(WriteAll(dir.filePath("cp.rc"), "#pragma code_page(1251)\nSTRINGTABLE { 1 \"\xC6\\xC6\" }\n"
+                                                "1 RCDATA { \"\xC6\" }\n"));
+    ASSERT_TRUE(WriteAll(dir.filePath("utf8.rc"), "\xEF\xBB\xBFSTRINGTABLE { 1 \"caf\xC3\xA9\" }\n1 RCDATA { \"\xC3\xA9\" }\n"));
+    struct {
+        const char* Script;
+        QString Text;
+        QByteArray Bytes;
+    } cases[] = {
+        {"cp.rc", QString(2, QChar(0x0416)), QByteArray("\xC6")},
+        {"utf8.rc", QStringLiteral("caf") + QChar(0xE9), QByteArray("\xC3\xA9")},
+    };
+    for (const auto& c : cases) {
+        TTestCompilerHost host;
+        ASSERT_EQ(CompileWithOurs(host, dir.filePath(c.Script), dir.filePath("out.res"), {"/c1252"}), 0)
+            << host.Lines.join('\n').toStdString();
+        std::map<QString, TResRecord> byKey;
+        for (const TResRecord& r : ReadResRecords(ReadAll(dir.filePath("out.res")))) byKey[r.Key()] = r;
+        QByteArray block;
+        Add16(block, 0);
+        Add16(block, c.Text.size());
+        block.append(reinterpret_cast<const char*>(c.Text.utf16()), c.Text.size() * 2);
+        for (int i = 2; i < 16; ++i) Add16(block, 0);
+        EXPECT_EQ(byKey["#6/#1/0000"].Data.toHex(), block.toHex()) << c.Script;
+        EXPECT_EQ(byKey["#10/#1/0000"].Data.toHex(), c.Bytes.toHex()) << c.Script;
+    }
+}
