@@ -337,7 +337,9 @@ TEST_P(DialogStatementsInterop, SameResourcesAsThePeers)
             EXPECT_EQ(a.Type, b.Type);
             EXPECT_EQ(a.Name, b.Name);
             EXPECT_EQ(a.Language, b.Language);
-            if (!windres) EXPECT_EQ(a.MemoryFlags, b.MemoryFlags);
+            if (!windres) {
+                EXPECT_EQ(a.MemoryFlags, b.MemoryFlags);
+            }
             EXPECT_EQ(Hex(a.Data), Hex(b.Data));
         }
         ++compared;
