@@ -85,8 +85,15 @@ const TTypeKeyword* FindTypeKeyword(const TToken& Token)
 // Memory flags a statement's resource gets when the script names none.
 uint16_t DefaultMemoryFlags(const TNameOrdinal& Type)
 {
-    Q_UNUSED(Type);
-    return rcMoveable | rcPure | rcDiscardable;
+    if (!Type.IsOrdinal) return rcMoveable | rcPure;
+    switch (Type.Ordinal) {
+    case 4: case 5: case 6: case 7: // menus, dialogs, strings, font directories
+        return rcMoveable | rcPure | rcDiscardable;
+    case 8: case 12: case 14: // fonts; icon and cursor images (the groups get their own)
+        return rcMoveable | rcDiscardable;
+    default:
+        return rcMoveable | rcPure;
+    }
 }
 
 } // namespace
@@ -176,6 +183,7 @@ struct TParser::TImpl {
     QHash<QString, size_t> ResourceIndex;
     TResourceStatement Defaults; // the top-level LANGUAGE, VERSION and CHARACTERISTICS
     uint16_t ImageOrdinal = 0;
+    std::shared_ptr<TStringTables> StringTables;
     std::function<void(int)> Progress;
     size_t NextProgress = 0;
 };
@@ -253,6 +261,12 @@ void TParser::ExpectBegin()
 {
     if (!IsBegin()) Unexpected(QStringLiteral("BEGIN"));
     Next();
+}
+
+bool TParser::AtBlockEnd()
+{
+    if (AtEnd()) Unexpected(QStringLiteral("END"));
+    return IsEnd();
 }
 
 void TParser::ExpectEnd()
@@ -683,6 +697,12 @@ void TParser::AddSymbolRecord(const TResourceStatement& Statement)
     FImpl->Result.Symbols.push_back(std::move(r));
 }
 
+TParser::TStringTables& TParser::StringTables()
+{
+    if (!FImpl->StringTables) FImpl->StringTables = NewStringTables();
+    return *FImpl->StringTables;
+}
+
 uint16_t TParser::NextImageOrdinal() { return ++FImpl->ImageOrdinal; }
 
 // ---- the script
@@ -749,6 +769,7 @@ void TParser::ParseScript()
         }
         AddSymbolRecord(s);
     }
+    FinishStringTables(*this);
     AddFontDirectory(*this);
 }
 

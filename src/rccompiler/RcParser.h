@@ -216,6 +216,8 @@ public:
     bool IsEnd() const;
     void ExpectBegin();
     void ExpectEnd();
+    // The loop condition of a block's items: true at END; fatal at the end of the script.
+    bool AtBlockEnd();
     // Fields are separated by optional commas: consumes one comma when there is one.
     bool SkipComma() { return Accept(u","); }
     // True when the next token is the start of a new line of the script.
@@ -262,6 +264,9 @@ public:
     uint16_t NextImageOrdinal();
     // The name of a file-table entry as written.
     QString FileNameOf(int File) const;
+    // Blocks of the string tables, collected over the whole script (the string-table unit's state).
+    struct TStringTables;
+    TStringTables& StringTables();
 
     // Errors at a token (or the next one).
     [[noreturn]] void Fatal(const TToken& At, int Code, const QString& Text);

@@ -12,6 +12,9 @@ namespace rc {
 
 // STRINGTABLE: the keyword has been consumed; adds its own symbol-map records (one per block).
 void CompileStringTable(TParser& Parser, const TToken& At);
+// The string blocks, emitted when the script is parsed (blocks merge over the whole script).
+void FinishStringTables(TParser& Parser);
+std::shared_ptr<TParser::TStringTables> NewStringTables();
 
 void CompileAccelerators(TParser& Parser, TResourceStatement& Statement);
 // RCDATA, user-defined types (named or numeric), and the file-only types MESSAGETABLE, HTML,
