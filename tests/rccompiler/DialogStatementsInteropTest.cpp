@@ -313,6 +313,9 @@ END
 )"},
 };
 
+// Failures name the case.
+void PrintTo(const TInteropCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
 class DialogStatementsInterop : public ::testing::TestWithParam<TInteropCase> {};
 
 TEST_P(DialogStatementsInterop, SameResourcesAsThePeers)
