@@ -207,6 +207,17 @@ TCompileResult& TParser::Result() { return FImpl->Result; }
 TDiagnostics& TParser::Diagnostics() { return FImpl->Diagnostics; }
 uint16_t TParser::Language() const { return FImpl->Defaults.Language; }
 
+TResourceStatement TParser::NewStatement(const TToken& At) const
+{
+    TResourceStatement s;
+    s.Language = FImpl->Defaults.Language;
+    s.Version = FImpl->Defaults.Version;
+    s.Characteristics = FImpl->Defaults.Characteristics;
+    s.File = At.File;
+    s.Line = At.Line;
+    return s;
+}
+
 int TParser::PercentDone() const
 {
     const size_t n = FImpl->Tokens.size();
@@ -446,7 +457,8 @@ namespace {
 bool DecodeLiteral(const TToken& Token, bool Wide, QString& WideOut, QByteArray& BytesOut, uint32_t CodePage)
 {
     const QString& s = Token.Text;
-    qsizetype i = Wide ? 1 : 0;
+    // The L of a wide literal; the pieces after the first of a joined literal have none.
+    qsizetype i = s.startsWith(u'L') || s.startsWith(u'l') ? 1 : 0;
     if (i >= s.size() || s[i] != u'"') return false;
     ++i;
     const qsizetype end = s.size() - 1;
@@ -726,9 +738,7 @@ void TParser::ParseScript()
             !AtExpression())
             Fatal(t, rcErrUnknownStatement, QStringLiteral("unknown statement %1").arg(Describe(t)));
 
-        TResourceStatement s;
-        s.File = t.File;
-        s.Line = t.Line;
+        TResourceStatement s = NewStatement(t);
         s.Name = NameOrOrdinal();
         const TToken& typeToken = Peek();
         if (typeToken.Kind == TTokenKind::End) Unexpected(QStringLiteral("a resource type"));
@@ -746,9 +756,6 @@ void TParser::ParseScript()
         } else {
             Fatal(typeToken, rcErrUnknownStatement, QStringLiteral("unknown resource type %1").arg(Describe(typeToken)));
         }
-        s.Language = FImpl->Defaults.Language;
-        s.Version = FImpl->Defaults.Version;
-        s.Characteristics = FImpl->Defaults.Characteristics;
         s.MemoryFlags = DefaultMemoryFlags(s.Type);
         MemoryFlags(s);
         switch (kind) {
