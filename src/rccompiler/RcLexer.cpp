@@ -15,10 +15,26 @@ const char* const TwoCharPuncts[] = {"##", "&&", "||", "==", "!=", "<=", ">=", "
 
 TLexer::TLexer(QStringView Text, int File, int FirstLine) : FText(Text), FFile(File), FLine(FirstLine) {}
 
+bool TLexer::Has(qsizetype I)
+{
+    while (I >= FText.size()) {
+        if (!FRefill) return false;
+        const QStringView more = FRefill();
+        if (more.size() <= FText.size()) {
+            FRefill = nullptr;
+            return false;
+        }
+        FText = more;
+    }
+    return true;
+}
+
+bool TLexer::IsSpliceAt(qsizetype I) { return At(I) == QLatin1Char('\\') && IsLineEnd(At(I + 1)); }
+
 // A backslash directly before a line end joins the lines.
 void TLexer::SkipSplices()
 {
-    while (At(FPos) == QLatin1Char('\\') && IsLineEnd(At(FPos + 1))) {
+    while (IsSpliceAt(FPos)) {
         FPos += (At(FPos + 1) == QLatin1Char('\r') && At(FPos + 2) == QLatin1Char('\n')) ? 3 : 2;
         ++FLine;
     }
@@ -30,8 +46,7 @@ QChar TLexer::Peek(qsizetype Offset)
     qsizetype pos = FPos;
     for (qsizetype i = 0; i < Offset; ++i) {
         ++pos;
-        while (At(pos) == QLatin1Char('\\') && IsLineEnd(At(pos + 1)))
-            pos += (At(pos + 1) == QLatin1Char('\r') && At(pos + 2) == QLatin1Char('\n')) ? 3 : 2;
+        while (IsSpliceAt(pos)) pos += (At(pos + 1) == QLatin1Char('\r') && At(pos + 2) == QLatin1Char('\n')) ? 3 : 2;
     }
     return At(pos);
 }
@@ -40,18 +55,19 @@ QChar TLexer::Take()
 {
     SkipSplices();
     const QChar c = At(FPos);
-    if (FPos < FText.size()) ++FPos;
+    if (Has(FPos)) ++FPos;
     return c;
 }
 
 // Returns whether any white space or comment was skipped.
-bool TLexer::SkipSpaceAndComments(bool& SawNewLine)
+bool TLexer::SkipSpaceAndComments(bool& SawNewLine, bool StopAtNewLine)
 {
     bool skipped = false;
     for (;;) {
         const QChar c = Peek();
-        if (c.isNull() && FPos >= FText.size()) return skipped;
+        if (!Has(FPos)) return skipped;
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            if (StopAtNewLine) return skipped;
             Take();
             if (c == QLatin1Char('\r') && Peek() == QLatin1Char('\n')) Take();
             ++FLine;
@@ -62,13 +78,13 @@ bool TLexer::SkipSpaceAndComments(bool& SawNewLine)
             Take();
             skipped = true;
         } else if (c == QLatin1Char('/') && Peek(1) == QLatin1Char('/')) {
-            while (FPos < FText.size() && !IsLineEnd(Peek())) Take();
+            while (Has(FPos) && !IsLineEnd(Peek())) Take();
             skipped = true;
         } else if (c == QLatin1Char('/') && Peek(1) == QLatin1Char('*')) {
             Take();
             Take();
             bool closed = false;
-            while (FPos < FText.size()) {
+            while (Has(FPos)) {
                 const QChar d = Take();
                 if (d == QLatin1Char('*') && Peek() == QLatin1Char('/')) {
                     Take();
@@ -80,7 +96,7 @@ bool TLexer::SkipSpaceAndComments(bool& SawNewLine)
                     SawNewLine = true;
                 }
             }
-            if (!closed) FUnterminated = true;
+            if (!closed) FUnterminatedComment = true;
             skipped = true;
         } else {
             return skipped;
@@ -88,17 +104,26 @@ bool TLexer::SkipSpaceAndComments(bool& SawNewLine)
     }
 }
 
-TToken TLexer::Next()
+TToken TLexer::Next() { return Read(false); }
+
+TToken TLexer::NextOnLine() { return Read(true); }
+
+TToken TLexer::Read(bool StopAtNewLine)
 {
+    FUnterminated = false;
+    FUnterminatedComment = false;
     bool newLine = false;
-    const bool space = SkipSpaceAndComments(newLine);
+    const bool space = SkipSpaceAndComments(newLine, StopAtNewLine);
     TToken token;
     token.File = FFile;
     token.Line = FLine;
     token.SpaceBefore = space;
     token.LineStart = FAtLineStart || newLine;
+    if (!Has(FPos) || (StopAtNewLine && IsLineEnd(Peek()))) {
+        if (newLine) FAtLineStart = true;
+        return token;
+    }
     FAtLineStart = false;
-    if (FPos >= FText.size()) return token;
 
     QString text;
     const QChar c = Take();
@@ -111,25 +136,26 @@ TToken TLexer::Next()
         token.Kind = quote == QLatin1Char('"') ? TTokenKind::String : TTokenKind::CharLit;
         for (;;) {
             const QChar d = Peek();
-            if (FPos >= FText.size() || IsLineEnd(d)) {
+            if (!Has(FPos) || IsLineEnd(d)) {
                 FUnterminated = true;
                 break;
             }
             text += Take();
             if (d == quote) break;
-            if (d == QLatin1Char('\\') && FPos < FText.size() && !IsLineEnd(Peek())) text += Take();
+            if (d == QLatin1Char('\\') && Has(FPos) && !IsLineEnd(Peek())) text += Take();
         }
     } else if (IsIdentStart(c)) {
         token.Kind = TTokenKind::Identifier;
         while (IsIdentChar(Peek())) text += Take();
     } else if (IsDigit(c) || (c == QLatin1Char('.') && IsDigit(Peek()))) {
         token.Kind = TTokenKind::Number;
+        const bool hex = c == QLatin1Char('0') && (Peek() == QLatin1Char('x') || Peek() == QLatin1Char('X'));
         for (;;) {
             const QChar d = Peek();
-            if ((d == QLatin1Char('+') || d == QLatin1Char('-')) &&
-                (text.endsWith(QLatin1Char('e')) || text.endsWith(QLatin1Char('E')) ||
-                 text.endsWith(QLatin1Char('p')) || text.endsWith(QLatin1Char('P'))) &&
-                !text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+            const QChar last = text.back();
+            if ((d == QLatin1Char('+') || d == QLatin1Char('-')) && !hex &&
+                (last == QLatin1Char('e') || last == QLatin1Char('E') || last == QLatin1Char('p') ||
+                 last == QLatin1Char('P'))) {
                 text += Take();
             } else if (IsIdentChar(d) || d == QLatin1Char('.')) {
                 text += Take();
@@ -137,7 +163,7 @@ TToken TLexer::Next()
                 break;
             }
         }
-    } else if (QStringLiteral("(){},;+-*/%|&^~!<>=?:#[].").contains(c)) {
+    } else if (QStringView(u"(){},;+-*/%|&^~!<>=?:#[].").contains(c)) {
         token.Kind = TTokenKind::Punct;
         const QChar d = Peek();
         for (const char* two : TwoCharPuncts) {
@@ -156,8 +182,17 @@ TToken TLexer::Next()
 QString TLexer::RestOfLine()
 {
     QString text;
-    while (FPos < FText.size() && !IsLineEnd(Peek())) text += Take();
+    while (Has(FPos) && !IsLineEnd(Peek())) text += Take();
     return text;
+}
+
+void TLexer::SkipLine()
+{
+    // Comments still count: a block comment may hide the line end.
+    for (;;) {
+        const TToken token = NextOnLine();
+        if (token.Kind == TTokenKind::End) break;
+    }
 }
 
 TTokens Tokenize(QStringView Text, int File)

@@ -2,6 +2,8 @@
 
 #include "RcToken.h"
 
+#include <functional>
+
 namespace rc {
 
 // Splits text into C tokens. Comments count as white space; a backslash before a line end splices
@@ -11,29 +13,50 @@ class TLexer {
 public:
     explicit TLexer(QStringView Text, int File = 0, int FirstLine = 1);
 
-    // The next token; Kind End at the end of the text. NewLine tells whether a line end came before
-    // the token (so directives can be found); LineStart on the token says the same.
+    // Text that arrives in pieces (a file whose code page changes on the way): called when the lexer
+    // needs a character past its text; returns the whole text so far (the old text is its prefix), no
+    // longer than before when there is no more.
+    using TRefill = std::function<QStringView()>;
+    void SetRefill(TRefill Refill) { FRefill = std::move(Refill); }
+
+    // The next token; Kind End at the end of the text. LineStart on the token tells whether a line end
+    // came before it (so directives can be found).
     TToken Next();
-    bool AtEnd() const { return FPos >= FText.size(); }
+    // The next token of the current line; Kind End, with the line end left unread, when the line ends.
+    TToken NextOnLine();
+    bool AtEnd() { return !Has(FPos); }
     int Line() const { return FLine; }
-    // Set when the last literal or comment ran into the end of its line or of the text.
+    // #line: the line number of the current line.
+    void SetLine(int Line) { FLine = Line; }
+    int File() const { return FFile; }
+    // Set when the last token (or the space before it) was a literal that ran into the end of its line
+    // or of the text.
     bool Unterminated() const { return FUnterminated; }
-    // The rest of the current line as written (for #error and the like), consuming it.
+    // Set when a comment before the last token ran into the end of the text.
+    bool UnterminatedComment() const { return FUnterminatedComment; }
+    // The rest of the current line as written (for #error and the like), consuming it but not the line end.
     QString RestOfLine();
+    // Skips to the start of the next line (a directive in a skipped block).
+    void SkipLine();
 
 private:
-    QChar At(qsizetype I) const { return I < FText.size() ? FText[I] : QChar(); }
+    bool Has(qsizetype I);
+    QChar At(qsizetype I) { return Has(I) ? FText[I] : QChar(); }
+    bool IsSpliceAt(qsizetype I);
     void SkipSplices();
-    bool SkipSpaceAndComments(bool& SawNewLine);
+    bool SkipSpaceAndComments(bool& SawNewLine, bool StopAtNewLine);
     QChar Peek(qsizetype Offset = 0);
     QChar Take();
+    TToken Read(bool StopAtNewLine);
 
     QStringView FText;
+    TRefill FRefill;
     qsizetype FPos = 0;
     int FFile;
     int FLine;
     bool FAtLineStart = true;
     bool FUnterminated = false;
+    bool FUnterminatedComment = false;
 };
 
 // Every token of a text, for callers that need no preprocessing (tests, data files).

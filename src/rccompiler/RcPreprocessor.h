@@ -48,8 +48,11 @@ public:
     // A file named by a resource statement (ICON, BITMAP, RCDATA ...): searched like a quoted include
     // from the file of the statement. Empty when not found.
     QString FindFile(const QString& Name, int FromFile) const;
-    // The value of an object-like macro as the compile ended, for callers that need it.
+    // Whether a macro is defined as the compile ended.
     bool IsDefined(const QString& Name) const;
+
+    // The headers the compiler carries (searched after the /i folders unless NoDefaultIncludes).
+    static QStringList BuiltinHeaderNames();
 
 private:
     struct TImpl;
