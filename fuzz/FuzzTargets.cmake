@@ -21,7 +21,8 @@ set(ATELIER_FUZZ_TARGETS
   dialog:atelier_core
   menu:atelier_core
   msgtable:atelier_core
-  rtf:atelier_gui)
+  rtf:atelier_gui
+  rcpp:atelier_core)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

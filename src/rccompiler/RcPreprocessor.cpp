@@ -46,7 +46,10 @@ enum : int {
 
 constexpr int MaxIncludeDepth = 64;
 constexpr int MaxArgumentNesting = 200;
-constexpr qint64 MaxExpansionTokens = 4'000'000;
+// Tokens one macro call written in the text may expand to, and all expansions of a run together
+// (beyond a floor, in proportion to the text read): runaway definitions stop early.
+constexpr qint64 MaxCallTokens = 256 * 1024;
+constexpr qint64 MinTotalExpansionTokens = 4'000'000;
 constexpr uint16_t EndOfListLevel = 0xFFE3;
 
 QString BuiltinPath(const QString& Name) { return QStringLiteral(":/rcheaders/") + Name; }
@@ -68,8 +71,10 @@ struct TMacro {
     bool Function = false;
     bool Variadic = false;
     bool Builtin = false; // predefined or from the command line
+    bool SystemOnly = false; // seen only by the headers of an installed SDK
     std::vector<QString> Params;
     TTokens Body;
+    std::vector<int> ParamOf; // per body token: the parameter it names, or -1
     bool Disabled = false; // being expanded
 };
 using TMacroPtr = std::shared_ptr<TMacro>;
@@ -99,6 +104,8 @@ struct TFrame {
     int Level = 0;
     bool ReadOnly = false;
     int FoundIn = -1; // index in the system search list where it was found (for #include_next)
+    bool DirectivesOnly = false; // an included C source or header: only its directives count
+    bool System = false;         // found in an include folder, or included by such a file
 
     QByteArray Bytes; // the undecoded rest, for text read in its code page
     qsizetype ByteOffset = 0;
@@ -164,12 +171,15 @@ struct TPreprocessor::TImpl {
     std::vector<std::unique_ptr<TFrame>> FFrames;
     QHash<QString, TMacroPtr> FMacros;
     QSet<QString> FOnce;
+    QHash<QString, std::vector<TMacroPtr>> FPushed; // #pragma push_macro: the saved definitions (null: none)
     QHash<QString, QString> FGuards;
     mutable QHash<QString, QHash<QString, QString>> FFolderListings; // folder -> lower-case name -> name
     TTokens FOut;
     QByteArray FSymbols;
     uint32_t FExpansions = 0;
     qint64 FExpandedTokens = 0;
+    qint64 FCallTokens = 0;
+    qint64 FBytesRead = 0;
 
     // Files -----------------------------------------------------------------------------------------
 
@@ -208,9 +218,14 @@ struct TPreprocessor::TImpl {
     // Symbol records --------------------------------------------------------------------------------
 
     void Record(const QString& A, const QString& B, uint32_t W, bool F);
-    bool IsDefined(const QString& Name) const { return FMacros.contains(Name); }
-    TMacroPtr Find(const QString& Name) const { return FMacros.value(Name); }
-    void DefineBuiltin(const QString& Name, const QString& Value);
+    bool IsDefined(const QString& Name) const { return Find(Name) != nullptr; }
+    TMacroPtr Find(const QString& Name) const
+    {
+        TMacroPtr macro = FMacros.value(Name);
+        if (macro && macro->SystemOnly && (FFrames.empty() || !FFrames.back()->System)) return nullptr;
+        return macro;
+    }
+    void DefineBuiltin(const QString& Name, const QString& Value, bool SystemOnly = false);
 };
 
 // The expander: object-like and function-like macros with # and ##, rescanning, and no expansion of a
@@ -246,7 +261,7 @@ private:
     void Paste(TPpTokens& Out, const TPpTokens& Right) const;
     void Push(const TMacroPtr& Macro, TPpTokens Tokens, const TPpToken& Name);
     bool Defined(TPpToken& Out);
-    int ParamIndex(const TMacro& Macro, const TToken& T) const;
+    int ParamIndex(const TMacro& Macro, size_t At) const;
 
     TImpl& FPp;
     TRawSource FRaw;
@@ -282,12 +297,9 @@ bool TPreprocessor::TImpl::TExpander::Peek(TPpToken& Out)
     return FRaw.Peek(Out);
 }
 
-int TPreprocessor::TImpl::TExpander::ParamIndex(const TMacro& Macro, const TToken& T) const
+int TPreprocessor::TImpl::TExpander::ParamIndex(const TMacro& Macro, size_t At) const
 {
-    if (T.Kind != TTokenKind::Identifier) return -1;
-    for (size_t i = 0; i < Macro.Params.size(); ++i)
-        if (Macro.Params[i] == T.Text) return int(i);
-    return -1;
+    return At < Macro.ParamOf.size() ? Macro.ParamOf[At] : -1;
 }
 
 // defined X, defined(X) and __has_include("x") / (<x>) in #if lines.
@@ -336,6 +348,7 @@ bool TPreprocessor::TImpl::TExpander::Defined(TPpToken& Out)
 bool TPreprocessor::TImpl::TExpander::Get(TPpToken& Out)
 {
     for (;;) {
+        if (FStack.empty() && FNesting == 0) FPp.FCallTokens = 0;
         if (!Take(Out)) return false;
         if (Out.T.Kind != TTokenKind::Identifier || Out.Painted) return true;
         if (FInIf && (Out.T.Text == QLatin1String("defined") || Out.T.Text == QLatin1String("__has_include") ||
@@ -473,13 +486,13 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
     auto operand = [&](size_t& At) -> TPpTokens {
         const TToken& t = body[At];
         if (Macro.Function && t.IsPunct(u"#") && At + 1 < body.size()) {
-            const int p = ParamIndex(Macro, body[At + 1]);
+            const int p = ParamIndex(Macro, At + 1);
             if (p >= 0) {
                 At += 2;
                 return {Stringize(Args[p], wrap(t))};
             }
         }
-        const int p = ParamIndex(Macro, t);
+        const int p = ParamIndex(Macro, At);
         ++At;
         if (p >= 0) return Args[p];
         return {wrap(t)};
@@ -489,7 +502,7 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
         if (t.IsPunct(u"##") && i + 1 < body.size() && !out.empty()) {
             ++i;
             const bool vaComma = Macro.Variadic && out.back().T.IsPunct(u",") &&
-                                 ParamIndex(Macro, body[i]) == int(Macro.Params.size()) - 1;
+                                 ParamIndex(Macro, i) == int(Macro.Params.size()) - 1;
             if (vaComma) {
                 // ", ## __VA_ARGS__" drops the comma when there are no variable arguments.
                 const TPpTokens& va = Args.back();
@@ -502,12 +515,12 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
             continue;
         }
         const bool beforePaste = i + 1 < body.size() && body[i + 1].IsPunct(u"##");
-        if (Macro.Function && t.IsPunct(u"#") && i + 1 < body.size() && ParamIndex(Macro, body[i + 1]) >= 0) {
+        if (Macro.Function && t.IsPunct(u"#") && ParamIndex(Macro, i + 1) >= 0) {
             TPpTokens s = operand(i);
             out.insert(out.end(), s.begin(), s.end());
             continue;
         }
-        const int p = ParamIndex(Macro, t);
+        const int p = ParamIndex(Macro, i);
         if (p >= 0) {
             if (beforePaste || (i > 0 && body[i - 1].IsPunct(u"##"))) {
                 out.insert(out.end(), Args[p].begin(), Args[p].end());
@@ -536,7 +549,9 @@ TPpTokens TPreprocessor::TImpl::TExpander::Substitute(const TMacro& Macro, const
 void TPreprocessor::TImpl::TExpander::Push(const TMacroPtr& Macro, TPpTokens Tokens, const TPpToken& Name)
 {
     FPp.FExpandedTokens += qint64(Tokens.size()) + 1;
-    if (FPp.FExpandedTokens > MaxExpansionTokens)
+    FPp.FCallTokens += qint64(Tokens.size()) + 1;
+    if (FPp.FCallTokens > MaxCallTokens ||
+        FPp.FExpandedTokens > std::max(MinTotalExpansionTokens, 64 * FPp.FBytesRead))
         FPp.FDiag.Fatal(Name.T.File, Name.T.Line, RcExpansionLimit, QStringLiteral("macro expansion too large"));
     QString tag = Name.T.Macro;
     uint32_t expansion = Name.T.Expansion;
@@ -689,6 +704,7 @@ QStringView TPreprocessor::TImpl::Refill(TFrame& Frame)
 void TPreprocessor::TImpl::Open(const QString& Path, const QString& Written, const QString& Display, int Level,
                                 bool ReadOnly, int Parent, int FoundIn, const QByteArray& Bytes)
 {
+    FBytesRead += Bytes.size();
     auto frame = std::make_unique<TFrame>();
     frame->File = int(FFiles.size());
     frame->Level = Level;
@@ -698,6 +714,8 @@ void TPreprocessor::TImpl::Open(const QString& Path, const QString& Written, con
     frame->Key = builtin ? Path : QFileInfo(Path).canonicalFilePath();
     if (frame->Key.isEmpty()) frame->Key = QFileInfo(Path).absoluteFilePath();
     frame->Folder = builtin ? QString() : QFileInfo(Path).absolutePath();
+    const QString suffix = QFileInfo(Path).suffix().toLower();
+    frame->DirectivesOnly = Level > 0 && (suffix == QLatin1String("h") || suffix == QLatin1String("c"));
     FFiles.push_back({Path, Written, Level, ReadOnly, Parent});
     FDiag.SetFileName(frame->File, Display);
 
@@ -789,7 +807,7 @@ void TPreprocessor::TImpl::Loop()
             Directive(frame);
         } else {
             if (frame.GuardState != 1) frame.GuardState = -1;
-            if (frame.Active())
+            if (frame.Active() && !frame.DirectivesOnly)
                 ExpandText(frame);
             else
                 TakeRaw(frame);
@@ -1056,6 +1074,13 @@ void TPreprocessor::TImpl::Define(TFrame& Frame, const TPpTokens& Tokens, int Li
         return;
     }
     if (!macro->Body.empty()) macro->Body.front().SpaceBefore = false;
+    if (macro->Function) {
+        QHash<QString, int> params;
+        for (size_t p = 0; p < macro->Params.size(); ++p) params.insert(macro->Params[p], int(p));
+        macro->ParamOf.reserve(macro->Body.size());
+        for (const TToken& t : macro->Body)
+            macro->ParamOf.push_back(t.Kind == TTokenKind::Identifier ? params.value(t.Text, -1) : -1);
+    }
     if (!macro->Function && !macro->Body.empty()) {
         const TSourceFile& file = FFiles[Frame.File];
         Record(macro->Name, JoinTokens(macro->Body), uint32_t(std::clamp(Line, 0, 0xFFFF)), file.ReadOnly);
@@ -1120,7 +1145,9 @@ void TPreprocessor::TImpl::Include(TFrame& Frame, const TPpTokens& Tokens, int L
     if (!file.open(QIODevice::ReadOnly))
         FDiag.Fatal(Frame.File, Line, RcCannotOpen, QStringLiteral("cannot open include file '%1'.").arg(name));
     bytes = file.readAll();
+    const bool system = Frame.System || found == TFound::IncludeFolder;
     Open(path, name, builtin ? name : path, level, readOnly, Frame.File, foundIn, bytes);
+    FFrames.back()->System = system;
 }
 
 void TPreprocessor::TImpl::Pragma(TFrame& Frame, const TPpTokens& Tokens, int Line)
@@ -1128,6 +1155,29 @@ void TPreprocessor::TImpl::Pragma(TFrame& Frame, const TPpTokens& Tokens, int Li
     if (Tokens.empty()) return;
     if (IsIdentifier(Tokens[0].T, "once")) {
         FOnce.insert(Frame.Key);
+        return;
+    }
+    // push_macro("NAME") / pop_macro("NAME"): the RC writer keeps resource names from being replaced so.
+    const bool push = IsIdentifier(Tokens[0].T, "push_macro");
+    if (push || IsIdentifier(Tokens[0].T, "pop_macro")) {
+        const bool ok = Tokens.size() == 4 && Tokens[1].T.IsPunct(u"(") && Tokens[2].T.Kind == TTokenKind::String &&
+                        Tokens[2].T.Text.size() > 2 && Tokens[2].T.Text.startsWith(QLatin1Char('"')) &&
+                        Tokens[2].T.Text.endsWith(QLatin1Char('"')) && Tokens[3].T.IsPunct(u")");
+        if (!ok) {
+            FDiag.Error(Frame.File, Line, RcBadDirective, QStringLiteral("#pragma %1 expected (\"name\")").arg(Tokens[0].T.Text));
+            return;
+        }
+        const QString name = Tokens[2].T.Text.mid(1, Tokens[2].T.Text.size() - 2);
+        std::vector<TMacroPtr>& saved = FPushed[name];
+        if (push) {
+            saved.push_back(FMacros.value(name));
+        } else if (!saved.empty()) {
+            if (saved.back())
+                FMacros.insert(name, saved.back());
+            else
+                FMacros.remove(name);
+            saved.pop_back();
+        }
         return;
     }
     if (!IsIdentifier(Tokens[0].T, "code_page")) return; // other pragmas mean nothing here
@@ -1185,11 +1235,12 @@ void TPreprocessor::TImpl::Record(const QString& A, const QString& B, uint32_t W
     FSymbols += char(F ? 1 : 0);
 }
 
-void TPreprocessor::TImpl::DefineBuiltin(const QString& Name, const QString& Value)
+void TPreprocessor::TImpl::DefineBuiltin(const QString& Name, const QString& Value, bool SystemOnly)
 {
     auto macro = std::make_shared<TMacro>();
     macro->Name = Name;
     macro->Builtin = true;
+    macro->SystemOnly = SystemOnly;
     macro->Body = Tokenize(Value, -1);
     if (!macro->Body.empty()) macro->Body.front().SpaceBefore = false;
     FMacros.insert(Name, macro);
@@ -1211,10 +1262,14 @@ TTokens TPreprocessor::Run(const QString& ScriptPath)
     d.FFrames.clear();
     d.FMacros.clear();
     d.FOnce.clear();
+    d.FPushed.clear();
     d.FGuards.clear();
     d.FOut.clear();
     d.FSymbols.clear();
     d.FExpandedTokens = 0;
+    d.FBytesRead = 0;
+    d.FExpansions = 0;
+    d.FFolderListings.clear();
     d.FDefaultCodePage = d.FOptions.CodePage > 0 ? d.FOptions.CodePage : int(RCAnsiCodePage());
     if (!IsValidCodePage(uint32_t(d.FDefaultCodePage)) || d.FDefaultCodePage <= 1) {
         d.FDiag.Error(-1, 0, RcCodePage, QStringLiteral("invalid code page %1").arg(d.FDefaultCodePage));
@@ -1224,6 +1279,9 @@ TTokens TPreprocessor::Run(const QString& ScriptPath)
     d.DefineBuiltin(QStringLiteral("RC_INVOKED"), QStringLiteral("1"));
     d.DefineBuiltin(QStringLiteral("_WIN32"), QStringLiteral("1"));
     if (d.FOptions.SymbolMode) d.DefineBuiltin(QStringLiteral("APSTUDIO_INVOKED"), QStringLiteral("1"));
+    // The mingw-w64 headers, used as an installed SDK, stop at #error without a compiler they know;
+    // they see the one they are written for, the script and its own headers do not.
+    d.DefineBuiltin(QStringLiteral("__GNUC__"), QStringLiteral("4"), true);
     for (const auto& [name, value] : d.FOptions.Defines)
         if (!name.isEmpty()) d.DefineBuiltin(name, value.isNull() ? QStringLiteral("1") : value);
     for (const QString& name : d.FOptions.Undefines) d.FMacros.remove(name);

@@ -43,3 +43,27 @@ TEST(RcLexerTest, SplicesAndUnterminatedLiterals)
     EXPECT_TRUE(next.LineStart);
     EXPECT_EQ(lexer.Next().Kind, TTokenKind::End);
 }
+
+TEST(RcLexerTest, DirectiveLinesAndTextInPieces)
+{
+    // The text arrives in two pieces; a comment runs across the seam.
+    const QString whole = QStringLiteral("#define A 1 /* x\ny */ 2\nB");
+    QString text = whole.left(14);
+    TLexer lexer(text);
+    bool refilled = false;
+    lexer.SetRefill([&]() -> QStringView {
+        if (!refilled) text = whole;
+        refilled = true;
+        return text;
+    });
+    EXPECT_EQ(lexer.Next().Text, "#");
+    QStringList line;
+    for (TToken t = lexer.NextOnLine(); t.Kind != TTokenKind::End; t = lexer.NextOnLine()) line << t.Text;
+    EXPECT_EQ(line, (QStringList{"define", "A", "1", "2"}));
+    const TToken b = lexer.Next();
+    EXPECT_EQ(b.Text, "B");
+    EXPECT_TRUE(b.LineStart);
+    EXPECT_EQ(b.Line, 3);
+    EXPECT_TRUE(refilled);
+    EXPECT_FALSE(lexer.UnterminatedComment());
+}
