@@ -1412,6 +1412,19 @@ QString CreateTemporaryResFile()
 
 QString AnsiText(const QByteArray& Bytes) { return CodePageToUnicode(Bytes, RCAnsiCodePage()); }
 
+// The compiler reads any argument starting with "/" or "-" as an option, so an absolute path of this
+// platform goes to it relative to the working folder.
+QString ScriptArgument(const QString& FileName)
+{
+    auto optionLike = [](const QString& Name) {
+        return Name.startsWith(QLatin1Char('/')) || Name.startsWith(QLatin1Char('-'));
+    };
+    if (!optionLike(FileName)) return FileName;
+    QString name = QDir::current().relativeFilePath(FileName);
+    if (optionLike(name)) name.prepend(QStringLiteral("./"));
+    return name;
+}
+
 TResourceIdent HWBIdent() { return TResourceIdent(QString::fromLatin1(HWBResourceTypeName)); }
 
 template <class T>
@@ -1569,7 +1582,7 @@ std::unique_ptr<TCustomResourceModule> TResourceModuleReaderRC::LoadFromFile(con
                      QStringLiteral("/dSPECSTRINGS_H"), QStringLiteral("/l0x%1").arg(0, 4, 16, QLatin1Char('0'))};
     if (!DefaultIncludeFolder().isEmpty()) args.append(QStringLiteral("/i") + DefaultIncludeFolder());
     args.append(QStringLiteral("/fo") + resName);
-    args.append(FileName);
+    args.append(ScriptArgument(FileName));
 
     std::unique_ptr<TCustomResourceModule> module;
     {
