@@ -4,6 +4,7 @@
 set(ATELIER_FUZZ_TARGETS
   pe:atelier_core
   res:atelier_core
+  rccompile:atelier_core
   rcwriter:atelier_core
   stringblock:atelier_core
   stringtext:atelier_core

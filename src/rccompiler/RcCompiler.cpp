@@ -33,15 +33,22 @@ struct TCommandLine {
 // Reads the options; false (with the message in Error) for a malformed command line.
 bool ParseCommandLine(const QStringList& Args, TCommandLine& Line, QString& Error)
 {
-    for (qsizetype i = 1; i < Args.size(); ++i) {
+    // The script comes last; an absolute path there starts with "/" like an option.
+    qsizetype end = Args.size();
+    if (end > 1) {
+        const QString& last = Args.last();
+        static const QStringList bareOptions{QStringLiteral("/v"), QStringLiteral("/s"), QStringLiteral("/r"),
+                                             QStringLiteral("/x")};
+        if (!last.startsWith(u'-') && !bareOptions.contains(last, Qt::CaseInsensitive)) {
+            Line.Script = last;
+            --end;
+        }
+    }
+    for (qsizetype i = 1; i < end; ++i) {
         const QString& arg = Args[i];
         if (arg.size() < 2 || (arg[0] != u'/' && arg[0] != u'-')) {
-            if (!Line.Script.isEmpty()) {
-                Error = QStringLiteral("more than one script: %1").arg(arg);
-                return false;
-            }
-            Line.Script = arg;
-            continue;
+            Error = QStringLiteral("unexpected argument: %1").arg(arg);
+            return false;
         }
         const QString option = arg.mid(1);
         // The value of an option: joined to it, or the next argument.
@@ -50,7 +57,7 @@ bool ParseCommandLine(const QStringList& Args, TCommandLine& Line, QString& Erro
                 Out = option.mid(Length);
                 return true;
             }
-            if (i + 1 >= Args.size()) {
+            if (i + 1 >= end) {
                 Error = QStringLiteral("option %1 needs a value").arg(arg);
                 return false;
             }

@@ -176,6 +176,7 @@ void CompileFont(TParser& Parser, TResourceStatement& Statement)
     if (!Statement.Name.IsOrdinal) Parser.Fatal(at, rcErrValue, QStringLiteral("a FONT needs a number as its name"));
     const QString written = Parser.FileName();
     Parser.Emit(Statement, FileData(Parser, Statement, at, written));
+    Parser.Result().Fonts.push_back(Parser.Result().Resources.size() - 1);
 }
 
 namespace {
@@ -196,8 +197,7 @@ QByteArray FontZ(const TBinaryReader& Font, uint32_t Offset)
 void AddFontDirectory(TParser& Parser)
 {
     std::vector<const TResource*> fonts;
-    for (const TResource& r : Parser.Result().Resources)
-        if (r.Type.Is(8)) fonts.push_back(&r);
+    for (size_t index : Parser.Result().Fonts) fonts.push_back(&Parser.Result().Resources[index]);
     if (fonts.empty()) return;
     TDataBuilder dir;
     dir.Word(static_cast<uint16_t>(fonts.size()));

@@ -207,6 +207,17 @@ TCompileResult& TParser::Result() { return FImpl->Result; }
 TDiagnostics& TParser::Diagnostics() { return FImpl->Diagnostics; }
 uint16_t TParser::Language() const { return FImpl->Defaults.Language; }
 
+TResourceStatement TParser::NewStatement(const TToken& At) const
+{
+    TResourceStatement s;
+    s.Language = FImpl->Defaults.Language;
+    s.Version = FImpl->Defaults.Version;
+    s.Characteristics = FImpl->Defaults.Characteristics;
+    s.File = At.File;
+    s.Line = At.Line;
+    return s;
+}
+
 int TParser::PercentDone() const
 {
     const size_t n = FImpl->Tokens.size();
@@ -726,9 +737,7 @@ void TParser::ParseScript()
             !AtExpression())
             Fatal(t, rcErrUnknownStatement, QStringLiteral("unknown statement %1").arg(Describe(t)));
 
-        TResourceStatement s;
-        s.File = t.File;
-        s.Line = t.Line;
+        TResourceStatement s = NewStatement(t);
         s.Name = NameOrOrdinal();
         const TToken& typeToken = Peek();
         if (typeToken.Kind == TTokenKind::End) Unexpected(QStringLiteral("a resource type"));
@@ -746,9 +755,6 @@ void TParser::ParseScript()
         } else {
             Fatal(typeToken, rcErrUnknownStatement, QStringLiteral("unknown resource type %1").arg(Describe(typeToken)));
         }
-        s.Language = FImpl->Defaults.Language;
-        s.Version = FImpl->Defaults.Version;
-        s.Characteristics = FImpl->Defaults.Characteristics;
         s.MemoryFlags = DefaultMemoryFlags(s.Type);
         MemoryFlags(s);
         switch (kind) {

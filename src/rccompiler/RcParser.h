@@ -180,6 +180,8 @@ struct TCompileResult {
     std::vector<TResource> Resources;
     std::vector<TSymbolRecord> Symbols;
     std::vector<TFileRecord> Files;
+    // Indexes into Resources of the fonts of FONT statements (the font directory lists them).
+    std::vector<size_t> Fonts;
 };
 
 // Walks the preprocessed tokens: a cursor with the RC grammar's small pieces (expressions, strings,
@@ -250,8 +252,10 @@ public:
     void CommonOptions(TResourceStatement& Statement);
     // A statement's resource header fields after the type keyword: the memory-flag keywords.
     void MemoryFlags(TResourceStatement& Statement);
-    // The LANGUAGE, VERSION and CHARACTERISTICS in force at the top level.
+    // The LANGUAGE in force at the top level.
     uint16_t Language() const;
+    // A statement starting at At with the top-level LANGUAGE, VERSION and CHARACTERISTICS in force.
+    TResourceStatement NewStatement(const TToken& At) const;
 
     // Adds a resource (fatal for a duplicate type, name and language).
     void Emit(const TResource& Resource, const TToken& At);

@@ -23,11 +23,8 @@ std::shared_ptr<TParser::TStringTables> NewStringTables() { return std::make_sha
 
 void CompileStringTable(TParser& Parser, const TToken& At)
 {
-    TResourceStatement s;
+    TResourceStatement s = Parser.NewStatement(At);
     s.Type = TNameOrdinal::FromOrdinal(6);
-    s.File = At.File;
-    s.Line = At.Line;
-    s.Language = Parser.Language();
     s.MemoryFlags = rcMoveable | rcPure | rcDiscardable;
     Parser.MemoryFlags(s);
     Parser.CommonOptions(s);

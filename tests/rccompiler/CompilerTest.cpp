@@ -2,6 +2,7 @@
 #include "platform/ByteBuilder.h"
 
 #include <QHash>
+#include <map>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -314,4 +315,75 @@ TEST(RcCompilerTest, BrokenScriptsGiveOneErrorWithItsLine)
         EXPECT_TRUE(host.Errors[0].startsWith(expected)) << host.Errors[0].toStdString();
         EXPECT_TRUE(host.Errors[0].contains(QLatin1String(c.Text))) << host.Errors[0].toStdString();
     }
+}
+
+TEST(RcCompilerTest, SymbolModeAddsTheSymbolResources)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(WriteAll(dir.filePath("resource.h"), "#define IDR_DATA 100\n#define ID_CMD 200\n"));
+    ASSERT_TRUE(WriteAll(dir.filePath("d.bin"), "data"));
+    ASSERT_TRUE(WriteAll(dir.filePath("app.rc"), "#include \"resource.h\"\n"
+                                                 "IDR_DATA RCDATA \"d.bin\"\n"
+                                                 "1 ACCELERATORS { \"a\", ID_CMD }\n"));
+    // Values joined to their options or given as the next argument.
+    TTestCompilerHost host;
+    const QStringList args{"test", "/v", "/s", "/r", "/dSPECSTRINGS_H", "/l", "0x0407", "/fo" + dir.filePath("app.res"),
+                           dir.filePath("app.rc")};
+    ASSERT_EQ(RCW(host, args), 0) << host.Lines.join('\n').toStdString();
+    std::map<QString, TResRecord> byKey;
+    for (const TResRecord& r : ReadResRecords(ReadAll(dir.filePath("app.res")))) byKey[r.Key()] = r;
+    EXPECT_EQ(byKey.count("#10/#100/0407"), 1u);
+    ASSERT_EQ(byKey.count("HWB/#200/0000"), 1u);
+    EXPECT_TRUE(byKey["HWB/#200/0000"].Data.contains("IDR_DATA"));
+    ASSERT_EQ(byKey.count("HWB/#201/0000"), 1u);
+    EXPECT_EQ(FileMapText(byKey["HWB/#201/0000"].Data), QString("#10 #100 407 d.bin"));
+    ASSERT_EQ(byKey.count("HWB/#202/0000"), 1u);
+    const std::vector<TReadSymbol> symbols = ReadSymbolMap(byKey["HWB/#202/0000"].Data);
+    ASSERT_EQ(symbols.size(), 2u);
+    EXPECT_EQ(symbols[0].Symbol, QString("IDR_DATA"));
+    EXPECT_EQ(symbols[0].Line, 2);
+    EXPECT_TRUE(symbols[0].File.endsWith("app.rc"));
+    EXPECT_EQ(symbols[1].Children, QStringList{"ID_CMD=200"});
+    EXPECT_GT(host.ProgressCalls, 0);
+
+    // Without /s there is no symbol data.
+    TTestCompilerHost plain;
+    ASSERT_EQ(CompileWithOurs(plain, dir.filePath("app.rc"), dir.filePath("plain.res")), 0);
+    for (const TResRecord& r : ReadResRecords(ReadAll(dir.filePath("plain.res")))) EXPECT_NE(r.Type, QString("HWB"));
+}
+
+TEST(RcCompilerTest, FailedCompilesWriteNoResFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(WriteAll(dir.filePath("bad.rc"), "1 RCDATA { 1 }\n2 ICON \"none.ico\"\n"));
+    TTestCompilerHost host;
+    EXPECT_EQ(CompileWithOurs(host, dir.filePath("bad.rc"), dir.filePath("bad.res")), 1);
+    ASSERT_EQ(host.Errors.size(), 1);
+    EXPECT_TRUE(host.Errors[0].contains("bad.rc(2) : error RC")) << host.Errors[0].toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("bad.res")));
+
+    const QStringList badLines[] = {{"test", "/q", "x.rc"}, {"test", "/l", "zz", "x.rc"}, {"test"}, {"test", "/fo"}};
+    for (const QStringList& args : badLines) {
+        TTestCompilerHost h;
+        EXPECT_EQ(RCW(h, args), 1) << args.join(' ').toStdString();
+        EXPECT_EQ(h.Errors.size(), 1) << args.join(' ').toStdString();
+    }
+}
+
+TEST(RcCompilerTest, TopLevelVersionAndCharacteristicsApplyToLaterStatements)
+{
+    TTestCompilerHost host;
+    const QByteArray res = CompileTokens(host, u"1 RCDATA { 1 }\nVERSION 5\nCHARACTERISTICS 7\nLANGUAGE 7, 1\n"
+                                               u"2 RCDATA { 2 }\nSTRINGTABLE VERSION 9 { 1 \"a\" }\n"_qs,
+                                         QString());
+    std::map<QString, TResRecord> byKey;
+    for (const TResRecord& r : ReadResRecords(res)) byKey[r.Key()] = r;
+    ASSERT_EQ(byKey.size(), 3u) << host.Lines.join('\n').toStdString();
+    EXPECT_EQ(byKey["#10/#1/0409"].Version, 0u);
+    EXPECT_EQ(byKey["#10/#2/0407"].Version, 5u);
+    EXPECT_EQ(byKey["#10/#2/0407"].Characteristics, 7u);
+    EXPECT_EQ(byKey["#6/#1/0407"].Version, 9u);
+    EXPECT_EQ(byKey["#6/#1/0407"].Characteristics, 7u);
 }

@@ -151,6 +151,11 @@ const TScriptCase Cases[] = {
      "13 RCDATA FIXED DISCARDABLE { 1 }\n14 RCDATA DISCARDABLE FIXED { 1 }\n15 RCDATA IMPURE DISCARDABLE { 1 }\n",
      true, true},
     {"IconFlags", "1 ICON PRELOAD FIXED \"a.ico\"\n", true, true},
+    {"Macros",
+     "#include <windows.h>\n#define IDR_X 5\n#define MYTYPE 300\n#define IDS_A (IDR_X + 1)\n"
+     "LANGUAGE LANG_GERMAN, SUBLANG_GERMAN\nIDR_X MYTYPE { 1 }\n1 RT_MANIFEST \"d.bin\"\n"
+     "STRINGTABLE\nBEGIN\n  IDS_A \"six\"\nEND\n7 ACCELERATORS\nBEGIN\n  VK_F1, IDR_X, VIRTKEY, CONTROL\nEND\n",
+     true, true},
     {"TextInclude",
      "1 TEXTINCLUDE\nBEGIN\n    \"resource.h\\0\"\nEND\n\n2 TEXTINCLUDE\nBEGIN\n    \"#include \"\"winres.h\"\"\\r\\n\",\n"
      "    \"\\0\"\nEND\n",
@@ -205,9 +210,11 @@ TEST_P(StatementsInterop, SameResourcesAsThePeers)
     const QString script = dir.filePath("script.rc");
     ASSERT_TRUE(WriteAll(script, QByteArray(c.Script)));
 
+    // The peers' default language is 0x0409.
     TTestCompilerHost host;
-    const QByteArray ours = CompileTokens(host, QString::fromLatin1(c.Script), dir.path());
-    ASSERT_FALSE(ours.isEmpty()) << qPrintable(host.Lines.join('\n'));
+    ASSERT_EQ(CompileWithOurs(host, script, dir.filePath("ours.res"), {QStringLiteral("/l409")}), 0)
+        << qPrintable(host.Lines.join('\n'));
+    const QByteArray ours = ReadAll(dir.filePath("ours.res"));
     const auto oursByKey = ByKey(ours);
 
     int compared = 0;
