@@ -71,8 +71,7 @@ public:
         P.CommonOptions(S);
         std::vector<TDesignEntry> entries;
         P.ExpectBegin();
-        while (!P.IsEnd()) {
-            if (P.AtEnd()) P.Unexpected(QStringLiteral("END"));
+        while (!P.AtBlockEnd()) {
             TDesignEntry e;
             e.Name = P.NameOrOrdinal();
             e.Name.Macro.clear();
@@ -117,7 +116,7 @@ private:
     {
         TDataBuilder b;
         P.ExpectBegin();
-        while (!P.IsEnd()) {
+        while (!P.AtBlockEnd()) {
             const TToken& t = P.Peek();
             // A tag the writer had no keyword for is written without one: its id is lost.
             if (P.Accept(u",")) {

@@ -175,8 +175,7 @@ public:
         OptionalStatements();
         if (D.HasFont) D.Style |= DS_SETFONT;
         P.ExpectBegin();
-        while (!P.IsEnd()) {
-            if (P.AtEnd()) P.Unexpected(QStringLiteral("END"));
+        while (!P.AtBlockEnd()) {
             Control();
         }
         P.ExpectEnd();
@@ -350,7 +349,7 @@ private:
         }
         P.ExpectBegin();
         TDataBuilder b;
-        while (!P.IsEnd()) {
+        while (!P.AtBlockEnd()) {
             if (P.AtString()) {
                 const TStringLiteral s = P.String();
                 if (s.Wide)

@@ -99,7 +99,7 @@ private:
     {
         if (Depth > MaxMenuDepth) P.Fatal(rcErrSyntax, QStringLiteral("menu nested too deeply"));
         P.ExpectBegin();
-        while (!P.IsEnd()) {
+        while (!P.AtBlockEnd()) {
             TMenuEntry e;
             if (P.AcceptKeyword(u"POPUP")) {
                 e.Popup = true;

@@ -100,7 +100,7 @@ private:
     {
         if (Depth > MaxBlockDepth) P.Fatal(rcErrSyntax, QStringLiteral("version blocks nested too deeply"));
         P.ExpectBegin();
-        while (!P.IsEnd()) {
+        while (!P.AtBlockEnd()) {
             TVersionNode node;
             if (P.AcceptKeyword(u"BLOCK")) {
                 node.Key = P.Text();

@@ -26,13 +26,9 @@ inline TCompiled CompileScript(const QByteArray& Script, const QStringList& Opti
     const QString res = dir.filePath(QStringLiteral("test.res"));
     if (!WriteAll(script, Script)) return result;
     if (Tool.isEmpty()) {
-        // From inside the folder: the driver takes an argument starting with "/" for an option.
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(dir.path());
         TTestCompilerHost host;
-        result.Ok = CompileWithOurs(host, QStringLiteral("test.rc"), QStringLiteral("test.res"), Options) == 0;
+        result.Ok = CompileWithOurs(host, script, res, Options) == 0;
         result.Messages = host.Lines;
-        QDir::setCurrent(previous);
     } else {
         const TPeerToolResult run = RunPeerTool(Tool, ResourceCompilerArguments(Compiler, script, res), 30000, dir.path());
         result.Ok = run.Ok();
