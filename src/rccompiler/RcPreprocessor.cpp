@@ -685,19 +685,22 @@ QString TPreprocessor::TImpl::Decode(const QByteArray& Bytes, int CodePage)
 QStringView TPreprocessor::TImpl::Refill(TFrame& Frame)
 {
     const QByteArray& bytes = Frame.Bytes;
-    if (Frame.ByteOffset >= bytes.size()) return Frame.Text;
-    qsizetype end = bytes.size();
-    const qsizetype hit = bytes.indexOf("code_page", Frame.ByteOffset);
-    if (hit >= 0) {
-        qsizetype eol = hit;
-        while (eol < bytes.size() && bytes[eol] != '\n' && bytes[eol] != '\r') ++eol;
-        if (eol < bytes.size()) {
-            end = eol + 1;
-            if (bytes[eol] == '\r' && end < bytes.size() && bytes[end] == '\n') ++end;
+    const qsizetype before = Frame.Text.size();
+    // A piece may decode to nothing (a lone lead byte); the lexer needs more text or the end.
+    while (Frame.ByteOffset < bytes.size() && Frame.Text.size() == before) {
+        qsizetype end = bytes.size();
+        const qsizetype hit = bytes.indexOf("code_page", Frame.ByteOffset);
+        if (hit >= 0) {
+            qsizetype eol = hit;
+            while (eol < bytes.size() && bytes[eol] != '\n' && bytes[eol] != '\r') ++eol;
+            if (eol < bytes.size()) {
+                end = eol + 1;
+                if (bytes[eol] == '\r' && end < bytes.size() && bytes[end] == '\n') ++end;
+            }
         }
+        Frame.Text += Decode(bytes.mid(Frame.ByteOffset, end - Frame.ByteOffset), Frame.DecodeCodePage);
+        Frame.ByteOffset = end;
     }
-    Frame.Text += Decode(bytes.mid(Frame.ByteOffset, end - Frame.ByteOffset), Frame.DecodeCodePage);
-    Frame.ByteOffset = end;
     return Frame.Text;
 }
 

@@ -200,6 +200,9 @@ TEST(RcPreprocessorSymbolsTest, BuiltinHeadersDefineEveryNameTheWritersEmit)
     }
     EXPECT_GT(fromSets, 500);
 
+    const QStringList builtins = TPreprocessor::BuiltinHeaderNames();
+    for (const char* header : {"windows.h", "winres.h", "winresrc.h", "winuser.rh", "commctrl.h", "winver.h", "afxres.h"})
+        EXPECT_TRUE(builtins.contains(QLatin1String(header))) << header;
     for (const char* header : {"windows.h", "winres.h", "afxres.h"}) {
         TPpFolder folder;
         const QByteArray script = QByteArray("#include <") + header + ">\n#include <commctrl.h>\n" +
