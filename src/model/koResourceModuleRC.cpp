@@ -1412,17 +1412,10 @@ QString CreateTemporaryResFile()
 
 QString AnsiText(const QByteArray& Bytes) { return CodePageToUnicode(Bytes, RCAnsiCodePage()); }
 
-// The compiler reads any argument starting with "/" or "-" as an option, so an absolute path of this
-// platform goes to it relative to the working folder.
+// The compiler takes its last argument for the script unless it starts with "-" (an option's mark).
 QString ScriptArgument(const QString& FileName)
 {
-    auto optionLike = [](const QString& Name) {
-        return Name.startsWith(QLatin1Char('/')) || Name.startsWith(QLatin1Char('-'));
-    };
-    if (!optionLike(FileName)) return FileName;
-    QString name = QDir::current().relativeFilePath(FileName);
-    if (optionLike(name)) name.prepend(QStringLiteral("./"));
-    return name;
+    return FileName.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + FileName : FileName;
 }
 
 TResourceIdent HWBIdent() { return TResourceIdent(QString::fromLatin1(HWBResourceTypeName)); }
