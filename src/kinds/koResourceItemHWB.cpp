@@ -113,6 +113,30 @@ QString TCustomHWBResourceItem::ResourceTypeName() { return QStringLiteral("Reso
 
 QString TCustomHWBResourceItem::GetSubType() const { return QStringLiteral("Unknown usage"); }
 
+// TCustomHWBEntriesResourceItem
+
+TCustomHWBEntriesResourceItem::~TCustomHWBEntriesResourceItem()
+{
+    // The entries go while the item is whole and quiet.
+    LockUpdate();
+    FEntries.reset();
+}
+
+void TCustomHWBEntriesResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
+{
+    TUpdateGuard batch(this);
+    inherited::LoadFromStream(Stream, Size);
+    TUpdateGuard entries(FEntries.get());
+    Decode(RawData(this));
+}
+
+void TCustomHWBEntriesResourceItem::Clear()
+{
+    TUpdateGuard batch(this);
+    inherited::Clear();
+    if (FEntries) FEntries->Clear();
+}
+
 // THWBSourceInfoResourceItem
 
 bool THWBSourceInfoResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*)
@@ -152,15 +176,9 @@ QString TResourceMapItem::DisplayName() const { return QStringLiteral("%1 : %2")
 
 // THWBResourceMapResourceItem
 
-THWBResourceMapResourceItem::THWBResourceMapResourceItem(const TResourceIdent& AResName)
-    : TCustomHWBResourceItem(AResName), FItems(std::make_unique<TResourceMapItems>(this))
+THWBResourceMapResourceItem::THWBResourceMapResourceItem(const TResourceIdent& AResName) : TCustomHWBEntriesResourceItem(AResName)
 {
-}
-
-THWBResourceMapResourceItem::~THWBResourceMapResourceItem()
-{
-    LockUpdate();
-    FItems.reset();
+    SetEntries(std::make_unique<TResourceMapItems>(this));
 }
 
 bool THWBResourceMapResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*)
@@ -168,20 +186,9 @@ bool THWBResourceMapResourceItem::Handles(const TResourceIdent& ResourceType, co
     return HandlesHWB(ResourceType, Name, HWB_RESOURCEMAP);
 }
 
-void THWBResourceMapResourceItem::Clear()
+void THWBResourceMapResourceItem::Decode(const TBinaryReader& Data)
 {
-    TUpdateGuard batch(this);
-    inherited::Clear();
-    FItems->Clear();
-}
-
-void THWBResourceMapResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
-{
-    TUpdateGuard batch(this);
-    inherited::LoadFromStream(Stream, Size);
-    const TBinaryReader data = RawData(this);
-    THWBCursor at(data);
-    TUpdateGuard entries(FItems.get());
+    THWBCursor at(Data);
     while (at.Inside()) {
         const int64_t start = at.Position();
         const std::optional<uint32_t> size = at.U32();
@@ -199,7 +206,7 @@ void THWBResourceMapResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
             LogCutShort(this, start);
             break;
         }
-        TResourceMapItem* entry = FItems->Add();
+        TResourceMapItem* entry = Entries()->Add();
         entry->FSize = *size;
         entry->FOffset = *offset;
         entry->FResType = *type;
@@ -282,15 +289,9 @@ QString TSymbolDefFileItem::DisplayName() const
 
 // THWBSymbolDefResourceItem
 
-THWBSymbolDefResourceItem::THWBSymbolDefResourceItem(const TResourceIdent& AResName)
-    : TCustomHWBResourceItem(AResName), FItems(std::make_unique<TSymbolDefFileItemCollection>(this))
+THWBSymbolDefResourceItem::THWBSymbolDefResourceItem(const TResourceIdent& AResName) : TCustomHWBEntriesResourceItem(AResName)
 {
-}
-
-THWBSymbolDefResourceItem::~THWBSymbolDefResourceItem()
-{
-    LockUpdate();
-    FItems.reset();
+    SetEntries(std::make_unique<TSymbolDefFileItemCollection>(this));
 }
 
 bool THWBSymbolDefResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*)
@@ -305,20 +306,9 @@ TResourceItemCapabilities THWBSymbolDefResourceItem::Capabilities()
     return result;
 }
 
-void THWBSymbolDefResourceItem::Clear()
+void THWBSymbolDefResourceItem::Decode(const TBinaryReader& Data)
 {
-    TUpdateGuard batch(this);
-    inherited::Clear();
-    FItems->Clear();
-}
-
-void THWBSymbolDefResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
-{
-    TUpdateGuard batch(this);
-    inherited::LoadFromStream(Stream, Size);
-    const TBinaryReader data = RawData(this);
-    THWBCursor at(data);
-    TUpdateGuard entries(FItems.get());
+    THWBCursor at(Data);
     TSymbolDefFileItem* current = nullptr;
     std::vector<TSymbolDefFileItem*> stack;
     // The first entry of each name: a file entered again is found without a search.
@@ -351,7 +341,7 @@ void THWBSymbolDefResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
                 }
             }
             if (!current) {
-                TSymbolDefFileItem* file = FItems->Add();
+                TSymbolDefFileItem* file = Files()->Add();
                 file->FFilename = *b;
                 file->FReadOnly = *f;
                 file->FLevel = *w;
@@ -391,8 +381,8 @@ void THWBSymbolDefResourceItem::SaveSymbolList(TStream& Stream) const
         Stream.Write(text.constData(), text.size());
     };
     Stream.WriteWord(1);
-    for (int i = 0; i < FItems->Count(); ++i) {
-        const TSymbolDefCollection* symbols = FItems->Items(i)->Symbols();
+    for (int i = 0; i < Files()->Count(); ++i) {
+        const TSymbolDefCollection* symbols = Files()->Items(i)->Symbols();
         for (int j = 0; j < symbols->Count(); ++j) {
             const TSymbolDefItem* symbol = symbols->Items(j);
             if (symbol->Symbol().isEmpty() || symbol->Value().isEmpty()) continue;
@@ -417,15 +407,9 @@ QString TFileMapItem::DisplayName() const
 
 // THWBFileMapResourceItem
 
-THWBFileMapResourceItem::THWBFileMapResourceItem(const TResourceIdent& AResName)
-    : TCustomHWBResourceItem(AResName), FItems(std::make_unique<TFileMapItems>(this))
+THWBFileMapResourceItem::THWBFileMapResourceItem(const TResourceIdent& AResName) : TCustomHWBEntriesResourceItem(AResName)
 {
-}
-
-THWBFileMapResourceItem::~THWBFileMapResourceItem()
-{
-    LockUpdate();
-    FItems.reset();
+    SetEntries(std::make_unique<TFileMapItems>(this));
 }
 
 bool THWBFileMapResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*)
@@ -433,20 +417,9 @@ bool THWBFileMapResourceItem::Handles(const TResourceIdent& ResourceType, const 
     return HandlesHWB(ResourceType, Name, HWB_FILEMAP);
 }
 
-void THWBFileMapResourceItem::Clear()
+void THWBFileMapResourceItem::Decode(const TBinaryReader& Data)
 {
-    TUpdateGuard batch(this);
-    inherited::Clear();
-    FItems->Clear();
-}
-
-void THWBFileMapResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
-{
-    TUpdateGuard batch(this);
-    inherited::LoadFromStream(Stream, Size);
-    const TBinaryReader data = RawData(this);
-    THWBCursor at(data);
-    TUpdateGuard entries(FItems.get());
+    THWBCursor at(Data);
     while (at.Inside()) {
         const int64_t start = at.Position();
         const std::optional<TResourceIdent> type = at.SzOrOrd();
@@ -457,7 +430,7 @@ void THWBFileMapResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
             LogCutShort(this, start);
             break;
         }
-        TFileMapItem* entry = FItems->Add();
+        TFileMapItem* entry = Entries()->Add();
         entry->FResType = *type;
         entry->FResName = *name;
         entry->FLanguage = *language;
@@ -493,15 +466,9 @@ QString TSymbolMapItem::DisplayName() const
 
 // THWBSymbolMapResourceItem
 
-THWBSymbolMapResourceItem::THWBSymbolMapResourceItem(const TResourceIdent& AResName)
-    : TCustomHWBResourceItem(AResName), FItems(std::make_unique<TSymbolMapItems>(this))
+THWBSymbolMapResourceItem::THWBSymbolMapResourceItem(const TResourceIdent& AResName) : TCustomHWBEntriesResourceItem(AResName)
 {
-}
-
-THWBSymbolMapResourceItem::~THWBSymbolMapResourceItem()
-{
-    LockUpdate();
-    FItems.reset();
+    SetEntries(std::make_unique<TSymbolMapItems>(this));
 }
 
 bool THWBSymbolMapResourceItem::Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*)
@@ -509,20 +476,9 @@ bool THWBSymbolMapResourceItem::Handles(const TResourceIdent& ResourceType, cons
     return HandlesHWB(ResourceType, Name, HWB_SYMBOLMAP);
 }
 
-void THWBSymbolMapResourceItem::Clear()
+void THWBSymbolMapResourceItem::Decode(const TBinaryReader& Data)
 {
-    TUpdateGuard batch(this);
-    inherited::Clear();
-    FItems->Clear();
-}
-
-void THWBSymbolMapResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
-{
-    TUpdateGuard batch(this);
-    inherited::LoadFromStream(Stream, Size);
-    const TBinaryReader data = RawData(this);
-    THWBCursor at(data);
-    TUpdateGuard entries(FItems.get());
+    THWBCursor at(Data);
     while (at.Inside()) {
         const int64_t start = at.Position();
         const std::optional<QByteArray> type = at.Ansi();
@@ -535,7 +491,7 @@ void THWBSymbolMapResourceItem::LoadFromStream(TStream& Stream, int64_t Size)
             LogCutShort(this, start);
             break;
         }
-        TSymbolMapItem* entry = FItems->Add();
+        TSymbolMapItem* entry = Entries()->Add();
         entry->FResType = *type;
         entry->FResID = *id;
         entry->FSymbol = *symbol;

@@ -8,6 +8,8 @@
 #include "model/koResourcesItemItems.h"
 #include "model/koResourcesKinds.h"
 
+class TBinaryReader;
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -45,6 +47,30 @@ protected:
     virtual QString GetSubType() const;
     bool GetHidden() const override { return true; }
     bool GetInternal() const override { return true; }
+};
+
+// The kinds whose records decode into one collection of entries, owned here.
+class TCustomHWBEntriesResourceItem : public TCustomHWBResourceItem {
+    Q_OBJECT
+    RESOURCE_ITEM_CLASS(TCustomHWBEntriesResourceItem, TCustomHWBResourceItem)
+
+public:
+    ~TCustomHWBEntriesResourceItem() override;
+    void Clear() override;
+    // The raw load, then the records decoded from the start of the data.
+    void LoadFromStream(TStream& Stream, int64_t Size) override;
+
+protected:
+    // Reads records while they lie whole inside the data; one cut short or out of place ends the list
+    // (with a warning) and the entries before it stay.
+    virtual void Decode(const TBinaryReader& Data) = 0;
+    using TCustomHWBResourceItem::TCustomHWBResourceItem;
+    // Called once by the constructor of each kind.
+    void SetEntries(std::unique_ptr<TCustomResourceItemItems> Value) { FEntries = std::move(Value); }
+    TCustomResourceItemItems* EntriesBase() const { return FEntries.get(); }
+
+private:
+    std::unique_ptr<TCustomResourceItemItems> FEntries;
 };
 
 // --- Source file info (1)
@@ -120,25 +146,20 @@ private:
 using TResourceMapItems = TResourceItemItems<THWBResourceMapResourceItem, TResourceMapItem>;
 Q_DECLARE_METATYPE(TResourceMapItems*)
 
-class THWBResourceMapResourceItem : public TCustomHWBResourceItem {
+class THWBResourceMapResourceItem : public TCustomHWBEntriesResourceItem {
     Q_OBJECT
-    RESOURCE_ITEM_CLASS(THWBResourceMapResourceItem, TCustomHWBResourceItem)
+    RESOURCE_ITEM_CLASS(THWBResourceMapResourceItem, TCustomHWBEntriesResourceItem)
     Q_PROPERTY(TResourceMapItems* Items READ Entries)
     Q_PROPERTY(QString SubType READ SubType)
 
 public:
     explicit THWBResourceMapResourceItem(const TResourceIdent& AResName = TResourceIdent());
-    ~THWBResourceMapResourceItem() override;
     static bool Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*);
-    TResourceMapItems* Entries() const { return FItems.get(); }
-    void Clear() override;
-    void LoadFromStream(TStream& Stream, int64_t Size) override;
+    TResourceMapItems* Entries() const { return static_cast<TResourceMapItems*>(EntriesBase()); }
 
 protected:
+    void Decode(const TBinaryReader& Data) override;
     QString GetSubType() const override { return QStringLiteral("Resource Map"); }
-
-private:
-    std::unique_ptr<TResourceMapItems> FItems;
 };
 
 // --- Symbol definitions (200)
@@ -240,31 +261,26 @@ private:
 using TSymbolDefFileItemCollection = TResourceItemItems<THWBSymbolDefResourceItem, TSymbolDefFileItem>;
 Q_DECLARE_METATYPE(TSymbolDefFileItemCollection*)
 
-class THWBSymbolDefResourceItem : public TCustomHWBResourceItem {
+class THWBSymbolDefResourceItem : public TCustomHWBEntriesResourceItem {
     Q_OBJECT
-    RESOURCE_ITEM_CLASS(THWBSymbolDefResourceItem, TCustomHWBResourceItem)
+    RESOURCE_ITEM_CLASS(THWBSymbolDefResourceItem, TCustomHWBEntriesResourceItem)
     Q_PROPERTY(TSymbolDefFileItemCollection* Items READ Files)
     Q_PROPERTY(QString SubType READ SubType)
 
 public:
     explicit THWBSymbolDefResourceItem(const TResourceIdent& AResName = TResourceIdent());
-    ~THWBSymbolDefResourceItem() override;
     static bool Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*);
     // Saving the developer list is offered only while a debugger is attached.
     static TResourceItemCapabilities Capabilities();
-    TSymbolDefFileItemCollection* Files() const { return FItems.get(); }
-    void Clear() override;
-    void LoadFromStream(TStream& Stream, int64_t Size) override;
+    TSymbolDefFileItemCollection* Files() const { return static_cast<TSymbolDefFileItemCollection*>(EntriesBase()); }
     // Under a debugger: the developer list (every named symbol with its value); else the raw data.
     void SaveToFileStream(TStream& Stream) override;
     // The developer list itself.
     void SaveSymbolList(TStream& Stream) const;
 
 protected:
+    void Decode(const TBinaryReader& Data) override;
     QString GetSubType() const override { return QStringLiteral("Symbol Definitions"); }
-
-private:
-    std::unique_ptr<TSymbolDefFileItemCollection> FItems;
 };
 
 // --- File map (201)
@@ -297,25 +313,20 @@ private:
 using TFileMapItems = TResourceItemItems<THWBFileMapResourceItem, TFileMapItem>;
 Q_DECLARE_METATYPE(TFileMapItems*)
 
-class THWBFileMapResourceItem : public TCustomHWBResourceItem {
+class THWBFileMapResourceItem : public TCustomHWBEntriesResourceItem {
     Q_OBJECT
-    RESOURCE_ITEM_CLASS(THWBFileMapResourceItem, TCustomHWBResourceItem)
+    RESOURCE_ITEM_CLASS(THWBFileMapResourceItem, TCustomHWBEntriesResourceItem)
     Q_PROPERTY(TFileMapItems* Items READ Entries)
     Q_PROPERTY(QString SubType READ SubType)
 
 public:
     explicit THWBFileMapResourceItem(const TResourceIdent& AResName = TResourceIdent());
-    ~THWBFileMapResourceItem() override;
     static bool Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*);
-    TFileMapItems* Entries() const { return FItems.get(); }
-    void Clear() override;
-    void LoadFromStream(TStream& Stream, int64_t Size) override;
+    TFileMapItems* Entries() const { return static_cast<TFileMapItems*>(EntriesBase()); }
 
 protected:
+    void Decode(const TBinaryReader& Data) override;
     QString GetSubType() const override { return QStringLiteral("File Map"); }
-
-private:
-    std::unique_ptr<TFileMapItems> FItems;
 };
 
 // --- Symbol map (202)
@@ -387,25 +398,20 @@ private:
 using TSymbolMapItems = TResourceItemItems<THWBSymbolMapResourceItem, TSymbolMapItem>;
 Q_DECLARE_METATYPE(TSymbolMapItems*)
 
-class THWBSymbolMapResourceItem : public TCustomHWBResourceItem {
+class THWBSymbolMapResourceItem : public TCustomHWBEntriesResourceItem {
     Q_OBJECT
-    RESOURCE_ITEM_CLASS(THWBSymbolMapResourceItem, TCustomHWBResourceItem)
+    RESOURCE_ITEM_CLASS(THWBSymbolMapResourceItem, TCustomHWBEntriesResourceItem)
     Q_PROPERTY(TSymbolMapItems* Items READ Entries)
     Q_PROPERTY(QString SubType READ SubType)
 
 public:
     explicit THWBSymbolMapResourceItem(const TResourceIdent& AResName = TResourceIdent());
-    ~THWBSymbolMapResourceItem() override;
     static bool Handles(const TResourceIdent& ResourceType, const TResourceIdent& Name, TStream*);
-    TSymbolMapItems* Entries() const { return FItems.get(); }
-    void Clear() override;
-    void LoadFromStream(TStream& Stream, int64_t Size) override;
+    TSymbolMapItems* Entries() const { return static_cast<TSymbolMapItems*>(EntriesBase()); }
 
 protected:
+    void Decode(const TBinaryReader& Data) override;
     QString GetSubType() const override { return QStringLiteral("Symbol Map"); }
-
-private:
-    std::unique_ptr<TSymbolMapItems> FItems;
 };
 
 void koResourceItemHWB_Initialize();

@@ -3,6 +3,7 @@
 #include "model/koResources.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
+#include "kinds/HWBTestSupport.h"
 #include "platform/ByteBuilder.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
@@ -14,32 +15,9 @@
 
 namespace {
 
-void AddAnsi(QByteArray& d, const QByteArray& s)
-{
-    d.append(s);
-    d.append('\0');
-}
+void AddOrdinal(QByteArray& d, uint16_t v) { AddIdent(d, TResourceIdent::FromOrdinal(v)); }
 
-void AddOrdinal(QByteArray& d, uint16_t v)
-{
-    Add16(d, 0xFFFF);
-    Add16(d, v);
-}
-
-void AddWide(QByteArray& d, const QString& s)
-{
-    for (QChar c : s) Add16(d, c.unicode());
-    Add16(d, 0);
-}
-
-// Symbol definition records: (A, B, W, F).
-void AddDef(QByteArray& d, const QByteArray& a, const QByteArray& b, uint16_t w, uint8_t f = 0)
-{
-    AddAnsi(d, a);
-    AddAnsi(d, b);
-    Add16(d, w);
-    d.append(char(f));
-}
+void AddWide(QByteArray& d, const QString& s) { AddIdent(d, TResourceIdent(s)); }
 
 // A data blob and the offsets where its whole records end, for cutting it short.
 struct TRecords {

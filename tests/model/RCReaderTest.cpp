@@ -8,6 +8,7 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
+#include "kinds/HWBTestSupport.h"
 #include "platform/ByteBuilder.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
@@ -23,31 +24,6 @@
 #include <vector>
 
 namespace {
-
-void AddIdent(QByteArray& d, const TResourceIdent& ident)
-{
-    if (IsOrdinalResourceIdent(ident)) {
-        Add16(d, 0xFFFF);
-        Add16(d, ResourceIdentOrdinal(ident));
-        return;
-    }
-    for (QChar c : ident) Add16(d, c.unicode());
-    Add16(d, 0);
-}
-
-void AddAnsi(QByteArray& d, const QByteArray& s)
-{
-    d.append(s);
-    d.append('\0');
-}
-
-void AddDef(QByteArray& d, const QByteArray& a, const QByteArray& b, uint16_t w, uint8_t f = 0)
-{
-    AddAnsi(d, a);
-    AddAnsi(d, b);
-    Add16(d, w);
-    d.append(char(f));
-}
 
 QByteArray Utf16WithMark(const QString& Text)
 {
