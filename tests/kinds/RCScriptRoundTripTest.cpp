@@ -219,6 +219,7 @@ void WriteFile(const QString& Name, const QByteArray& Bytes)
 struct TModuleFacts {
     std::map<QString, QByteArray> Resources; // "type name language" -> data
     std::map<QString, QString> Bindings;     // "type name language" -> symbol
+    std::map<QString, QStringList> Children; // "type name language" -> the IDs of controls or strings
     std::map<QString, QString> Symbols;      // own symbols (not read-only files): name -> value
     QStringList Files;                       // the file tree, with flags
 };
@@ -249,6 +250,10 @@ TModuleFacts Facts(TCustomResourceModule* Module)
         item->SaveToStream(data);
         facts.Resources[Key(item)] = data.ToByteArray();
         if (item->LocalID()->Symbol()) facts.Bindings[Key(item)] = item->LocalID()->Symbol()->Symbol();
+        if (auto* dialog = qobject_cast<TDialogResourceItem*>(item))
+            for (int i = 0; i < dialog->Items()->Count(); ++i) facts.Children[Key(item)] << dialog->Items()->Items(i)->ID()->ID();
+        if (auto* table = qobject_cast<TStringListResourceItem*>(item))
+            for (int i = 0; i < table->Strings()->Count(); ++i) facts.Children[Key(item)] << table->Strings()->Items(i)->ID()->ID();
     }
     TResourceSymbols* symbols = Module->Symbols();
     for (int i = 0; i < symbols->Count(); ++i) {
@@ -307,10 +312,15 @@ TEST_F(RCScriptRoundTrip, DesignerProjectOpensSavesAndOpensTheSame)
     auto* dialog = qobject_cast<TDialogResourceItem*>(first->Find(TResourceIdent::FromOrdinal(RT_DIALOG),
                                                                   TResourceIdent::FromOrdinal(102)));
     ASSERT_NE(dialog, nullptr);
-    QStringList controlIDs;
-    for (int i = 0; i < dialog->Items()->Count(); ++i) controlIDs << dialog->Items()->Items(i)->ID()->ID();
-    EXPECT_TRUE(controlIDs.contains("IDC_NAME")) << controlIDs.join(',').toStdString();
-    EXPECT_TRUE(controlIDs.contains("IDOK")) << controlIDs.join(',').toStdString();
+    EXPECT_EQ(before.Children.at(Key(dialog)), (QStringList{"IDC_STATIC", "IDC_NAME", "IDOK"}));
+    // So are the strings.
+    bool strings = false;
+    for (const auto& [key, ids] : before.Children)
+        if (key.startsWith("#6 ")) {
+            strings = true;
+            EXPECT_EQ(ids, (QStringList{"IDS_HELLO", "IDS_BYE"}));
+        }
+    EXPECT_TRUE(strings);
     // The icon keeps the name of its file.
     bool iconFile = false;
     for (TCustomResourceItem* item : *first->Items())
@@ -340,6 +350,7 @@ TEST_F(RCScriptRoundTrip, DesignerProjectOpensSavesAndOpensTheSame)
         if (!key.startsWith("TEXTINCLUDE") && after.Resources.count(key))
             EXPECT_EQ(after.Resources.at(key).toHex().toStdString(), data.toHex().toStdString()) << key.toStdString();
     EXPECT_EQ(after.Bindings, before.Bindings);
+    EXPECT_EQ(after.Children, before.Children);
     EXPECT_EQ(after.Symbols, before.Symbols);
     EXPECT_EQ(after.Files.join('|').toStdString(), before.Files.join('|').toStdString());
 }
