@@ -44,11 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInitializeModel();
     const QByteArray bytes = FuzzBytes(data, size);
-    // The smallest records: resource map 28 bytes, definitions 5, file map 10, symbol map 7.
+    // The smallest records: resource map 28 bytes, definitions 6, file map 8, symbol map entries 6 and
+    // their pairs 4.
     Decode<THWBResourceMapResourceItem>(bytes, 28);
-    Decode<THWBSymbolDefResourceItem>(bytes, 5);
-    Decode<THWBFileMapResourceItem>(bytes, 10);
-    Decode<THWBSymbolMapResourceItem>(bytes, 7);
+    Decode<THWBSymbolDefResourceItem>(bytes, 6);
+    Decode<THWBFileMapResourceItem>(bytes, 8);
+    Decode<THWBSymbolMapResourceItem>(bytes, 4);
     FuzzRun([&] { Load<THWBSourceInfoResourceItem>(bytes); });
     FuzzRun([&] {
         auto item = Load<TDesignInfoResourceItem>(bytes);
