@@ -232,6 +232,7 @@ class TSymbolDefFileItem : public TResourceItemItem<THWBSymbolDefResourceItem> {
     Q_PROPERTY(uchar ReadOnly READ ReadOnly)
     Q_PROPERTY(ushort Level READ Level)
     Q_PROPERTY(TSymbolDefCollection* Symbols READ Symbols)
+    Q_PROPERTY(TSymbolDefFileItem* ParentFile READ ParentFile)
     friend class THWBSymbolDefResourceItem;
 
 public:

@@ -153,6 +153,11 @@ TEST_F(HWBResources, SymbolDefinitionsBuildTheIncludeTree)
     EXPECT_EQ(header->Symbols()->Items(0)->Value(), "100");
     EXPECT_EQ(header->Symbols()->Items(1)->Symbol(), "IDC_Z");
     EXPECT_EQ(header->DisplayName(), QStringLiteral("resource.h (2 symbols)"));
+    // What the property inspector reads.
+    EXPECT_EQ(header->property("ParentFile").value<TSymbolDefFileItem*>(), main);
+    EXPECT_EQ(header->property("Filename").toByteArray(), "resource.h");
+    EXPECT_EQ(defs->property("Items").value<TSymbolDefFileItemCollection*>(), defs->Files());
+    EXPECT_EQ(defs->property("SubType").toString(), QStringLiteral("Symbol Definitions"));
 
     // Moving a file and freeing one keep the parent's list of children true.
     header->SetParentFile(nullptr);
