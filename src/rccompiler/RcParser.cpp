@@ -457,7 +457,8 @@ namespace {
 bool DecodeLiteral(const TToken& Token, bool Wide, QString& WideOut, QByteArray& BytesOut, uint32_t CodePage)
 {
     const QString& s = Token.Text;
-    qsizetype i = Wide ? 1 : 0;
+    // The L of a wide literal; the pieces after the first of a joined literal have none.
+    qsizetype i = s.startsWith(u'L') || s.startsWith(u'l') ? 1 : 0;
     if (i >= s.size() || s[i] != u'"') return false;
     ++i;
     const qsizetype end = s.size() - 1;

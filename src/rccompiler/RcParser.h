@@ -95,14 +95,18 @@ private:
     QByteArray FData;
 };
 
-// One compiled resource, as the RES file holds it.
-struct TResource {
+// The header fields of a resource in a RES file.
+struct TResourceHeader {
     TNameOrdinal Type;
     TNameOrdinal Name;
     uint16_t Language = 0;
     uint16_t MemoryFlags = 0;
     uint32_t Version = 0;
     uint32_t Characteristics = 0;
+};
+
+// One compiled resource, as the RES file holds it.
+struct TResource : TResourceHeader {
     QByteArray Data;
 };
 
@@ -122,13 +126,7 @@ enum : uint16_t {
 
 // One resource statement while it is compiled: what the header of its resource gets, and what the
 // symbol map records for it.
-struct TResourceStatement {
-    TNameOrdinal Type;
-    TNameOrdinal Name;
-    uint16_t Language = 0;
-    uint16_t MemoryFlags = 0;
-    uint32_t Version = 0;
-    uint32_t Characteristics = 0;
+struct TResourceStatement : TResourceHeader {
     // IDs the statement wrote as macros, in order (see AddChild).
     std::vector<TSymbolChild> Children;
     // Where the statement starts.
@@ -145,7 +143,10 @@ struct TResourceStatement {
     // The statement's resource with the given data.
     TResource Resource(const QByteArray& Data) const
     {
-        return TResource{Type, Name, Language, MemoryFlags, Version, Characteristics, Data};
+        TResource r;
+        static_cast<TResourceHeader&>(r) = *this;
+        r.Data = Data;
+        return r;
     }
 };
 
@@ -229,7 +230,7 @@ public:
     // NOT over a term (see TExpression::NotMask).
     bool AtExpression() const;
     TExpression Expression();
-    // An expression that must fit a WORD (a negative value such as -1 wraps).
+    // An expression taken as a WORD: its low 16 bits (-1 is 0xFFFF).
     uint16_t WordExpression();
 
     // A string literal (adjacent pieces without space joined with a quote).

@@ -73,6 +73,7 @@ TEST(RcCompilerTest, StringLiteralsReadTheWriterEscapes)
     EXPECT_EQ(NarrowString(u"\"say \"\"hi\"\"\""), QByteArray("say \"hi\""));
     EXPECT_EQ(NarrowString(u"\"\\q\""), QByteArray("\\q"));
     EXPECT_EQ(WideString(u"L\"\\x0416A\\x41\""), QString::fromUtf16(u"\u0416AA"));
+    EXPECT_EQ(WideString(u"L\"say \"\"hi\"\"\""), QString::fromUtf16(u"say \"hi\""));
     // Narrow text is converted from its code page when text is wanted.
     TParsed p(u"\"caf\\xE9\"");
     EXPECT_EQ(p.Parser.Text(), QString::fromUtf16(u"caf\u00E9"));
@@ -386,4 +387,88 @@ TEST(RcCompilerTest, TopLevelVersionAndCharacteristicsApplyToLaterStatements)
     EXPECT_EQ(byKey["#10/#2/0407"].Characteristics, 7u);
     EXPECT_EQ(byKey["#6/#1/0407"].Version, 9u);
     EXPECT_EQ(byKey["#6/#1/0407"].Characteristics, 7u);
+}
+
+// Statements no peer compiles the way the program's kinds read them.
+TEST(RcCompilerTest, ToolbarsAndDialogIncludesHaveTheKindsLayouts)
+{
+    struct {
+        const char16_t* Script;
+        const char* Key;
+        const char* Hex;
+    } cases[] = {
+        // Version 1, width, height, count, then the IDs (0 for a separator).
+        {u"1 TOOLBAR 16, 15\nBEGIN\n  BUTTON 1000\n  SEPARATOR\n  BUTTON 1001\nEND\n", "#241/#1/0409",
+         "01001000" "0f000300" "e8030000" "e903"},
+        // The header's name is the data.
+        {u"1 DLGINCLUDE \"res\\\\dlg.h\"\n", "#17/#1/0409", "7265735c646c672e6800"},
+        {u"2 DLGINCLUDE { \"a.h\\0\" }\n", "#17/#2/0409", "612e6800"},
+    };
+    for (const auto& c : cases) {
+        TTestCompilerHost host;
+        const QByteArray res = CompileTokens(host, QString::fromUtf16(c.Script), QString());
+        const std::vector<TResRecord> records = ReadResRecords(res);
+        ASSERT_EQ(records.size(), 1u) << host.Lines.join('\n').toStdString();
+        EXPECT_EQ(records[0].Key(), QString::fromLatin1(c.Key));
+        EXPECT_EQ(records[0].Data.toHex(), QByteArray(c.Hex));
+    }
+}
+
+TEST(RcCompilerTest, FontDirectoryListsEachFontByItsOrdinal)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray font(118, '\0');
+    font[0] = 0x00;
+    font[1] = 0x02;
+    font[101] = 118; // device name
+    font[105] = 122; // face name
+    font += QByteArray("DEV", 4) + QByteArray("Face", 5);
+    ASSERT_TRUE(WriteAll(dir.filePath("f.fnt"), font));
+    TTestCompilerHost host;
+    const QByteArray res = CompileTokens(host, u"5 FONT f.fnt\n9 FONT \"f.fnt\"\n10 8 { 1 }\n"_qs, dir.path());
+    std::map<QString, TResRecord> byKey;
+    for (const TResRecord& r : ReadResRecords(res)) byKey[r.Key()] = r;
+    ASSERT_EQ(byKey.count("#7/FONTDIR/0409"), 1u) << host.Lines.join('\n').toStdString();
+    const QByteArray entry = font.left(113) + QByteArray("DEV", 4) + QByteArray("Face", 5);
+    QByteArray expected;
+    Add16(expected, 2); // the data of type 8 is no font statement
+    Add16(expected, 5);
+    expected += entry;
+    Add16(expected, 9);
+    expected += entry;
+    EXPECT_EQ(byKey["#7/FONTDIR/0409"].Data.toHex(), expected.toHex());
+}
+
+// Narrow literals are bytes in the code page in force where they stand; as text they convert back.
+TEST(RcCompilerTest, NarrowLiteralsFollowTheCodePage)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Windows-1251 bytes: C6 is U+0416; then a UTF-8 script with its mark, holding U+00E9.
+    ASSERT_TRUE(WriteAll(dir.filePath("cp.rc"), "#pragma code_page(1251)\nSTRINGTABLE { 1 \"\xC6\\xC6\" }\n"
+                                                "1 RCDATA { \"\xC6\" }\n"));
+    ASSERT_TRUE(WriteAll(dir.filePath("utf8.rc"), "\xEF\xBB\xBFSTRINGTABLE { 1 \"caf\xC3\xA9\" }\n1 RCDATA { \"\xC3\xA9\" }\n"));
+    struct {
+        const char* Script;
+        QString Text;
+        QByteArray Bytes;
+    } cases[] = {
+        {"cp.rc", QString(2, QChar(0x0416)), QByteArray("\xC6")},
+        {"utf8.rc", QStringLiteral("caf") + QChar(0xE9), QByteArray("\xC3\xA9")},
+    };
+    for (const auto& c : cases) {
+        TTestCompilerHost host;
+        ASSERT_EQ(CompileWithOurs(host, dir.filePath(c.Script), dir.filePath("out.res"), {"/c1252"}), 0)
+            << host.Lines.join('\n').toStdString();
+        std::map<QString, TResRecord> byKey;
+        for (const TResRecord& r : ReadResRecords(ReadAll(dir.filePath("out.res")))) byKey[r.Key()] = r;
+        QByteArray block;
+        Add16(block, 0);
+        Add16(block, c.Text.size());
+        block.append(reinterpret_cast<const char*>(c.Text.utf16()), c.Text.size() * 2);
+        for (int i = 2; i < 16; ++i) Add16(block, 0);
+        EXPECT_EQ(byKey["#6/#1/0000"].Data.toHex(), block.toHex()) << c.Script;
+        EXPECT_EQ(byKey["#10/#1/0000"].Data.toHex(), c.Bytes.toHex()) << c.Script;
+    }
 }

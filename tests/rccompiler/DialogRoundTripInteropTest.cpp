@@ -25,8 +25,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
-
 #include <map>
 
 namespace {
@@ -82,13 +80,11 @@ protected:
     }
 
     // Loads the type's wine resources as items named 1, 2, ... (modules share names) and writes them
-    // as statements, each after its LANGUAGE. Items the model refuses stay out, and so do items whose
-    // statements hold a wide literal with a doubled quote: the statement parser cannot read those yet.
+    // as statements, each after its LANGUAGE. Items the model refuses stay out.
     template <typename TItem, typename TWriter>
-    void WriteItems(uint16_t Type, TStream& Out, std::vector<TItem*>& Items)
+    void WriteItems(uint16_t Type, TRCEncoder& Encoder, std::vector<TItem*>& Items)
     {
         TWriter writer{QString()};
-        static const QRegularExpression wideQuote(QStringLiteral("L\"([^\"\\n]|\"\")*\"\""));
         for (const TWineResource& resource : WineResources({Type})) {
             auto* item = new TItem(Ord(uint16_t(Items.size() + 1)));
             Module.Items()->Add(item);
@@ -100,16 +96,8 @@ protected:
                 Module.Items()->Remove(item);
                 continue;
             }
-            TMemoryStream statement;
-            TRCAnsiEncoder encoder(statement, 1252);
-            encoder.WriteLine(QStringLiteral("LANGUAGE ") + FormatRCLanguage(item->Language()));
-            writer.SaveToStream(encoder, item, false);
-            const QByteArray text = statement.ToByteArray();
-            if (QString::fromLatin1(text).contains(wideQuote)) {
-                Module.Items()->Remove(item);
-                continue;
-            }
-            Out.WriteBytes(text);
+            Encoder.WriteLine(QStringLiteral("LANGUAGE ") + FormatRCLanguage(item->Language()));
+            writer.SaveToStream(Encoder, item, false);
             Items.push_back(item);
             Origins[item] = resource.Module + QLatin1Char(' ') + ResourceIdentToText(resource.Resource.Name);
         }
@@ -130,9 +118,9 @@ TEST_F(DialogRoundTripInterop, WineDialogsMenusAndVersionsCompileToTheModelsByte
     std::vector<TDialogResourceItem*> dialogs;
     std::vector<TMenuResourceItem*> menus;
     std::vector<TVersionResourceItem*> versions;
-    WriteItems<TDialogResourceItem, TRCItemDialogWriter>(RT_DIALOG, out, dialogs);
-    WriteItems<TMenuResourceItem, TRCItemMenuWriter>(RT_MENU, out, menus);
-    WriteItems<TVersionResourceItem, TRCItemVersionInfoWriter>(RT_VERSION, out, versions);
+    WriteItems<TDialogResourceItem, TRCItemDialogWriter>(RT_DIALOG, encoder, dialogs);
+    WriteItems<TMenuResourceItem, TRCItemMenuWriter>(RT_MENU, encoder, menus);
+    WriteItems<TVersionResourceItem, TRCItemVersionInfoWriter>(RT_VERSION, encoder, versions);
     ASSERT_FALSE(dialogs.empty());
     ASSERT_FALSE(menus.empty());
     ASSERT_FALSE(versions.empty());
