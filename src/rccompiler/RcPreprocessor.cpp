@@ -927,6 +927,14 @@ void TPreprocessor::TImpl::Conditional(TFrame& Frame, const QString& Name, int L
             const TPpTokens tokens = ReadLine(Frame);
             if (Name == QLatin1String("if")) {
                 value = Evaluate(Frame, tokens, Line);
+                // #if !defined(X) guards a header as #ifndef X does.
+                const bool paren = tokens.size() == 5 && tokens[2].T.IsPunct(u"(") && tokens[4].T.IsPunct(u")");
+                if (Frame.GuardState == 0 && conditions.empty() && (tokens.size() == 3 || paren) &&
+                    tokens[0].T.IsPunct(u"!") && IsIdentifier(tokens[1].T, "defined") &&
+                    tokens[paren ? 3 : 2].T.Kind == TTokenKind::Identifier) {
+                    Frame.GuardState = 1;
+                    Frame.GuardName = tokens[paren ? 3 : 2].T.Text;
+                }
             } else if (tokens.empty() || tokens[0].T.Kind != TTokenKind::Identifier) {
                 FDiag.Error(Frame.File, Line, RcIdentifierExpected, QStringLiteral("#%1 expected an identifier").arg(Name));
             } else {

@@ -79,7 +79,7 @@ std::vector<TDecodedFile> Decode(const QByteArray& Data, bool& Ended)
 TEST(RcPreprocessorSymbolsTest, SymbolDefinitionsDescribeTheIncludeTree)
 {
     TPpFolder folder;
-    folder.Write(QStringLiteral("resource.h"), "#ifndef RESOURCE_H\n#define RESOURCE_H\n"
+    folder.Write(QStringLiteral("resource.h"), "#if !defined(RESOURCE_H)\n#define RESOURCE_H\n"
                                                "#define IDD_ABOUT 100\n"
                                                "#define IDC_NAME  (IDD_ABOUT  +  1) // the name\n"
                                                "#endif\n");
