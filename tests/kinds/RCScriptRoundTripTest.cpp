@@ -30,6 +30,7 @@
 #include "model/koResourcesModule.h"
 #include "model/koResourcesSymbols.h"
 #include "platform/ByteBuilder.h"
+#include "platform/Exceptions.h"
 #include "platform/Streams.h"
 
 #include <QDir>
@@ -353,4 +354,19 @@ TEST_F(RCScriptRoundTrip, DesignerProjectOpensSavesAndOpensTheSame)
     EXPECT_EQ(after.Children, before.Children);
     EXPECT_EQ(after.Symbols, before.Symbols);
     EXPECT_EQ(after.Files.join('|').toStdString(), before.Files.join('|').toStdString());
+}
+
+TEST_F(RCScriptRoundTrip, AScriptThatFailsToCompileNamesFileAndLine)
+{
+    QTemporaryDir project;
+    const QString script = QDir(project.path()).filePath("broken.rc");
+    WriteFile(script, "#include \"resource.h\"\r\n1 DIALOGEX 0, 0, 10, 10\r\nSTYLE WS_NO_SUCH_STYLE\r\nBEGIN\r\nEND\r\n");
+    WriteFile(QDir(project.path()).filePath("resource.h"), "#define IDD_X 1\r\n");
+    try {
+        TCustomResourceModule::LoadFromFile(script);
+        ADD_FAILURE() << "opened";
+    } catch (const Exception& e) {
+        EXPECT_TRUE(e.Message().startsWith("RC compilation failed: ")) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains("broken.rc(3)")) << e.Message().toStdString();
+    }
 }
