@@ -119,7 +119,7 @@ protected:
             Calls.push_back(Args);
             for (const auto& [text, error] : Lines) Host.Line(text, error);
             Host.Progress(100);
-            if (Result != 0) return Result;
+            if (Result != 0 || !WriteRes) return Result;
             const QString out = Args[Args.size() - 2].mid(3);
             QFile file(out);
             if (!file.open(QIODevice::WriteOnly)) return 2;
@@ -162,6 +162,7 @@ protected:
     TResBuilder Res;
     std::vector<QPair<QString, bool>> Lines;
     int Result = 0;
+    bool WriteRes = true;
     std::vector<QStringList> Calls;
 };
 
@@ -222,6 +223,17 @@ TEST_F(RCReader, ArgumentsAndTheTemporaryFile)
     qputenv("ATELIER_RC_INCLUDE", QByteArray("/no/such/folder"));
     TResourceModuleReaderRC::LoadDefaultConfig();
     EXPECT_EQ(TResourceModuleReaderRC::DefaultIncludeFolder(), QString());
+
+    // A compile that reports success without writing: the name taken beforehand holds nothing.
+    WriteRes = false;
+    try {
+        Open(script);
+        ADD_FAILURE() << "opened without a compiled file";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Unable to locate compiled resource file: ") + res);
+    }
+    EXPECT_EQ(TempFiles(), QStringList{QStringLiteral("RC0000.res")});
+    WriteRes = true;
 
     // Failed compiles remove it too.
     Result = 1;
