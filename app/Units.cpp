@@ -6,7 +6,9 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
+#include "kinds/koResourceItemDesignInfo.h"
 #include "kinds/koResourceItemFont.h"
+#include "kinds/koResourceItemHWB.h"
 #include "kinds/koResourceItemHTML.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
@@ -21,6 +23,7 @@
 #include "kinds/koResourceItemTypelib.h"
 #include "kinds/koResourceItemVersionInfo.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
+#include "kinds/koResourceModuleRCDesignInfoWriter.h"
 #include "kinds/koResourceModuleRCDialogWriter.h"
 #include "kinds/koResourceModuleRCMenuWriter.h"
 #include "kinds/koResourceModuleRCStringTableWriter.h"
@@ -85,6 +88,8 @@ void InitializeUnits()
     koResourceItemPE_Initialize();
     koResourceItemToolbar_Initialize();
     koResourceItemString_Initialize();
+    koResourceItemDesignInfo_Initialize();
+    koResourceItemHWB_Initialize();
     // Module readers and writers: RES, RC, then PE, so lookups meet PE first. The RC unit also registers
     // the general RC item writers; the writers of kinds follow.
     koResourceModuleRes_Initialize();
@@ -95,6 +100,7 @@ void InitializeUnits()
     koResourceModuleRCAcceleratorWriter_Initialize();
     koResourceModuleRCVersionInfoWriter_Initialize();
     koResourceModuleRCStringTableWriter_Initialize();
+    koResourceModuleRCDesignInfoWriter_Initialize();
     koConfigurationService_Initialize();
     // Views and editors of resources.
     koResourceViewGeneric_Initialize();
@@ -128,6 +134,7 @@ void FinalizeUnits()
     koAtelierFramework_Finalize();
     koAtelier_Finalize();
     koResourceView_Finalize();
+    koResourceModuleRCDesignInfoWriter_Finalize();
     koResourceModuleRCStringTableWriter_Finalize();
     koResourceModuleRCVersionInfoWriter_Finalize();
     koResourceModuleRCAcceleratorWriter_Finalize();
@@ -136,6 +143,8 @@ void FinalizeUnits()
     koResourceModulePE_Finalize();
     koResourceModuleRC_Finalize();
     koResourceModuleRes_Finalize();
+    koResourceItemHWB_Finalize();
+    koResourceItemDesignInfo_Finalize();
     koResourceItemString_Finalize();
     koResourceItemToolbar_Finalize();
     koResourceItemPE_Finalize();

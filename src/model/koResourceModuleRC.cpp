@@ -1,6 +1,10 @@
 #include "koResourceModuleRC.h"
 
+#include "kinds/koResourceItemHWB.h"
 #include "kinds/koResourceItemString.h"
+#include "koResourceItemSymbols.h"
+#include "koResourcesMessages.h"
+#include "rccompiler/RcCompiler.h"
 #include "koResourcesSymbols.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
@@ -9,8 +13,11 @@
 #include "platform/SysUtils.h"
 #include "platform/UpdateGuard.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstring>
@@ -1336,10 +1343,453 @@ QString TResourceItemTextInclude::SubType() const
     return QStringLiteral("Unknown");
 }
 
+// --- The reader
+
+namespace {
+
+const char* const SCompiling = "Compiling";
+const char* const SCompilationFailedWith = "RC compilation failed: %s";
+const char* const SCompilationFailed = "RC compilation failed";
+const char* const SCompiled = "RC file compiled";
+const char* const SNoCompiledFile = "Unable to locate compiled resource file: %s";
+const char* const SNoReaderFor = "Unable to locate a resource module reader for \"%s\"";
+const char* const SExternalCompilerNotFound = "External resource compiler not found";
+const char* const SLoadingEmbeddedCompiler = "Loading embedded resource compiler";
+const char* const SReaderSymbolNotResolved = "Symbol not resolved: %s";
+const char* const SNoSymbolData =
+    "The resource file does not contain the data required by the Microsoft RC resource compiler to support "
+    "identifiers.\r\rTo work around this problem please delete all empty TEXTINCLUDE resources and try again.";
+const char* const SNoTempFile = "Unable to create a temporary file in \"%s\"";
+const char* const SReaderOperationNotApplicable = "Operation not applicable";
+const char* const SDefaultPrimaryFile = "resource.h";
+const char* const SIncludeOptionFolderVariable = "ATELIER_RC_INCLUDE";
+const char* const SInstalledIncludeFolder = "/usr/share/mingw-w64/include";
+constexpr int ScriptProbeCharacters = 255;
+
+QString& DefaultIncludeFolderRef()
+{
+    static QString folder;
+    return folder;
+}
+
+TResourceCompilerFunction& CompilerFunction()
+{
+    static TResourceCompilerFunction function;
+    return function;
+}
+
+// The compiler reports through this host; it stands for the message window of the compile.
+class TRCCompilerHost final : public rc::ICompilerHost {
+public:
+    TRCCompilerHost(TResourceModuleReaderRC* AReader, std::function<void(int, const QString&)> AProgress)
+        : FReader(AReader), FProgress(std::move(AProgress))
+    {
+    }
+    void Line(const QString& Text, bool IsError) override
+    {
+        FProgress(0, Text);
+        FReader->HandleMessage(IsError, Text);
+    }
+    void Progress(int Percent) override { FProgress(Percent, QString()); }
+
+private:
+    TResourceModuleReaderRC* FReader;
+    std::function<void(int, const QString&)> FProgress;
+};
+
+// The first free "RC%04x.res" of the temporary folder, created here so no other compile takes it.
+QString CreateTemporaryResFile()
+{
+    const QString folder = QDir::tempPath();
+    for (int number = 0; number <= 0xFFFF; ++number) {
+        const QString name = QDir(folder).filePath(QStringLiteral("RC%1.res").arg(number, 4, 16, QLatin1Char('0')));
+        QFile file(name);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return name;
+        if (!file.exists()) break; // not a name taken: the folder refuses new files
+    }
+    throw EFCreateError(Format(QString::fromLatin1(SNoTempFile), {folder}));
+}
+
+QString AnsiText(const QByteArray& Bytes) { return CodePageToUnicode(Bytes, RCAnsiCodePage()); }
+
+// The compiler takes its last argument for the script unless it starts with "-" (an option's mark).
+QString ScriptArgument(const QString& FileName)
+{
+    return FileName.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + FileName : FileName;
+}
+
+TResourceIdent HWBIdent() { return TResourceIdent(QString::fromLatin1(HWBResourceTypeName)); }
+
+template <class T>
+T* FindHWB(TCustomResourceModule* Module, uint16_t Name)
+{
+    return qobject_cast<T*>(Module->Find(HWBIdent(), TResourceIdent::FromOrdinal(Name)));
+}
+
+TCustomResourceItem* FindTextInclude(TCustomResourceModule* Module, uint16_t Name)
+{
+    return Module->Find(TResourceIdent(QString::fromLatin1(STextIncludeType)), TResourceIdent::FromOrdinal(Name));
+}
+
+// The item's data up to its first zero byte.
+QByteArray TextIncludeData(TCustomResourceItem* Item)
+{
+    auto* generic = qobject_cast<TCustomResourceItemGeneric*>(Item);
+    if (!generic) return {};
+    QByteArray data = generic->Data()->ToByteArray();
+    if (const qsizetype zero = data.indexOf('\0'); zero >= 0) data.truncate(zero);
+    return data;
+}
+
+using TTypeAndName = QPair<QString, QString>;
+
+// Every item by type and name, all languages, in module order: one walk however many entries bind.
+QMultiHash<TTypeAndName, TCustomResourceItem*> ItemsByTypeAndName(TCustomResourceModule* Module)
+{
+    QMultiHash<TTypeAndName, TCustomResourceItem*> index;
+    const TResourceItemList* items = Module->Items();
+    // Inserted last to first: values() of a key then lists them in module order.
+    for (int i = items->Count() - 1; i >= 0; --i) {
+        TCustomResourceItem* item = items->Items(i);
+        index.insert({item->ResourceType(), item->Name()}, item);
+    }
+    return index;
+}
+
+void CheckFileDependencies(TResourceSymbolFile* File, const QDir& ScriptFolder)
+{
+    TResourceSymbolFiles* files = File->Files();
+    for (int i = 0; i < files->Count(); ++i) CheckFileDependencies(files->Items(i), ScriptFolder);
+    if (File->Filename().isEmpty()) return;
+    const QString name = ScriptFolder.absoluteFilePath(File->Filename());
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return;
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    File->SetCheckDependencies(QString::compare(QString::fromLatin1(line), QString::fromLatin1(SNoDependencies),
+                                                Qt::CaseInsensitive) != 0);
+}
+
+} // namespace
+
+TResourceCompilerFunction SetResourceCompilerFunction(TResourceCompilerFunction Function)
+{
+    TResourceCompilerFunction previous = std::move(CompilerFunction());
+    CompilerFunction() = std::move(Function);
+    return previous;
+}
+
+int CompileResourceScript(rc::ICompilerHost& Host, const QStringList& Args)
+{
+    // No compiler is installed on this platform: the one linked in is the embedded compiler.
+    LogMessage(QString::fromLatin1(SExternalCompilerNotFound), rmInfo);
+    LogMessage(QString::fromLatin1(SLoadingEmbeddedCompiler), rmInfo);
+    if (CompilerFunction()) return CompilerFunction()(Host, Args);
+    return rc::RCW(Host, Args);
+}
+
+// TResourceModuleReaderRC
+
+bool TResourceModuleReaderRC::Handles(const QString& FileName)
+{
+    if (TResourceModuleRC::Handles(FileName)) return true;
+    TFileStream stream(FileName, fmOpenRead | fmShareDenyNone);
+    return Handles(&stream);
+}
+
+bool TResourceModuleReaderRC::Handles(TStream* Stream)
+{
+    if (!Stream) return false;
+    const int64_t position = Stream->Position();
+    TFinally restore([&] { Stream->SetPosition(position); });
+    QString text;
+    if (IsASCIIText(*Stream)) {
+        text = QString::fromLatin1(Stream->ReadBytes(ScriptProbeCharacters));
+    } else if (IsUnicodeText(*Stream)) {
+        const QByteArray bytes = Stream->ReadBytes(2 * (ScriptProbeCharacters + 1));
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+            text.append(QChar(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8)));
+        if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+        text.truncate(ScriptProbeCharacters);
+    } else {
+        return false;
+    }
+    return text.contains(QLatin1String("#include ")) || text.contains(QLatin1String("#define ")) ||
+           text.contains(QLatin1String("BEGIN")) || text.contains(QLatin1String("LANGUAGE ")) ||
+           text.startsWith(QLatin1String("//"));
+}
+
+void TResourceModuleReaderRC::RegisterFileTypes()
+{
+    ClassInfo()->RegisterFileType(QStringLiteral("rc"), QString::fromLatin1(SResourceScript), 0);
+}
+
+void TResourceModuleReaderRC::LoadDefaultConfig()
+{
+    QString folder;
+    if (qEnvironmentVariableIsSet(SIncludeOptionFolderVariable))
+        folder = qEnvironmentVariable(SIncludeOptionFolderVariable);
+    else
+        folder = QString::fromLatin1(SInstalledIncludeFolder);
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir()) folder.clear();
+    DefaultIncludeFolderRef() = folder;
+}
+
+QString TResourceModuleReaderRC::DefaultIncludeFolder() { return DefaultIncludeFolderRef(); }
+
+std::unique_ptr<TCustomResourceModule> TResourceModuleReaderRC::LoadFromStream(TStream&)
+{
+    throw EInvalidOperation(QString::fromLatin1(SReaderOperationNotApplicable));
+}
+
+void TResourceModuleReaderRC::HandleMessage(bool IsError, const QString& Text)
+{
+    QString text;
+    text.reserve(Text.size());
+    bool pendingSpace = false;
+    for (QChar c : Text) {
+        if (c.unicode() < 32) {
+            pendingSpace = true;
+            continue;
+        }
+        if (pendingSpace && !text.isEmpty() && !text.endsWith(QLatin1Char(' '))) text.append(QLatin1Char(' '));
+        pendingSpace = false;
+        text.append(c);
+    }
+    if (text.isEmpty()) return;
+    if (FStatus) FStatus->append(text);
+    TResourceMessageKind level = rmInfo;
+    if (text.contains(QLatin1String("warning RC")))
+        level = rmWarning;
+    else if (IsError || text.contains(QLatin1String("error RC")))
+        level = rmError;
+    if (level == rmError && FErrorMessage.isEmpty()) FErrorMessage = text;
+    LogMessage(text, level);
+}
+
+std::unique_ptr<TCustomResourceModule> TResourceModuleReaderRC::LoadFromFile(const QString& FileName)
+{
+    const QString resName = CreateTemporaryResFile();
+    TFinally removeRes([&] { QFile::remove(resName); });
+    QStringList args{QStringLiteral("koAtelier"), QStringLiteral("/v"), QStringLiteral("/s"), QStringLiteral("/r"),
+                     QStringLiteral("/dSPECSTRINGS_H"), QStringLiteral("/l0x%1").arg(0, 4, 16, QLatin1Char('0'))};
+    if (!DefaultIncludeFolder().isEmpty()) args.append(QStringLiteral("/i") + DefaultIncludeFolder());
+    args.append(QStringLiteral("/fo") + resName);
+    args.append(ScriptArgument(FileName));
+
+    std::unique_ptr<TCustomResourceModule> module;
+    {
+        DoProgress(psBegin, 0, 100, QString::fromLatin1(SCompiling));
+        TFinally end([&] { DoProgress(psEnd, 100, 100, QString::fromLatin1(SCompiling)); });
+        int result;
+        {
+            FStatus = std::make_unique<QStringList>();
+            FErrorMessage.clear();
+            TFinally freeStatus([&] { FStatus.reset(); });
+            TRCCompilerHost host(this, [this](int Percent, const QString& Text) {
+                DoProgress(psProgress, Percent, 100, Text);
+            });
+            result = CompileResourceScript(host, args);
+        }
+        if (result != 0) {
+            if (FErrorMessage.isEmpty()) throw Exception(QString::fromLatin1(SCompilationFailed));
+            throw Exception(Format(QString::fromLatin1(SCompilationFailedWith), {FErrorMessage}));
+        }
+        LogMessage(QString::fromLatin1(SCompiled), rmInfo);
+        // The name was taken before the compile: an empty file is one the compiler did not write.
+        if (QFileInfo(resName).size() <= 0)
+            throw Exception(Format(QString::fromLatin1(SNoCompiledFile), {resName}));
+        TResourceModuleFilerClass readerClass = ResourceModuleFilerDatabase()->FindReader(resName);
+        if (!readerClass || !readerClass->IsReader())
+            throw Exception(Format(QString::fromLatin1(SNoReaderFor), {resName}));
+        std::unique_ptr<TCustomResourceModuleFiler> filer = readerClass->Create();
+        auto* reader = static_cast<TCustomResourceModuleReader*>(filer.get());
+        reader->OnProgress = OnProgress;
+        module = reader->LoadFromFile(resName);
+    }
+    if (module) Rebuild(module.get(), FileName);
+    return module;
+}
+
+void TResourceModuleReaderRC::Rebuild(TCustomResourceModule* Module, const QString& ScriptFileName)
+{
+    {
+        Module->SetDeferDefaultSymbols(true);
+        TFinally undefer([&] { Module->SetDeferDefaultSymbols(false); });
+        LoadSymbols(Module);
+        LoadHiddenIncludes(Module);
+    }
+    BindSymbols(Module);
+    LoadExternalFileNames(Module);
+    FindPrimaryFile(Module);
+    CheckDependencies(Module, QFileInfo(ScriptFileName).absolutePath());
+    Module->SymbolFile()->SetModified(false);
+    const bool needFix = FindHWB<THWBSymbolDefResourceItem>(Module, HWB_SYMBOLDEFS) == nullptr;
+    Module->SetNeedFix(needFix);
+    if (needFix) LogMessage(QString::fromLatin1(SNoSymbolData), rmWarning);
+}
+
+void TResourceModuleReaderRC::LoadSymbols(TCustomResourceModule* Module)
+{
+    if (auto* definitions = FindHWB<THWBSymbolDefResourceItem>(Module, HWB_SYMBOLDEFS)) {
+        TSymbolDefFileItemCollection* entries = definitions->Files();
+        for (int i = 0; i < entries->Count(); ++i) {
+            TSymbolDefFileItem* entry = entries->Items(i);
+            if (entry->Level() != 0) continue;
+            LoadFileSymbols(Module, entry, Module->SymbolFile());
+            LoadIncludeFiles(Module, definitions, Module->SymbolFile(), entry);
+            break;
+        }
+    }
+    Module->Items()->Add(new TSymbolsResourceItem());
+}
+
+void TResourceModuleReaderRC::LoadFileSymbols(TCustomResourceModule* Module, TSymbolDefFileItem* Entry,
+                                              TResourceSymbolFile* File)
+{
+    TSymbolDefCollection* definitions = Entry->Symbols();
+    TResourceSymbols* symbols = Module->Symbols();
+    for (int i = 0; i < definitions->Count(); ++i) {
+        TSymbolDefItem* definition = definitions->Items(i);
+        if (definition->Symbol().isEmpty()) continue;
+        const QString name = AnsiText(definition->Symbol());
+        TResourceSymbol* symbol = symbols->Add(name);
+        symbol->SetLiteralValue(AnsiText(definition->Value()));
+        symbol->SetSourceFile(File);
+        symbol->SetModified(false);
+        symbol->SetHidden(name.startsWith(QLatin1Char('_')));
+    }
+}
+
+void TResourceModuleReaderRC::LoadIncludeFiles(TCustomResourceModule* Module, THWBSymbolDefResourceItem* Definitions,
+                                               TResourceSymbolFile* File, TSymbolDefFileItem* ParentEntry)
+{
+    // The entries whose parent is ParentEntry, in the order they were read.
+    const TSymbolDefFileItems& children = ParentEntry->ChildFiles();
+    for (int i = 0; i < children.Count(); ++i) {
+        TSymbolDefFileItem* entry = children.Items(i);
+        if (entry->Filename().isEmpty() && entry->Symbols()->Count() == 0) continue;
+        QString name = AnsiText(entry->Filename());
+        if (name.isEmpty())
+            name = ChangeFileExt(Module->Filename(), QString()) +
+                   QStringLiteral("%1.h").arg(File->Files()->Count(), 4, 10, QLatin1Char('0'));
+        const bool readOnly = entry->ReadOnly() != 0 || File->ReadOnly() || File->ParentFile() != nullptr;
+        TResourceSymbolFile* file = File->Files()->Add(name, readOnly, false);
+        LoadFileSymbols(Module, entry, file);
+        LoadIncludeFiles(Module, Definitions, file, entry);
+        file->SetModified(false);
+    }
+}
+
+void TResourceModuleReaderRC::LoadHiddenIncludes(TCustomResourceModule* Module)
+{
+    TCustomResourceItem* item = FindTextInclude(Module, 2);
+    if (!item) return;
+    const QStringList lines =
+        AnsiText(TextIncludeData(item)).trimmed().split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    auto holds = [](const QString& Line, const char* Directive) {
+        return Line.contains(QLatin1String(Directive)) && Line.contains(QLatin1String("APSTUDIO_HIDDEN_SYMBOLS"));
+    };
+    qsizetype i = 0;
+    while (i < lines.size() && !holds(lines[i], "#define")) ++i;
+    TResourceScriptSymbolFile* script = Module->SymbolFile();
+    for (; i < lines.size() && !holds(lines[i], "#undef"); ++i) {
+        const QString& line = lines[i];
+        const qsizetype include = line.indexOf(QLatin1String("#include "));
+        if (include < 0) continue;
+        qsizetype start = include + 9;
+        while (start < line.size() && line[start] != QLatin1Char('"') && line[start] != QLatin1Char('\'') &&
+               line[start] != QLatin1Char('<'))
+            ++start;
+        if (start >= line.size()) continue;
+        const QChar closer = line[start] == QLatin1Char('<') ? QLatin1Char('>') : line[start];
+        qsizetype end = line.indexOf(closer, start + 1);
+        if (end < 0) end = line.size();
+        const QString name = line.mid(start + 1, end - start - 1);
+        if (name.isEmpty()) continue;
+        script->Files()->Add(name, true, true)->SetModified(false);
+    }
+}
+
+void TResourceModuleReaderRC::BindSymbols(TCustomResourceModule* Module)
+{
+    auto* map = FindHWB<THWBSymbolMapResourceItem>(Module, HWB_SYMBOLMAP);
+    if (!map) return;
+    const QMultiHash<TTypeAndName, TCustomResourceItem*> index = ItemsByTypeAndName(Module);
+    TSymbolMapItems* entries = map->Entries();
+    for (int i = 0; i < entries->Count(); ++i) {
+        TSymbolMapItem* entry = entries->Items(i);
+        const QString symbolName = AnsiText(entry->Symbol());
+        TResourceSymbol* symbol = symbolName.isEmpty() ? nullptr : Module->Symbols()->Find(symbolName);
+        const TResourceIdent type = TextToResourceIdent(AnsiText(entry->ResType()));
+        const TResourceIdent name = TextToResourceIdent(AnsiText(entry->ResID()));
+        const QList<TCustomResourceItem*> items = index.values({type, name});
+        for (TCustomResourceItem* item : items) {
+            if (symbol) item->LocalID()->SetSymbol(symbol);
+            TSymbolMapSymbolItems* children = entry->Symbols();
+            for (int j = 0; j < children->Count(); ++j) {
+                TSymbolMapSymbolItem* child = children->Items(j);
+                if (!child->Name().isEmpty()) item->AssignChildItemIdentifier(child->ID(), child->Name());
+            }
+        }
+        if (items.isEmpty()) LogMessage(Format(QString::fromLatin1(SReaderSymbolNotResolved), {symbolName}), rmWarning);
+    }
+}
+
+void TResourceModuleReaderRC::LoadExternalFileNames(TCustomResourceModule* Module)
+{
+    auto* map = FindHWB<THWBFileMapResourceItem>(Module, HWB_FILEMAP);
+    if (!map) return;
+    const QMultiHash<TTypeAndName, TCustomResourceItem*> index = ItemsByTypeAndName(Module);
+    TFileMapItems* entries = map->Entries();
+    for (int i = 0; i < entries->Count(); ++i) {
+        TFileMapItem* entry = entries->Items(i);
+        if (entry->ResourceName() == TResourceIdent::FromOrdinal(0xFFFF)) continue;
+        const QList<TCustomResourceItem*> items = index.values({entry->ResourceType(), entry->ResourceName()});
+        for (TCustomResourceItem* item : items)
+            if (item->Language() == entry->Language()) {
+                item->SetFilename(entry->Filename());
+                break;
+            }
+    }
+}
+
+void TResourceModuleReaderRC::FindPrimaryFile(TCustomResourceModule* Module)
+{
+    TResourceScriptSymbolFile* script = Module->SymbolFile();
+    QString name;
+    if (TCustomResourceItem* item = FindTextInclude(Module, 1)) {
+        const QByteArray data = qobject_cast<TCustomResourceItemGeneric*>(item)
+                                    ? qobject_cast<TCustomResourceItemGeneric*>(item)->Data()->ToByteArray()
+                                    : QByteArray();
+        qsizetype last = data.size() - 1;
+        while (last >= 0 && uint8_t(data[last]) < 32) --last;
+        name = AnsiText(data.left(last + 1));
+    }
+    if (name.isEmpty()) {
+        name = QString::fromLatin1(SDefaultPrimaryFile);
+        TResourceSymbolFiles* files = script->Files();
+        for (int i = 0; i < files->Count(); ++i)
+            if (!files->Items(i)->ReadOnly() && !files->Items(i)->Hidden()) {
+                name = files->Items(i)->Filename();
+                break;
+            }
+    }
+    if (TResourceSymbolFile* primary = script->Files()->Find(name, false)) primary->SetPrimary(true);
+}
+
+void TResourceModuleReaderRC::CheckDependencies(TCustomResourceModule* Module, const QString& ScriptFolder)
+{
+    CheckFileDependencies(Module->SymbolFile(), QDir(ScriptFolder));
+}
+
 // Unit start-up
 
 void koResourceModuleRC_Initialize()
 {
+    TResourceModuleReaderRC::LoadDefaultConfig();
+    TResourceModuleReaderRC::ClassInfo()->Register(0);
+    TResourceModuleReaderRC::RegisterFileTypes();
     TResourceItemTextInclude::ClassInfo()->Register(0);
     TResourceModuleWriterRC::ClassInfo()->Register(0);
     TResourceModuleWriterRC::RegisterFileTypes();
@@ -1355,5 +1805,6 @@ void koResourceModuleRC_Finalize()
     TRCItemExternalFileWriter::ClassInfo()->Unregister();
     Registry().Reset();
     TResourceModuleWriterRC::ClassInfo()->Unregister();
+    TResourceModuleReaderRC::ClassInfo()->Unregister();
     TResourceItemTextInclude::ClassInfo()->Unregister();
 }

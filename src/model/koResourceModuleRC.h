@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -375,6 +376,67 @@ public:
 protected:
     bool GetHidden() const override { return true; }
     bool GetDesign() const override { return true; }
+};
+
+// --- The reader: scripts are compiled by our own resource compiler into a temporary RES file, which the
+// RES reader loads; the module's symbols, header files, bindings and external file names are then rebuilt
+// from the compiler's symbol data (HWB) and the TEXTINCLUDE resources.
+
+namespace rc {
+class ICompilerHost;
+}
+class THWBSymbolDefResourceItem;
+class TSymbolDefFileItem;
+
+// The compile call: our compiler, unless a test put another function in its place.
+using TResourceCompilerFunction = std::function<int(rc::ICompilerHost& Host, const QStringList& Args)>;
+// An empty function restores the compiler; returns the previous function.
+TResourceCompilerFunction SetResourceCompilerFunction(TResourceCompilerFunction Function);
+// Binds the compiler (logging which one), runs it and lets go of it; returns its result (0: success).
+int CompileResourceScript(rc::ICompilerHost& Host, const QStringList& Args);
+
+class TResourceModuleReaderRC : public TCustomResourceModuleReader {
+    RESOURCE_MODULE_FILER_CLASS(TResourceModuleReaderRC, TCustomResourceModuleReader)
+
+public:
+    // The extension ".rc", or else the content test.
+    static bool Handles(const QString& FileName);
+    // ASCII or UTF-16 text whose first 255 characters hold "#include ", "#define ", "BEGIN" or
+    // "LANGUAGE ", or start with "//".
+    static bool Handles(TStream* Stream);
+    static void RegisterFileTypes();
+    // The include folder every compile passes: ATELIER_RC_INCLUDE when set (empty: none), else the
+    // mingw-w64 headers when installed; kept only when the folder exists.
+    static void LoadDefaultConfig();
+    static QString DefaultIncludeFolder();
+
+    // "Operation not applicable": a script is compiled from its file, where its includes are found.
+    std::unique_ptr<TCustomResourceModule> LoadFromStream(TStream& Stream) override;
+    // Raises "RC compilation failed: %s" (the compiler's first error, naming file and line) before
+    // anything is made; the temporary RES file is removed in every case.
+    std::unique_ptr<TCustomResourceModule> LoadFromFile(const QString& FileName) override;
+    // One compiler line: control characters become single spaces; logged with the level its text or
+    // the error flag gives; the first error is kept as the failure's text.
+    void HandleMessage(bool IsError, const QString& Text);
+    const QStringList* Status() const { return FStatus.get(); }
+    const QString& ErrorMessage() const { return FErrorMessage; }
+
+    // The rebuild, in the order LoadFromFile runs it. ScriptFolder makes relative header names absolute.
+    static void LoadSymbols(TCustomResourceModule* Module);
+    static void LoadFileSymbols(TCustomResourceModule* Module, TSymbolDefFileItem* Entry, TResourceSymbolFile* File);
+    static void LoadIncludeFiles(TCustomResourceModule* Module, THWBSymbolDefResourceItem* Definitions,
+                                 TResourceSymbolFile* File, TSymbolDefFileItem* ParentEntry);
+    static void LoadHiddenIncludes(TCustomResourceModule* Module);
+    static void BindSymbols(TCustomResourceModule* Module);
+    static void LoadExternalFileNames(TCustomResourceModule* Module);
+    static void FindPrimaryFile(TCustomResourceModule* Module);
+    static void CheckDependencies(TCustomResourceModule* Module, const QString& ScriptFolder);
+    // All of the above, then the script file unmodified and NeedFix (with its warning) without HWB 200.
+    static void Rebuild(TCustomResourceModule* Module, const QString& ScriptFileName);
+
+private:
+    std::unique_ptr<QStringList> FStatus;
+    QString FErrorMessage;
 };
 
 void koResourceModuleRC_Initialize();

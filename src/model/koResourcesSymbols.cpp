@@ -156,22 +156,21 @@ TResourceSymbol* TResourceSymbols::Add(const QString& Symbol)
     if (!symbol) {
         FItems.push_back(std::make_unique<TResourceSymbol>(this));
         symbol = FItems.back().get();
+        FIndex.insert(Symbol, symbol);
     }
     symbol->FSymbol = Symbol;
     return symbol;
 }
 
-TResourceSymbol* TResourceSymbols::Find(const QString& Symbol) const
-{
-    for (const auto& symbol : FItems)
-        if (symbol->Symbol() == Symbol) return symbol.get();
-    return nullptr;
-}
+TResourceSymbol* TResourceSymbols::Find(const QString& Symbol) const { return FIndex.value(Symbol, nullptr); }
 
 void TResourceSymbols::Remove(const QString& Symbol)
 {
+    TResourceSymbol* symbol = Find(Symbol);
+    if (!symbol) return;
+    FIndex.remove(Symbol);
     for (auto it = FItems.begin(); it != FItems.end(); ++it)
-        if ((*it)->Symbol() == Symbol) {
+        if (it->get() == symbol) {
             std::unique_ptr<TResourceSymbol> removed = std::move(*it);
             FItems.erase(it);
             return; // destroyed here, after it left the table
@@ -180,6 +179,7 @@ void TResourceSymbols::Remove(const QString& Symbol)
 
 void TResourceSymbols::Clear()
 {
+    FIndex.clear();
     while (!FItems.empty()) {
         std::unique_ptr<TResourceSymbol> removed = std::move(FItems.back());
         FItems.pop_back();
@@ -206,8 +206,9 @@ void TResourceSymbols::Update(TResourceSymbol* Symbol)
 
 void TResourceSymbolFileSymbols::Add(TResourceSymbol* Symbol)
 {
-    if (std::find(FList.begin(), FList.end(), Symbol) != FList.end()) return;
-    if (Symbol->FSourceFile && Symbol->FSourceFile != FFile) Symbol->FSourceFile->Symbols()->Remove(Symbol);
+    // A symbol is listed exactly by the file it names as its source, so no search is needed.
+    if (Symbol->FSourceFile == FFile) return;
+    if (Symbol->FSourceFile) Symbol->FSourceFile->Symbols()->Remove(Symbol);
     FList.push_back(Symbol);
     Symbol->FSourceFile = FFile;
 }

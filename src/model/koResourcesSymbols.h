@@ -5,6 +5,7 @@
 #include "koGenerics.h"
 #include "koResourcesItem.h"
 
+#include <QHash>
 #include <QObject>
 #include <QVariant>
 #include <functional>
@@ -125,6 +126,8 @@ public:
 
 private:
     std::vector<std::unique_ptr<TResourceSymbol>> FItems;
+    // By name: a load adds every symbol of its headers, and a search per symbol would be quadratic.
+    QHash<QString, TResourceSymbol*> FIndex;
 };
 
 // The symbols one file defines; lists them without owning them.

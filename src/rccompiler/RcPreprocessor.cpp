@@ -685,19 +685,22 @@ QString TPreprocessor::TImpl::Decode(const QByteArray& Bytes, int CodePage)
 QStringView TPreprocessor::TImpl::Refill(TFrame& Frame)
 {
     const QByteArray& bytes = Frame.Bytes;
-    if (Frame.ByteOffset >= bytes.size()) return Frame.Text;
-    qsizetype end = bytes.size();
-    const qsizetype hit = bytes.indexOf("code_page", Frame.ByteOffset);
-    if (hit >= 0) {
-        qsizetype eol = hit;
-        while (eol < bytes.size() && bytes[eol] != '\n' && bytes[eol] != '\r') ++eol;
-        if (eol < bytes.size()) {
-            end = eol + 1;
-            if (bytes[eol] == '\r' && end < bytes.size() && bytes[end] == '\n') ++end;
+    const qsizetype before = Frame.Text.size();
+    // A piece may decode to nothing (a lone lead byte); the lexer needs more text or the end.
+    while (Frame.ByteOffset < bytes.size() && Frame.Text.size() == before) {
+        qsizetype end = bytes.size();
+        const qsizetype hit = bytes.indexOf("code_page", Frame.ByteOffset);
+        if (hit >= 0) {
+            qsizetype eol = hit;
+            while (eol < bytes.size() && bytes[eol] != '\n' && bytes[eol] != '\r') ++eol;
+            if (eol < bytes.size()) {
+                end = eol + 1;
+                if (bytes[eol] == '\r' && end < bytes.size() && bytes[end] == '\n') ++end;
+            }
         }
+        Frame.Text += Decode(bytes.mid(Frame.ByteOffset, end - Frame.ByteOffset), Frame.DecodeCodePage);
+        Frame.ByteOffset = end;
     }
-    Frame.Text += Decode(bytes.mid(Frame.ByteOffset, end - Frame.ByteOffset), Frame.DecodeCodePage);
-    Frame.ByteOffset = end;
     return Frame.Text;
 }
 
@@ -924,6 +927,14 @@ void TPreprocessor::TImpl::Conditional(TFrame& Frame, const QString& Name, int L
             const TPpTokens tokens = ReadLine(Frame);
             if (Name == QLatin1String("if")) {
                 value = Evaluate(Frame, tokens, Line);
+                // #if !defined(X) guards a header as #ifndef X does.
+                const bool paren = tokens.size() == 5 && tokens[2].T.IsPunct(u"(") && tokens[4].T.IsPunct(u")");
+                if (Frame.GuardState == 0 && conditions.empty() && (tokens.size() == 3 || paren) &&
+                    tokens[0].T.IsPunct(u"!") && IsIdentifier(tokens[1].T, "defined") &&
+                    tokens[paren ? 3 : 2].T.Kind == TTokenKind::Identifier) {
+                    Frame.GuardState = 1;
+                    Frame.GuardName = tokens[paren ? 3 : 2].T.Text;
+                }
             } else if (tokens.empty() || tokens[0].T.Kind != TTokenKind::Identifier) {
                 FDiag.Error(Frame.File, Line, RcIdentifierExpected, QStringLiteral("#%1 expected an identifier").arg(Name));
             } else {

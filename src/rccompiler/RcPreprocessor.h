@@ -33,7 +33,13 @@ struct TSourceFile {
 
 // The C preprocessor of the resource compiler: reads the script and everything it includes and gives
 // the tokens the statements are parsed from. Errors go to the diagnostics; a fatal one throws
-// ECompileAbort.
+// ECompileAbort (a missing include, includes nested too deeply, a runaway macro expansion).
+//
+// Tokens of an object-like macro written in the text carry its name in TToken::Macro (the outermost
+// one, also for what its expansion expands further) and one Expansion number per use; tokens of a
+// function-like macro carry nothing of their own (an object-like macro written in its arguments still
+// names its tokens). Expanded tokens take the File and Line of the macro's use. Included files with the
+// extension .h or .c give their directives only, as resource compilers read C headers.
 class TPreprocessor {
 public:
     TPreprocessor(const TPreprocessorOptions& Options, TDiagnostics& Diagnostics);
@@ -51,7 +57,8 @@ public:
     // Whether a macro is defined as the compile ended.
     bool IsDefined(const QString& Name) const;
 
-    // The headers the compiler carries (searched after the /i folders unless NoDefaultIncludes).
+    // The headers the compiler carries (searched after the /i folders unless NoDefaultIncludes; a
+    // file of theirs has a Path starting with ":").
     static QStringList BuiltinHeaderNames();
 
 private:

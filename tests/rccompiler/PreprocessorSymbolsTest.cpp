@@ -79,7 +79,7 @@ std::vector<TDecodedFile> Decode(const QByteArray& Data, bool& Ended)
 TEST(RcPreprocessorSymbolsTest, SymbolDefinitionsDescribeTheIncludeTree)
 {
     TPpFolder folder;
-    folder.Write(QStringLiteral("resource.h"), "#ifndef RESOURCE_H\n#define RESOURCE_H\n"
+    folder.Write(QStringLiteral("resource.h"), "#if !defined(RESOURCE_H)\n#define RESOURCE_H\n"
                                                "#define IDD_ABOUT 100\n"
                                                "#define IDC_NAME  (IDD_ABOUT  +  1) // the name\n"
                                                "#endif\n");
@@ -200,6 +200,9 @@ TEST(RcPreprocessorSymbolsTest, BuiltinHeadersDefineEveryNameTheWritersEmit)
     }
     EXPECT_GT(fromSets, 500);
 
+    const QStringList builtins = TPreprocessor::BuiltinHeaderNames();
+    for (const char* header : {"windows.h", "winres.h", "winresrc.h", "winuser.rh", "commctrl.h", "winver.h", "afxres.h"})
+        EXPECT_TRUE(builtins.contains(QLatin1String(header))) << header;
     for (const char* header : {"windows.h", "winres.h", "afxres.h"}) {
         TPpFolder folder;
         const QByteArray script = QByteArray("#include <") + header + ">\n#include <commctrl.h>\n" +
