@@ -109,6 +109,7 @@ QString Describe(const TToken& Token)
 QString TStringLiteral::Text() const
 {
     if (Wide) return Wide16;
+    if (UnicodeSource) return Unicode;
     try {
         return CodePageToUnicode(Bytes, EffectiveCodePage(CodePage));
     } catch (const Exception&) {
@@ -454,7 +455,8 @@ uint16_t TParser::WordExpression() { return Expression().Word(); }
 namespace {
 
 // Decodes one literal token ("..." or L"...") and appends it.
-bool DecodeLiteral(const TToken& Token, bool Wide, QString& WideOut, QByteArray& BytesOut, uint32_t CodePage)
+bool DecodeLiteral(const TToken& Token, bool Wide, QString& WideOut, QByteArray& BytesOut, uint32_t CodePage,
+                   QString& NarrowText)
 {
     const QString& s = Token.Text;
     // The L of a wide literal; the pieces after the first of a joined literal have none.
@@ -471,8 +473,12 @@ bool DecodeLiteral(const TToken& Token, bool Wide, QString& WideOut, QByteArray&
         }
     };
     auto putChar = [&](QChar c) {
-        if (Wide) WideOut.append(c);
-        else plain.append(c);
+        if (Wide) {
+            WideOut.append(c);
+        } else {
+            plain.append(c);
+            NarrowText.append(c);
+        }
     };
     auto putCode = [&](uint32_t code) {
         if (Wide) {
@@ -480,6 +486,7 @@ bool DecodeLiteral(const TToken& Token, bool Wide, QString& WideOut, QByteArray&
         } else {
             flushPlain();
             BytesOut.append(static_cast<char>(code & 0xFF));
+            NarrowText.append(QChar(static_cast<char16_t>(code & 0xFF)));
         }
     };
     while (i < end) {
@@ -552,18 +559,23 @@ TStringLiteral TParser::String()
     TStringLiteral r;
     r.Wide = first.Text.startsWith(u'L') || first.Text.startsWith(u'l');
     r.CodePage = EffectiveCodePage(static_cast<uint32_t>(first.CodePage));
+    r.UnicodeSource = !r.Wide && first.Unicode;
     bool firstPiece = true;
     while (Peek().Kind == TTokenKind::String && (firstPiece || !Peek().SpaceBefore)) {
         const TToken& t = Next();
         const bool wide = t.Text.startsWith(u'L') || t.Text.startsWith(u'l');
         if (!firstPiece) {
             if (wide) Fatal(t, rcErrString, QStringLiteral("malformed string %1").arg(Describe(t)));
-            if (r.Wide) r.Wide16.append(u'"');
-            else r.Bytes.append('"');
+            if (r.Wide) {
+                r.Wide16.append(u'"');
+            } else {
+                r.Bytes.append('"');
+                r.Unicode.append(u'"');
+            }
         }
         bool ok = false;
         try {
-            ok = DecodeLiteral(t, r.Wide, r.Wide16, r.Bytes, r.CodePage);
+            ok = DecodeLiteral(t, r.Wide, r.Wide16, r.Bytes, r.CodePage, r.Unicode);
         } catch (const Exception&) {
             ok = false;
         }

@@ -66,7 +66,11 @@ struct TStringLiteral {
     QByteArray Bytes;   // narrow: the bytes in CodePage
     QString Wide16;     // wide: the UTF-16 text
     uint32_t CodePage = 0;
-    // The text: a wide string as is, a narrow one converted from its code page.
+    // A narrow literal of a UTF-16 script: its characters as written (escapes as their values).
+    bool UnicodeSource = false;
+    QString Unicode;
+    // The text: a wide string as is, a narrow one of a UTF-16 script as written, any other narrow
+    // one converted from its code page.
     QString Text() const;
 };
 

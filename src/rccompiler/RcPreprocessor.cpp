@@ -111,6 +111,7 @@ struct TFrame {
     qsizetype ByteOffset = 0;
     int DecodeCodePage = 0; // 0: decoded already (Unicode text)
     int CodePage = 0;       // narrow literals
+    bool Unicode = false;   // the file is UTF-16: narrow literals keep their characters as text
     QString Text;
     std::unique_ptr<TLexer> Lexer;
 
@@ -730,11 +731,13 @@ void TPreprocessor::TImpl::Open(const QString& Path, const QString& Written, con
         const uchar* data = reinterpret_cast<const uchar*>(Bytes.constData()) + 2;
         for (qsizetype i = 0; i < count; ++i)
             frame->Text[i] = QChar(big ? qFromBigEndian<quint16>(data + 2 * i) : qFromLittleEndian<quint16>(data + 2 * i));
+        frame->Unicode = true;
     } else if (Bytes.startsWith("\xEF\xBB\xBF")) {
         frame->Text = QString::fromUtf8(Bytes.constData() + 3, Bytes.size() - 3);
         frame->CodePage = CP_UTF8;
     } else if (FDefaultCodePage == CP_UTF16) {
         frame->Text = Decode(Bytes, CP_UTF16);
+        frame->Unicode = true;
     } else {
         frame->Bytes = Bytes;
         frame->DecodeCodePage = FDefaultCodePage;
@@ -759,6 +762,7 @@ TToken TPreprocessor::TImpl::Lex(TFrame& Frame, bool OnLine)
     if (Frame.Lexer->UnterminatedComment())
         FDiag.Error(Frame.File, Frame.Lexer->Line(), RcEndOfFile, QStringLiteral("unexpected end of file in a comment"));
     t.CodePage = Frame.CodePage;
+    t.Unicode = Frame.Unicode;
     return t;
 }
 

@@ -27,6 +27,9 @@ struct TToken {
     int File = 0;
     int Line = 0;
     int CodePage = 0; // code page narrow literals of this token are read in (0: the default)
+    // Read from a UTF-16 script: a narrow literal's characters are its text as written, and only
+    // its bytes (in data) go through the code page.
+    bool Unicode = false;
     // The object-like macro, used in the source text, whose expansion produced this token (outermost
     // one); empty for tokens written in the source. The symbol data names resources and IDs by it.
     QString Macro;

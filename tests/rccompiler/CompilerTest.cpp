@@ -449,6 +449,10 @@ TEST(RcCompilerTest, NarrowLiteralsFollowTheCodePage)
     ASSERT_TRUE(WriteAll(dir.filePath("cp.rc"), "#pragma code_page(1251)\nSTRINGTABLE { 1 \"\xC6\\xC6\" }\n"
                                                 "1 RCDATA { \"\xC6\" }\n"));
     ASSERT_TRUE(WriteAll(dir.filePath("utf8.rc"), "\xEF\xBB\xBFSTRINGTABLE { 1 \"caf\xC3\xA9\" }\n1 RCDATA { \"\xC3\xA9\" }\n"));
+    // A UTF-16 script (as the Unicode writer makes them): narrow text keeps its characters; data
+    // bytes go through the code page, '?' where it has none.
+    const QString utf16 = QStringLiteral("STRINGTABLE { 1 \"\u03A9\u00E9\" }\n1 RCDATA { \"\u03A9\u00E9\" }\n");
+    ASSERT_TRUE(WriteAll(dir.filePath("utf16.rc"), QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)));
     struct {
         const char* Script;
         QString Text;
@@ -456,6 +460,7 @@ TEST(RcCompilerTest, NarrowLiteralsFollowTheCodePage)
     } cases[] = {
         {"cp.rc", QString(2, QChar(0x0416)), QByteArray("\xC6")},
         {"utf8.rc", QStringLiteral("caf") + QChar(0xE9), QByteArray("\xC3\xA9")},
+        {"utf16.rc", QString(QChar(0x03A9)) + QChar(0xE9), QByteArray("?\xE9")},
     };
     for (const auto& c : cases) {
         TTestCompilerHost host;

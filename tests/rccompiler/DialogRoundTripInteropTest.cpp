@@ -104,16 +104,32 @@ protected:
     }
 
     std::string Origin(TCustomResourceItem* Item) { return Origins[Item].toStdString(); }
+    void RoundTrip(bool Unicode);
 
     TResourceModule Module;
     std::map<TCustomResourceItem*, QString> Origins;
 };
 
+// Both encodings of the writer: a UTF-16 script keeps every character of its narrow literals.
 TEST_F(DialogRoundTripInterop, WineDialogsMenusAndVersionsCompileToTheModelsBytes)
 {
     if (!HasWineModules()) GTEST_SKIP() << "wine64 is not installed";
+    for (const bool unicode : {false, true}) {
+        SCOPED_TRACE(unicode ? "UTF-16 script" : "ANSI script");
+        Module.Items()->Clear();
+        Origins.clear();
+        RoundTrip(unicode);
+    }
+}
+
+void DialogRoundTripInterop::RoundTrip(bool Unicode)
+{
     TMemoryStream out;
-    TRCAnsiEncoder encoder(out, 1252);
+    std::unique_ptr<TRCEncoder> encoderOwner;
+    if (Unicode) encoderOwner = std::make_unique<TRCUnicodeEncoder>(out);
+    else encoderOwner = std::make_unique<TRCAnsiEncoder>(out, 1252);
+    TRCEncoder& encoder = *encoderOwner;
+    encoder.WritePreamble();
     encoder.WriteLine(QStringLiteral("#include <windows.h>"));
     std::vector<TDialogResourceItem*> dialogs;
     std::vector<TMenuResourceItem*> menus;
