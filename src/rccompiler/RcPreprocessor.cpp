@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSet>
 #include <QtEndian>
 
@@ -171,6 +173,10 @@ struct TPreprocessor::TImpl {
     std::vector<TSourceFile> FFiles;
     std::vector<std::unique_ptr<TFrame>> FFrames;
     QHash<QString, TMacroPtr> FMacros;
+    // Macros whose value is an integer expression of numbers and such macros: of read-only headers
+    // only they become symbols (their keywords, attributes and casts name no resource).
+    QSet<QString> FNumericMacros;
+    bool IsNumericValue(const TTokens& Body) const;
     QSet<QString> FOnce;
     QHash<QString, std::vector<TMacroPtr>> FPushed; // #pragma push_macro: the saved definitions (null: none)
     QHash<QString, QString> FGuards;
@@ -1096,9 +1102,15 @@ void TPreprocessor::TImpl::Define(TFrame& Frame, const TPpTokens& Tokens, int Li
         for (const TToken& t : macro->Body)
             macro->ParamOf.push_back(t.Kind == TTokenKind::Identifier ? params.value(t.Text, -1) : -1);
     }
+    FNumericMacros.remove(macro->Name);
     if (!macro->Function && !macro->Body.empty()) {
+        const bool numeric = IsNumericValue(macro->Body);
+        if (numeric) FNumericMacros.insert(macro->Name);
+        // The user's own headers are written back from their symbols, so each of their values is
+        // kept; of read-only headers only what can name a resource.
         const TSourceFile& file = FFiles[Frame.File];
-        Record(macro->Name, JoinTokens(macro->Body), uint32_t(std::clamp(Line, 0, 0xFFFF)), file.ReadOnly);
+        if (numeric || !file.ReadOnly)
+            Record(macro->Name, JoinTokens(macro->Body), uint32_t(std::clamp(Line, 0, 0xFFFF)), file.ReadOnly);
     }
     FMacros.insert(macro->Name, macro);
 }
@@ -1227,6 +1239,37 @@ void TPreprocessor::TImpl::LineDirective(TFrame& Frame, const TPpTokens& Tokens,
 }
 
 // Symbol records ----------------------------------------------------------------------------------
+
+// A decimal or hexadecimal number with at most an L after it: what symbol values are read with.
+bool IsSymbolNumber(const QString& Text)
+{
+    static const QRegularExpression number(QStringLiteral("^(0[xX][0-9A-Fa-f]+|[0-9]+)[lL]?$"));
+    return number.match(Text).hasMatch();
+}
+
+bool TPreprocessor::TImpl::IsNumericValue(const TTokens& Body) const
+{
+    TTokens tokens;
+    tokens.reserve(Body.size());
+    for (const TToken& t : Body) {
+        if (t.Kind == TTokenKind::Identifier) {
+            if (!FNumericMacros.contains(t.Text) || !FMacros.contains(t.Text)) return false;
+            TToken one = t;
+            one.Kind = TTokenKind::Number;
+            one.Text = QStringLiteral("1");
+            tokens.push_back(std::move(one));
+        } else if ((t.Kind == TTokenKind::Number && IsSymbolNumber(t.Text)) ||
+                   (t.Kind == TTokenKind::Punct && t.Text != QLatin1String("#") && t.Text != QLatin1String("##"))) {
+            tokens.push_back(t);
+        } else {
+            return false;
+        }
+    }
+    QString error;
+    int code = 0;
+    EvaluateCondition(tokens, error, code);
+    return error.isEmpty();
+}
 
 void TPreprocessor::TImpl::Record(const QString& A, const QString& B, uint32_t W, bool F)
 {

@@ -83,7 +83,10 @@ TEST(RcPreprocessorSymbolsTest, SymbolDefinitionsDescribeTheIncludeTree)
                                                "#define IDD_ABOUT 100\n"
                                                "#define IDC_NAME  (IDD_ABOUT  +  1) // the name\n"
                                                "#endif\n");
-    folder.Write(QStringLiteral("inc/sys.h"), "#pragma once\n#define SYS_VALUE 7\n#define EMPTY\n#define FN(x) x\n");
+    // Of a read-only header only values that can name a resource become symbols.
+    folder.Write(QStringLiteral("inc/sys.h"), "#pragma once\n#define SYS_VALUE 7\n#define EMPTY\n#define FN(x) x\n"
+                                              "#define CALLCONV __stdcall\n#define HIGH 0xFFFF0000U\n"
+                                              "#define SHIFTED (SYS_VALUE << 2)\n#define CAST ((WORD)1)\n");
     folder.Write(QStringLiteral("res/local.h"), "#define LOCAL_TEXT \"caf\xE9\"\n");
     TPreprocessorOptions options;
     options.SymbolMode = true;
@@ -117,7 +120,7 @@ TEST(RcPreprocessorSymbolsTest, SymbolDefinitionsDescribeTheIncludeTree)
     const TExpected expected[] = {
         {"main.rc", 0, false, -1, {{"IDD_ABOUT", "101"}}},
         {"resource.h", 1, false, 0, {{"IDD_ABOUT", "100"}, {"IDC_NAME", "(IDD_ABOUT + 1)"}}},
-        {"inc\\sys.h", 1, true, 0, {{"SYS_VALUE", "7"}}},
+        {"inc\\sys.h", 1, true, 0, {{"SYS_VALUE", "7"}, {"SHIFTED", "(SYS_VALUE << 2)"}}},
         // Another spelling of the same header is another entry of the tree.
         {"inc/SYS.H", 1, false, 0, {}},
         {"res\\local.h", 1, false, 0, {{"LOCAL_TEXT", "\"caf\xE9\""}}},
