@@ -38,6 +38,7 @@ public:
         return true;
     }
     bool ExecuteSave(QWidget*, TSaveModuleDialog&) override { return false; }
+    bool ExecuteSaveFile(QWidget*, TOpenDialogState&) override { return false; }
 
 private:
     QString FFile;

@@ -137,6 +137,11 @@ struct TSingleByteTable {
 
     bool Find(char16_t ch, uint8_t& byte) const
     {
+        // Every page here keeps ASCII where it is; the search is for the rest.
+        if (ch < 128 && ToUnicode[ch] == ch) {
+            byte = uint8_t(ch);
+            return true;
+        }
         const auto it = std::lower_bound(FromUnicode.begin(), FromUnicode.end(), ch,
                                          [](const auto& entry, char16_t key) { return entry.first < key; });
         if (it == FromUnicode.end() || it->first != ch)

@@ -4,8 +4,15 @@ namespace rc {
 
 namespace {
 
-bool IsIdentStart(QChar C) { return C.isLetter() || C == QLatin1Char('_'); }
-bool IsIdentChar(QChar C) { return C.isLetterOrNumber() || C == QLatin1Char('_'); }
+bool IsAsciiIdentChar(char16_t C)
+{
+    return (C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z') || (C >= u'0' && C <= u'9') || C == u'_';
+}
+bool IsIdentStart(QChar C)
+{
+    return C.unicode() < 128 ? IsAsciiIdentChar(C.unicode()) && !(C >= u'0' && C <= u'9') : C.isLetter();
+}
+bool IsIdentChar(QChar C) { return C.unicode() < 128 ? IsAsciiIdentChar(C.unicode()) : C.isLetterOrNumber(); }
 bool IsDigit(QChar C) { return C >= QLatin1Char('0') && C <= QLatin1Char('9'); }
 bool IsLineEnd(QChar C) { return C == QLatin1Char('\n') || C == QLatin1Char('\r'); }
 
@@ -15,7 +22,7 @@ const char* const TwoCharPuncts[] = {"##", "&&", "||", "==", "!=", "<=", ">=", "
 
 TLexer::TLexer(QStringView Text, int File, int FirstLine) : FText(Text), FFile(File), FLine(FirstLine) {}
 
-bool TLexer::Has(qsizetype I)
+bool TLexer::Refill(qsizetype I)
 {
     while (I >= FText.size()) {
         if (!FRefill) return false;
@@ -29,11 +36,15 @@ bool TLexer::Has(qsizetype I)
     return true;
 }
 
-bool TLexer::IsSpliceAt(qsizetype I) { return At(I) == QLatin1Char('\\') && IsLineEnd(At(I + 1)); }
+bool TLexer::IsSpliceAt(qsizetype I)
+{
+    return Has(I) && FText[I] == QLatin1Char('\\') && IsLineEnd(At(I + 1));
+}
 
 // A backslash directly before a line end joins the lines.
 void TLexer::SkipSplices()
 {
+    if (FPos < FText.size() && FText[FPos] != QLatin1Char('\\')) return;
     while (IsSpliceAt(FPos)) {
         FPos += (At(FPos + 1) == QLatin1Char('\r') && At(FPos + 2) == QLatin1Char('\n')) ? 3 : 2;
         ++FLine;
@@ -64,6 +75,11 @@ bool TLexer::SkipSpaceAndComments(bool& SawNewLine, bool StopAtNewLine)
 {
     bool skipped = false;
     for (;;) {
+        const qsizetype blanks = PlainRun(FPos, [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); });
+        if (blanks > FPos) {
+            FPos = blanks;
+            skipped = true;
+        }
         const QChar c = Peek();
         if (!Has(FPos)) return skipped;
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
@@ -78,7 +94,11 @@ bool TLexer::SkipSpaceAndComments(bool& SawNewLine, bool StopAtNewLine)
             Take();
             skipped = true;
         } else if (c == QLatin1Char('/') && Peek(1) == QLatin1Char('/')) {
-            while (Has(FPos) && !IsLineEnd(Peek())) Take();
+            for (;;) {
+                FPos = PlainRun(FPos, [](QChar d) { return !IsLineEnd(d); });
+                if (!Has(FPos) || IsLineEnd(Peek())) break;
+                Take();
+            }
             skipped = true;
         } else if (c == QLatin1Char('/') && Peek(1) == QLatin1Char('*')) {
             Take();
@@ -125,6 +145,55 @@ TToken TLexer::Read(bool StopAtNewLine)
     }
     FAtLineStart = false;
 
+    // Most identifiers hold no splice: one slice of the text.
+    if (IsIdentStart(FText[FPos])) {
+        const qsizetype start = FPos;
+        const qsizetype run = PlainRun(start + 1, IsIdentChar);
+        const QChar after = At(run);
+        const bool widePrefix = run == start + 1 && (FText[start] == QLatin1Char('L') || FText[start] == QLatin1Char('l')) &&
+                                (after == QLatin1Char('"') || after == QLatin1Char('\''));
+        if (!widePrefix && after != QLatin1Char('\\')) {
+            token.Kind = TTokenKind::Identifier;
+            token.Text = FText.sliced(start, run - start).toString();
+            FPos = run;
+            return token;
+        }
+    }
+    // Numbers and literals without a backslash, and punctuators, are slices of the text too.
+    {
+        const qsizetype start = FPos;
+        const QChar first = FText[start];
+        qsizetype end = -1;
+        TTokenKind kind = TTokenKind::Other;
+        if (IsDigit(first)) {
+            end = PlainRun(start + 1, [](QChar d) { return IsIdentChar(d) || d == QLatin1Char('.'); });
+            const QChar last = FText[end - 1];
+            const QChar after = At(end);
+            // An exponent's sign, or a splice: the general path below.
+            if (after == QLatin1Char('\\') || after == QLatin1Char('+') || after == QLatin1Char('-'))
+                if (after == QLatin1Char('\\') || last == QLatin1Char('e') || last == QLatin1Char('E') ||
+                    last == QLatin1Char('p') || last == QLatin1Char('P'))
+                    end = -1;
+            kind = TTokenKind::Number;
+        } else if (first == QLatin1Char('"')) {
+            end = PlainRun(start + 1, [](QChar d) { return d != QLatin1Char('"') && !IsLineEnd(d); });
+            end = At(end) == QLatin1Char('"') ? end + 1 : -1;
+            kind = TTokenKind::String;
+        } else if (first.unicode() < 128 && QStringView(u"(){},;+-*~!<>=?:#[]|&%^").contains(first) &&
+                   At(start + 1) != QLatin1Char('\\')) {
+            end = start + 1;
+            const QChar d = At(end);
+            for (const char* two : TwoCharPuncts)
+                if (first == QLatin1Char(two[0]) && d == QLatin1Char(two[1])) ++end;
+            kind = TTokenKind::Punct;
+        }
+        if (end > start) {
+            token.Kind = kind;
+            token.Text = FText.sliced(start, end - start).toString();
+            FPos = end;
+            return token;
+        }
+    }
     QString text;
     const QChar c = Take();
     text += c;
@@ -143,10 +212,19 @@ TToken TLexer::Read(bool StopAtNewLine)
             text += Take();
             if (d == quote) break;
             if (d == QLatin1Char('\\') && Has(FPos) && !IsLineEnd(Peek())) text += Take();
+            const qsizetype run = PlainRun(FPos, [quote](QChar e) { return e != quote && !IsLineEnd(e); });
+            text += FText.mid(FPos, run - FPos);
+            FPos = run;
         }
     } else if (IsIdentStart(c)) {
         token.Kind = TTokenKind::Identifier;
-        while (IsIdentChar(Peek())) text += Take();
+        for (;;) {
+            const qsizetype run = PlainRun(FPos, IsIdentChar);
+            text += FText.mid(FPos, run - FPos);
+            FPos = run;
+            if (!IsIdentChar(Peek())) break;
+            text += Take();
+        }
     } else if (IsDigit(c) || (c == QLatin1Char('.') && IsDigit(Peek()))) {
         token.Kind = TTokenKind::Number;
         const bool hex = c == QLatin1Char('0') && (Peek() == QLatin1Char('x') || Peek() == QLatin1Char('X'));

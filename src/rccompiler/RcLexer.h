@@ -40,9 +40,22 @@ public:
     void SkipLine();
 
 private:
-    bool Has(qsizetype I);
+    bool Has(qsizetype I) { return I < FText.size() || Refill(I); }
+    bool Refill(qsizetype I);
     QChar At(qsizetype I) { return Has(I) ? FText[I] : QChar(); }
     bool IsSpliceAt(qsizetype I);
+    // Index past the run of characters from I that Plain accepts, stopping before a backslash (a
+    // possible splice) and at the end of the text.
+    template <typename TPlain>
+    qsizetype PlainRun(qsizetype I, TPlain Plain)
+    {
+        while (Has(I)) {
+            const QChar c = FText[I];
+            if (c == QLatin1Char('\\') || !Plain(c)) break;
+            ++I;
+        }
+        return I;
+    }
     void SkipSplices();
     bool SkipSpaceAndComments(bool& SawNewLine, bool StopAtNewLine);
     QChar Peek(qsizetype Offset = 0);

@@ -121,8 +121,10 @@ QString TStringLiteral::Text() const
 
 void TDataBuilder::Word(uint16_t Value)
 {
-    FData.append(static_cast<char>(Value & 0xFF));
-    FData.append(static_cast<char>(Value >> 8));
+    const qsizetype at = FData.size();
+    FData.resize(at + 2);
+    FData[at] = static_cast<char>(Value & 0xFF);
+    FData[at + 1] = static_cast<char>(Value >> 8);
 }
 
 void TDataBuilder::DWord(uint32_t Value)
@@ -133,6 +135,7 @@ void TDataBuilder::DWord(uint32_t Value)
 
 void TDataBuilder::Utf16(const QString& Value)
 {
+    FData.reserve(FData.size() + Value.size() * 2);
     for (QChar c : Value) Word(c.unicode());
 }
 
@@ -182,6 +185,9 @@ struct TParser::TImpl {
     TToken EndToken;
     TCompileResult Result;
     QHash<QString, size_t> ResourceIndex;
+    QHash<QString, QString> FoundFiles; // "file index|name as written" -> path found, or empty
+    QString LastFile;                   // the file read last and its bytes: statements in a row
+    QByteArray LastFileData;            // often name the same one
     TResourceStatement Defaults; // the top-level LANGUAGE, VERSION and CHARACTERISTICS
     uint16_t ImageOrdinal = 0;
     std::shared_ptr<TStringTables> StringTables;
@@ -624,13 +630,23 @@ QString TParser::FileName()
 
 QByteArray TParser::ReadResourceFile(const QString& Written, const TToken& At)
 {
-    QString path;
-    if (FImpl->Options.FindFile) path = FImpl->Options.FindFile(Written, At.File);
+    // Scripts name one file many times (an icon per statement); the search touches the disk.
+    const QString key = QString::number(At.File) + QLatin1Char('|') + Written;
+    auto found = FImpl->FoundFiles.constFind(key);
+    if (found == FImpl->FoundFiles.cend()) {
+        QString located;
+        if (FImpl->Options.FindFile) located = FImpl->Options.FindFile(Written, At.File);
+        found = FImpl->FoundFiles.insert(key, located);
+    }
+    const QString path = *found;
     if (path.isEmpty()) Fatal(At, rcErrFileNotFound, QStringLiteral("file not found: %1").arg(Written));
+    if (path == FImpl->LastFile) return FImpl->LastFileData;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         Fatal(At, rcErrFileNotFound, QStringLiteral("cannot open file: %1").arg(Written));
-    return file.readAll();
+    FImpl->LastFileData = file.readAll();
+    FImpl->LastFile = path;
+    return FImpl->LastFileData;
 }
 
 // ---- optional statements and flags

@@ -1104,11 +1104,11 @@ void TPreprocessor::TImpl::Define(TFrame& Frame, const TPpTokens& Tokens, int Li
     }
     FNumericMacros.remove(macro->Name);
     if (!macro->Function && !macro->Body.empty()) {
-        const bool numeric = IsNumericValue(macro->Body);
-        if (numeric) FNumericMacros.insert(macro->Name);
         // The user's own headers are written back from their symbols, so each of their values is
         // kept; of read-only headers only what can name a resource.
         const TSourceFile& file = FFiles[Frame.File];
+        const bool numeric = FOptions.SymbolMode && file.ReadOnly && IsNumericValue(macro->Body);
+        if (numeric) FNumericMacros.insert(macro->Name);
         if (numeric || !file.ReadOnly)
             Record(macro->Name, JoinTokens(macro->Body), uint32_t(std::clamp(Line, 0, 0xFFFF)), file.ReadOnly);
     }
