@@ -585,6 +585,15 @@ void TCustomIconResourceItem::GetFileDirectory(TIconDirectoryEntry& Entry) const
     inherited::GetFileDirectory(Entry);
     Entry.Planes = 1;
     Entry.BitCount = uint16_t(ColorDepth());
+    // An image nobody changed keeps the entry its group holds, so a compiler that makes the group
+    // from the file writes the entry as read.
+    if (FDirectoryAsRead && FResourceDirectory.IconPlanes() != 0) {
+        Entry.Width = FResourceDirectory.IconWidth();
+        Entry.Height = FResourceDirectory.IconHeight();
+        Entry.ColorCount = FResourceDirectory.IconColorCount();
+        Entry.Planes = FResourceDirectory.IconPlanes();
+        Entry.BitCount = FResourceDirectory.IconBitCount();
+    }
 }
 
 // --- cursor images ---------------------------------------------------------------------------------

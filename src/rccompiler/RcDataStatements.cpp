@@ -97,7 +97,7 @@ void CompileImageGroup(TParser& Parser, TResourceStatement& Statement, bool Curs
         if (file.U16(0) != 0 || file.U16(2) != fileType)
             BadFile(Parser, at, written, Cursor ? QStringLiteral("not a cursor file") : QStringLiteral("not an icon file"));
         const uint16_t count = file.U16(4);
-        if (count == 0) BadFile(Parser, at, written, QStringLiteral("the file holds no images"));
+        // A file without images still makes its (empty) group: modules hold such groups.
         // The image flags follow the statement's keywords; the group has its own.
         const uint16_t imageFlags = Statement.MemoryFlags;
         for (uint16_t i = 0; i < count; ++i) {

@@ -767,7 +767,13 @@ void TParser::ParseScript()
             Fatal(t, rcErrUnknownStatement, QStringLiteral("unknown statement %1").arg(Describe(t)));
 
         TResourceStatement s = NewStatement(t);
+        const bool word = t.Kind == TTokenKind::Identifier && t.Macro.isEmpty();
         s.Name = NameOrOrdinal();
+        // A name written as a word runs to the next space: DLLS/X/NAME.RES is one name.
+        if (word && !s.Name.IsOrdinal)
+            while (!AtEnd() && !Peek().SpaceBefore && !Peek().LineStart && Peek().Kind != TTokenKind::String &&
+                   !Peek().IsPunct(u","))
+                s.Name.Name += Next().Text.toUpper();
         const TToken& typeToken = Peek();
         if (typeToken.Kind == TTokenKind::End) Unexpected(QStringLiteral("a resource type"));
         const TTypeKeyword* keyword = FindTypeKeyword(typeToken);

@@ -6,7 +6,9 @@
 #include "kinds/koResourceItemBitmap.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
+#include "kinds/koResourceItemDesignInfo.h"
 #include "kinds/koResourceItemFont.h"
+#include "kinds/koResourceItemHWB.h"
 #include "kinds/koResourceItemHTML.h"
 #include "kinds/koResourceItemIconCursor.h"
 #include "kinds/koResourceItemImage.h"
@@ -20,8 +22,15 @@
 #include "kinds/koResourceItemToolbar.h"
 #include "kinds/koResourceItemTypelib.h"
 #include "kinds/koResourceItemVersionInfo.h"
+#include "kinds/koResourceModuleRCAcceleratorWriter.h"
+#include "kinds/koResourceModuleRCDesignInfoWriter.h"
+#include "kinds/koResourceModuleRCDialogWriter.h"
+#include "kinds/koResourceModuleRCMenuWriter.h"
+#include "kinds/koResourceModuleRCStringTableWriter.h"
+#include "kinds/koResourceModuleRCVersionInfoWriter.h"
 #include "model/koResourceItemSymbols.h"
 #include "model/koResourceModulePE.h"
+#include "model/koResourceModuleRC.h"
 #include "model/koResourceModuleRes.h"
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
@@ -29,6 +38,7 @@
 #include "platform/WineModules.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -61,8 +71,17 @@ const std::pair<TUnit, TUnit> KindUnits[] = {
     {koResourceItemPE_Initialize, koResourceItemPE_Finalize},
     {koResourceItemToolbar_Initialize, koResourceItemToolbar_Finalize},
     {koResourceItemString_Initialize, koResourceItemString_Finalize},
+    {koResourceItemDesignInfo_Initialize, koResourceItemDesignInfo_Finalize},
+    {koResourceItemHWB_Initialize, koResourceItemHWB_Finalize},
     {koResourceModuleRes_Initialize, koResourceModuleRes_Finalize},
     {koResourceModulePE_Initialize, koResourceModulePE_Finalize},
+    {koResourceModuleRC_Initialize, koResourceModuleRC_Finalize},
+    {koResourceModuleRCDialogWriter_Initialize, koResourceModuleRCDialogWriter_Finalize},
+    {koResourceModuleRCMenuWriter_Initialize, koResourceModuleRCMenuWriter_Finalize},
+    {koResourceModuleRCAcceleratorWriter_Initialize, koResourceModuleRCAcceleratorWriter_Finalize},
+    {koResourceModuleRCVersionInfoWriter_Initialize, koResourceModuleRCVersionInfoWriter_Finalize},
+    {koResourceModuleRCStringTableWriter_Initialize, koResourceModuleRCStringTableWriter_Finalize},
+    {koResourceModuleRCDesignInfoWriter_Initialize, koResourceModuleRCDesignInfoWriter_Finalize},
 };
 
 // The kind a resource of the type must get; the first row whose type matches and whose data starts with
@@ -155,5 +174,84 @@ TEST_F(ResourceKindsInterop, WineModulesGiveEveryResourceItsKind)
         std::cout << "  " << ResourceIdentToString(rows[r].Type).toStdString() << " " << rows[r].Prefix.toStdString()
                   << " -> " << rows[r].Kind->ClassName().toStdString() << ": " << matched[r] << "\n";
         if (rows[r].Required) EXPECT_GT(matched[r], 0) << rows[r].Kind->ClassName().toStdString();
+    }
+}
+
+namespace {
+
+// Every resource a module shows, as type, name and language with its bytes. A script numbers icon and
+// cursor images anew, so they count as part of their group: the group's bytes without the image
+// numbers, then its images' bytes. Compilers write a cursor group's height doubled, as the image's
+// bitmap header has it, so that field is left out too.
+std::map<QString, QByteArray> ShownResources(TCustomResourceModule& Module)
+{
+    std::map<QString, QByteArray> resources;
+    for (TCustomResourceItem* item : *Module.Items()) {
+        if (item->Hidden() || item->Internal() || item->Design()) continue;
+        const bool image = item->ResourceType() == TResourceIdent::FromOrdinal(RT_ICON) ||
+                           item->ResourceType() == TResourceIdent::FromOrdinal(RT_CURSOR);
+        const bool group = item->ResourceType() == TResourceIdent::FromOrdinal(RT_GROUP_ICON) ||
+                           item->ResourceType() == TResourceIdent::FromOrdinal(RT_GROUP_CURSOR);
+        if (image && item->Parent()) continue;
+        QByteArray bytes = ItemBytes(item);
+        if (group) {
+            const bool cursors = item->ResourceType() == TResourceIdent::FromOrdinal(RT_GROUP_CURSOR);
+            for (qsizetype entry = 6; entry + 14 <= bytes.size(); entry += 14) {
+                bytes[entry + 12] = bytes[entry + 13] = 0;
+                if (cursors) bytes[entry + 2] = bytes[entry + 3] = 0;
+            }
+            for (int i = 0; i < item->Items()->Count(); ++i) bytes += ItemBytes(item->Items()->Items(i));
+        }
+        const QString key = QStringLiteral("%1 %2 %3")
+                                .arg(ResourceIdentToString(item->ResourceType()), ResourceIdentToString(item->Name()))
+                                .arg(item->Language(), 4, 16, QLatin1Char('0'));
+        resources[key] = bytes;
+    }
+    return resources;
+}
+
+} // namespace
+
+// A module saved as a script by our writer and opened again through our compiler shows the same
+// resources, byte for byte, in both encodings of the script.
+TEST_F(ResourceKindsInterop, WineModulesComeBackThroughOurCompiler)
+{
+    if (!HasWineModules()) GTEST_SKIP() << "wine's modules are not installed";
+    for (const char* name : {"notepad.exe", "comctl32.dll", "regedit.exe", "wordpad.exe", "shell32.dll", "user32.dll", "comdlg32.dll", "winecfg.exe"}) {
+        for (const char* encoding : {"ASCII", "Unicode"}) {
+            SCOPED_TRACE(std::string(name) + " as " + encoding);
+            const std::unique_ptr<TCustomResourceModule> module =
+                TCustomResourceModule::LoadFromFile(QDir(WineModulesFolder()).filePath(QString::fromLatin1(name)));
+            ASSERT_TRUE(module);
+            QTemporaryDir dir;
+            ASSERT_TRUE(dir.isValid());
+            const QString script = dir.filePath(QStringLiteral("module.rc"));
+            std::unique_ptr<TCustomResourceModule> again;
+            try {
+                TResourceModuleWriterRC().SaveToFile(module.get(), script, QString::fromLatin1(encoding));
+                again = TCustomResourceModule::LoadFromFile(script);
+            } catch (const Exception& e) {
+                FAIL() << e.Message().toStdString();
+            }
+            ASSERT_TRUE(again);
+            const std::map<QString, QByteArray> expected = ShownResources(*module);
+            const std::map<QString, QByteArray> actual = ShownResources(*again);
+            int differences = 0;
+            for (const auto& [key, bytes] : expected) {
+                const auto found = actual.find(key);
+                if (found == actual.end())
+                    ADD_FAILURE() << key.toStdString() << " is missing";
+                else if (found->second != bytes && ++differences <= 5) {
+                    qsizetype at = 0;
+                    while (at < bytes.size() && at < found->second.size() && bytes[at] == found->second[at]) ++at;
+                    ADD_FAILURE() << key.toStdString() << " differs from byte " << at << " of " << bytes.size() << ": "
+                                  << found->second.mid(at, 32).toHex(' ').toStdString() << " instead of "
+                                  << bytes.mid(at, 32).toHex(' ').toStdString();
+                }
+            }
+            for (const auto& entry : actual)
+                if (!expected.count(entry.first)) ADD_FAILURE() << entry.first.toStdString() << " was added";
+            EXPECT_EQ(differences, 0);
+        }
     }
 }
