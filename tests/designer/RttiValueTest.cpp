@@ -341,3 +341,16 @@ TEST_F(RttiValue, MethodsGoThroughTheList)
     onClick->SetValue(QString());
     EXPECT_FALSE(Sample.FOnClick.IsAssigned());
 }
+
+TEST(RttiFormats, DatesAndFloatsReadBackInEveryLocale)
+{
+    const double stamp = 46000.0 + (13 * 3600 + 7 * 60 + 9) / 86400.0;
+    for (const char* name : {"C", "en_US", "de_DE", "fr_FR", "ja_JP", "ru_RU", "ar_EG"}) {
+        SCOPED_TRACE(name);
+        const TFormatSettings s = TFormatSettings::FromLocale(QLocale(QString::fromLatin1(name)));
+        EXPECT_NEAR(StrToDateTime(DateTimeToStr(stamp, s), s), stamp, 1.0 / 86400);
+        EXPECT_EQ(StrToDate(DateToStr(stamp, s), s), 46000.0);
+        EXPECT_NEAR(StrToTime(TimeToStr(stamp, s), s), stamp - 46000.0, 1.0 / 86400);
+        EXPECT_EQ(StrToFloat(FloatToStr(-1234.5678, s), s), -1234.5678);
+    }
+}
