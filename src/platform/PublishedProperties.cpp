@@ -1,11 +1,18 @@
 #include "PublishedProperties.h"
 
 #include "Exceptions.h"
+#include "Graphics.h"
+#include "ShortCuts.h"
 #include "SysUtils.h"
 
 #include <QHash>
+#include <QMetaEnum>
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <deque>
 #include <limits>
 #include <type_traits>
 
@@ -179,15 +186,6 @@ void PublishedProperties_Initialize()
 
 // ---------------------------------------------------------------------------------------------------
 // Type information
-
-#include "Graphics.h"
-#include "ShortCuts.h"
-
-#include <QMetaEnum>
-#include <algorithm>
-#include <cstring>
-#include <bit>
-#include <deque>
 
 TTypeKinds AllTypeKinds()
 {
