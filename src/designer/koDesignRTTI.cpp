@@ -64,7 +64,10 @@ QString SetToText(PTypeInfo Comp, int64_t Value, bool Brackets)
 IRunTimeRTTIProvider* RTTIProvider()
 {
     auto& slot = providerSlot();
-    if (!slot) slot = std::make_shared<TNativeRTTIProvider>();
+    if (!slot) {
+        koDesignRTTI_Initialize();
+        slot = std::make_shared<TNativeRTTIProvider>();
+    }
     return slot.get();
 }
 
@@ -245,6 +248,7 @@ bool TNativeRTTIProvider::InheritsFromClass(PPropInfo PropInfo, PTypeInfo AClass
 TDesignClassTypes& DesignClassTypes()
 {
     static TDesignClassTypes types;
+    koDesignRTTI_Initialize();
     return types;
 }
 
@@ -494,37 +498,29 @@ int64_t IdentOrNumber(TRunTimeOrdinalProperty* Prop, const QString& Text, bool (
     if (TryStrToInt64(Text, number) && number >= Prop->MinValue() && number <= Prop->MaxValue()) return number;
     InvalidValue();
 }
+
+// The identifier of the value, else its number (so that what is shown can be typed back).
+QString IdentText(TRunTimeOrdinalProperty* Prop, bool (*Ident)(int32_t, QString&))
+{
+    if (Prop->Empty()) return SUnknown;
+    QString ident;
+    const int64_t value = Prop->AsInteger();
+    return Ident(int32_t(value), ident) ? ident : QString::number(value);
+}
+
+void SetIdentText(TRunTimeOrdinalProperty* Prop, const QString& Text, bool (*Ident)(const QString&, int32_t&))
+{
+    if (!Prop->Empty()) Prop->SetAsInteger(IdentOrNumber(Prop, Text, Ident));
+}
 } // namespace
 
-QString TRunTimeFontCharSetProperty::GetValue()
-{
-    if (Empty()) return SUnknown;
-    QString ident;
-    const int64_t value = AsInteger();
-    return CharsetToIdent(int32_t(value), ident) ? ident : QString::number(value);
-}
-
-void TRunTimeFontCharSetProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsInteger(IdentOrNumber(this, Value, IdentToCharset));
-}
+QString TRunTimeFontCharSetProperty::GetValue() { return IdentText(this, CharsetToIdent); }
+void TRunTimeFontCharSetProperty::SetValue(const QString& Value) { SetIdentText(this, Value, IdentToCharset); }
 
 void TRunTimeFontCharSetProperty::GetValues(QStringList& Values) { Values = CharsetValues(); }
 
-QString TRunTimeModalResultProperty::GetValue()
-{
-    if (Empty()) return SUnknown;
-    QString ident;
-    const int64_t value = AsInteger();
-    return ModalResultToIdent(int32_t(value), ident) ? ident : QString::number(value);
-}
-
-void TRunTimeModalResultProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsInteger(IdentOrNumber(this, Value, IdentToModalResult));
-}
+QString TRunTimeModalResultProperty::GetValue() { return IdentText(this, ModalResultToIdent); }
+void TRunTimeModalResultProperty::SetValue(const QString& Value) { SetIdentText(this, Value, IdentToModalResult); }
 
 void TRunTimeModalResultProperty::GetValues(QStringList& Values) { Values = ModalResultValues(); }
 
@@ -746,41 +742,26 @@ void TRunTimeFloatProperty::SetValue(const QString& Value)
     SetAsFloat(StrToFloat(Value));
 }
 
-QString TRunTimeDateProperty::GetValue()
+namespace {
+// Dates and times show the value 0 as an empty text, and take an empty text as 0.
+QString DateText(TRunTimeFloatProperty* Prop, QString (*ToText)(double, const TFormatSettings&))
 {
-    const double value = AsFloat();
-    return Empty() || value == 0 ? QString() : DateToStr(value);
+    const double value = Prop->AsFloat();
+    return Prop->Empty() || value == 0 ? QString() : ToText(value, FormatSettings());
 }
 
-void TRunTimeDateProperty::SetValue(const QString& Value)
+void SetDateText(TRunTimeFloatProperty* Prop, const QString& Text, double (*FromText)(const QString&, const TFormatSettings&))
 {
-    if (Empty()) return;
-    SetAsFloat(Value.trimmed().isEmpty() ? 0.0 : StrToDate(Value));
+    if (!Prop->Empty()) Prop->SetAsFloat(Text.trimmed().isEmpty() ? 0.0 : FromText(Text, FormatSettings()));
 }
+} // namespace
 
-QString TRunTimeTimeProperty::GetValue()
-{
-    const double value = AsFloat();
-    return Empty() || value == 0 ? QString() : TimeToStr(value);
-}
-
-void TRunTimeTimeProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsFloat(Value.trimmed().isEmpty() ? 0.0 : StrToTime(Value));
-}
-
-QString TRunTimeDateTimeProperty::GetValue()
-{
-    const double value = AsFloat();
-    return Empty() || value == 0 ? QString() : DateTimeToStr(value);
-}
-
-void TRunTimeDateTimeProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsFloat(Value.trimmed().isEmpty() ? 0.0 : StrToDateTime(Value));
-}
+QString TRunTimeDateProperty::GetValue() { return DateText(this, DateToStr); }
+void TRunTimeDateProperty::SetValue(const QString& Value) { SetDateText(this, Value, StrToDate); }
+QString TRunTimeTimeProperty::GetValue() { return DateText(this, TimeToStr); }
+void TRunTimeTimeProperty::SetValue(const QString& Value) { SetDateText(this, Value, StrToTime); }
+QString TRunTimeDateTimeProperty::GetValue() { return DateText(this, DateTimeToStr); }
+void TRunTimeDateTimeProperty::SetValue(const QString& Value) { SetDateText(this, Value, StrToDateTime); }
 
 QVariant TRunTimeVariantProperty::AsVariant()
 {

@@ -462,9 +462,17 @@ PTypeInfo QObjectClassType(const QMetaObject* mo)
 PTypeInfo PublishedDetail::InternClassType(QMetaType pointerType, std::unique_ptr<TTypeInfo> info)
 {
     auto& r = registry();
-    if (auto it = r.ByMetaType.constFind(pointerType.id()); it != r.ByMetaType.constEnd()) return it.value();
+    PTypeInfo unknown = nullptr;
+    if (auto it = r.ByMetaType.constFind(pointerType.id()); it != r.ByMetaType.constEnd()) {
+        if (it.value()->Kind != tkUnknown) return it.value();
+        unknown = it.value();
+    }
     PTypeInfo result = r.Keep(std::move(info));
     r.ByMetaType.insert(pointerType.id(), result);
+    // A class asked for before its registration was taken as unknown; properties of it learn the class.
+    if (unknown)
+        for (TPropInfo& p : r.PropStorage)
+            if (p.PropType == unknown) p.PropType = result;
     return result;
 }
 
