@@ -170,6 +170,11 @@ void TNativeRTTIProvider::SetSetProp(QObject* Instance, PPropInfo PropInfo, cons
         if (element < 0 || element > 31) throw EPropertyConvertError(SInvalidPropertyElement.arg(word));
         bits |= int64_t(1) << element;
     }
+    // Bits the element type has no identifier for cannot be typed: they keep their state.
+    int64_t named = 0;
+    for (int bit = 0; comp && bit < 32 && bit < comp->Data.Names.size(); ++bit)
+        if (!comp->Data.Names[bit].isEmpty()) named |= int64_t(1) << bit;
+    bits |= GetOrdProp(Instance, PropInfo) & ~named & 0xFFFFFFFFll;
     SetOrdProp(Instance, PropInfo, bits);
 }
 
