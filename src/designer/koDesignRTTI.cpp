@@ -1,5 +1,12 @@
 #include "koDesignRTTI.h"
 
+#include "kinds/koResourceItemAccelerator.h"
+#include "kinds/koResourceItemDesignInfo.h"
+#include "kinds/koResourceItemDialog.h"
+#include "kinds/koResourceItemHWB.h"
+#include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemString.h"
+#include "kinds/koResourceItemToolbar.h"
 #include "model/koResourcesItem.h"
 #include "model/koResourcesItemItems.h"
 #include "platform/Bitmap.h"
@@ -1164,4 +1171,20 @@ void koDesignRTTI_Initialize()
     classes.Graphic = RegisterClassTypeInfo<TGraphic>("TGraphic", nullptr);
     classes.Bitmap = RegisterClassTypeInfo<TBitmap, TGraphic>("TBitmap", classes.Graphic);
     classes.Icon = RegisterClassTypeInfo<TIcon, TGraphic>("TIcon", classes.Graphic);
+
+    // The element collections of the resource kinds: published as collections of their items.
+    PTypeInfo collection = classes.Collection;
+    RegisterClassTypeInfo<TResourceDialogItems, TCustomResourceItemItems>("TResourceDialogItems", collection);
+    RegisterClassTypeInfo<TResourceMenuItems, TCustomResourceItemItems>("TResourceMenuItems", collection);
+    RegisterClassTypeInfo<TAcceleratorItems, TCustomResourceItemItems>("TAcceleratorItems", collection);
+    RegisterClassTypeInfo<TResourceStrings, TCustomResourceItemItems>("TResourceStrings", collection);
+    RegisterClassTypeInfo<TResourceToolbarItems, TCustomResourceItemItems>("TResourceToolbarItems", collection);
+    RegisterClassTypeInfo<TDesignInfoItems, TCustomResourceItemItems>("TDesignInfoItems", collection);
+    RegisterClassTypeInfo<TResourceMapItems, TCustomResourceItemItems>("TResourceMapItems", collection);
+    RegisterClassTypeInfo<TSymbolDefCollection, TCustomResourceItemItems>("TSymbolDefCollection", collection);
+    RegisterClassTypeInfo<TSymbolDefFileItemCollection, TCustomResourceItemItems>("TSymbolDefFileItemCollection", collection);
+    RegisterClassTypeInfo<TFileMapItems, TCustomResourceItemItems>("TFileMapItems", collection);
+    RegisterClassTypeInfo<TSymbolMapSymbolItems, TCustomResourceItemItems>("TSymbolMapSymbolItems", collection);
+    RegisterClassTypeInfo<TSymbolMapItems, TCustomResourceItemItems>("TSymbolMapItems", collection);
+    RegisterClassTypeInfo<TDesignInfoItemTags>("TDesignInfoItemTags", nullptr);
 }

@@ -105,6 +105,11 @@ TEST(RttiList, PropertyFacts)
     EXPECT_EQ(fontSize->Owner()->Root(), &list);
     EXPECT_EQ(fontSize->Instance(), &sample.FFont);
     EXPECT_TRUE(width->IsType(TypeInfo<int>()));
+    // One type per declared type, however it is reached: identity is what Intersect compares.
+    TRunTimeProperty* style = list.PropertyByName(QStringLiteral("Style"));
+    EXPECT_EQ(style->PropType(), list.PropertyByName(QStringLiteral("Font.Style"))->PropType());
+    EXPECT_EQ(style->PropType(), TypeInfo<RttiFixture::TFontStyles>());
+    EXPECT_EQ(list.PropertyByName(QStringLiteral("Align"))->PropType(), TypeInfo<RttiFixture::TAlign>());
     EXPECT_TRUE(width->IsCompatible(fontSize));
     EXPECT_FALSE(width->IsCompatible(list.PropertyByName(QStringLiteral("Color"))));
 }
