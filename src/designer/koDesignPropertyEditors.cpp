@@ -40,9 +40,7 @@ QColor WindowTextColor() { return QPalette().color(QPalette::Text); }
 // The colour a swatch shows: system colours in their classic values.
 QColor SwatchColor(TColor Color)
 {
-    if ((Color.Value & 0xFF000000u) == 0xFF000000u)
-        Color = TColor(0x80000000u | (Color.Value & 0x00FFFFFFu));
-    return QColor::fromRgb(ColorToQRgb(ColorToRGB(Color)));
+    return QColor::fromRgb(ColorToQRgb(Color));
 }
 
 } // namespace
