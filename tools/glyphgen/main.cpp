@@ -172,6 +172,71 @@ QImage DrawPlain(const std::function<void(QPainter&)>& draw, int side)
     return image;
 }
 
+// The small bitmaps of the object inspector and its property editors, in their own sizes. Font-type
+// glyphs are keyed bitmaps (transparent by their bottom-left pixel); the others carry alpha.
+struct DesignGlyph
+{
+    QString Name;
+    int Side;
+    bool Keyed;
+    std::function<void(QPainter&)> Draw; // in pixels of the glyph
+};
+
+std::vector<DesignGlyph> DesignGlyphs()
+{
+    const auto letters = [](const QString& text, const QColor& back, const QColor& front, bool bar) {
+        return [=](QPainter& p) {
+            QFont f(QStringLiteral("DejaVu Sans"));
+            f.setPixelSize(10);
+            f.setBold(true);
+            p.setFont(f);
+            p.setPen(back);
+            p.drawText(QRectF(0, -1, 10, 11), Qt::AlignCenter, text.left(1));
+            p.setPen(front);
+            p.drawText(QRectF(2.5, 1, 10, 11), Qt::AlignCenter, text.right(1));
+            if (bar) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(front);
+                p.drawRect(QRectF(1, 10.5, 10, 1.5));
+            }
+        };
+    };
+    const auto box = [](bool plus) {
+        return [=](QPainter& p) {
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QColor(128, 128, 128));
+            p.setBrush(Qt::white);
+            p.drawRect(0, 0, 8, 8);
+            p.setPen(Qt::black);
+            p.drawLine(2, 4, 6, 4);
+            if (plus)
+                p.drawLine(4, 2, 4, 6);
+        };
+    };
+    return {
+        {QStringLiteral("DESIGN_FONT_DEVICE"), 12, true, [](QPainter& p) {
+             p.setPen(Pen(QColor(40, 40, 40), 1));
+             p.setBrush(QColor(200, 200, 200));
+             p.drawRect(QRectF(1.5, 4.5, 9, 5));
+             p.setBrush(Qt::white);
+             p.drawRect(QRectF(3.5, 1.5, 5, 3));
+             p.drawRect(QRectF(3.5, 8.5, 5, 2.5));
+         }},
+        {QStringLiteral("DESIGN_FONT_FIXEDPITCH"), 12, true, letters(QStringLiteral("FF"), QColor(110, 110, 110), QColor(30, 30, 30), true)},
+        {QStringLiteral("DESIGN_FONT_TRUETYPE"), 12, true, letters(QStringLiteral("TT"), QColor(120, 120, 120), QColor(20, 20, 160), false)},
+        {QStringLiteral("DESIGN_FONT_TRUETYPEFIXED"), 12, true, letters(QStringLiteral("TT"), QColor(120, 120, 120), QColor(20, 20, 160), true)},
+        {QStringLiteral("DESIGN_EDIT_ELIPSIS"), 8, false, [](QPainter& p) {
+             p.setRenderHint(QPainter::Antialiasing, false);
+             p.setPen(Qt::NoPen);
+             p.setBrush(Qt::black);
+             for (int x : {0, 3, 6})
+                 p.drawRect(x, 5, 2, 2);
+         }},
+        {QStringLiteral("DESIGN_PROP_EXPAND"), 9, false, box(true)},
+        {QStringLiteral("DESIGN_PROP_COLLAPSE"), 9, false, box(false)},
+    };
+}
+
 std::vector<Glyph> Glyphs()
 {
     const auto tag = [](const char* text, QColor c) {
@@ -684,6 +749,24 @@ int main(int argc, char* argv[])
             return 1;
         qrc += QStringLiteral("        <file alias=\"%1\">%2</file>\n").arg(hint.Name, file);
         loaded.emplace_back(hint.Name, image);
+    }
+    for (const DesignGlyph& g : DesignGlyphs()) {
+        QImage image(g.Side, g.Side, QImage::Format_ARGB32);
+        image.fill(0);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            g.Draw(p);
+        }
+        const QString file = QStringLiteral("glyphs/") + g.Name + (g.Keyed ? QStringLiteral(".bmp") : QStringLiteral(".png"));
+        if (!(g.Keyed ? Keyed(image) : image).save(root.filePath(QStringLiteral("resources/") + file)))
+            return 1;
+        qrc += QStringLiteral("        <file alias=\"%1\">%2</file>\n").arg(g.Name, file);
+        const QImage shown = AsLoaded(QImage(root.filePath(QStringLiteral("resources/") + file)));
+        QImage cell(16, 16, QImage::Format_ARGB32);
+        cell.fill(0);
+        QPainter(&cell).drawImage((16 - g.Side) / 2, (16 - g.Side) / 2, shown);
+        loaded.emplace_back(g.Name, cell);
     }
     qrc += QStringLiteral("    </qresource>\n    <qresource prefix=\"/res/CURSOR\">\n");
     for (const bool reject : {false, true}) {
