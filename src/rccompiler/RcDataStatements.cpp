@@ -6,6 +6,21 @@ namespace rc {
 
 namespace {
 
+// Reads the file a statement names; records it in the file map.
+QByteArray FileData(TParser& Parser, TResourceStatement& Statement, const TToken& At, const QString& Written)
+{
+    const QByteArray bytes = Parser.ReadResourceFile(Written, At);
+    Parser.AddFileRecord(Statement, Written);
+    return bytes;
+}
+
+[[noreturn]] void BadFile(TParser& Parser, const TToken& At, const QString& Written, const QString& Why)
+{
+    Parser.Fatal(At, rcErrBadFile, QStringLiteral("%1: %2").arg(Written, Why));
+}
+
+} // namespace
+
 // The items of a BEGIN..END data block: numbers are WORDs (L-suffixed DWORDs), narrow strings bytes in
 // their code page, L"" strings UTF-16; nothing is added after a string.
 QByteArray DataBlock(TParser& Parser)
@@ -27,21 +42,6 @@ QByteArray DataBlock(TParser& Parser)
     Parser.ExpectEnd();
     return data.Data();
 }
-
-// Reads the file a statement names; records it in the file map.
-QByteArray FileData(TParser& Parser, TResourceStatement& Statement, const TToken& At, const QString& Written)
-{
-    const QByteArray bytes = Parser.ReadResourceFile(Written, At);
-    Parser.AddFileRecord(Statement, Written);
-    return bytes;
-}
-
-[[noreturn]] void BadFile(TParser& Parser, const TToken& At, const QString& Written, const QString& Why)
-{
-    Parser.Fatal(At, rcErrBadFile, QStringLiteral("%1: %2").arg(Written, Why));
-}
-
-} // namespace
 
 void CompileData(TParser& Parser, TResourceStatement& Statement)
 {

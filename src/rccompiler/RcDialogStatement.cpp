@@ -339,35 +339,15 @@ private:
         D.Controls.push_back(std::move(c));
     }
 
-    // BEGIN ... END after a control: numbers are WORDs (DWORDs with L), narrow strings bytes, wide
-    // strings UTF-16, none with a terminator. Only the extended template has room for it.
+    // BEGIN ... END after a control. Only the extended template has room for it.
     void ControlData(TControl& C, const TToken& At)
     {
         if (!D.Extended) {
             P.Warning(At, rcErrSyntax, QStringLiteral("control data needs DIALOGEX; the dialog is written as DIALOGEX"));
             D.Extended = true;
         }
-        P.ExpectBegin();
-        TDataBuilder b;
-        while (!P.AtBlockEnd()) {
-            if (P.AtString()) {
-                const TStringLiteral s = P.String();
-                if (s.Wide)
-                    b.Utf16(s.Wide16);
-                else
-                    b.Bytes(s.Bytes);
-            } else {
-                const TExpression e = P.Expression();
-                if (e.IsLong)
-                    b.DWord(e.Value);
-                else
-                    b.Word(e.Word());
-            }
-            P.SkipComma();
-        }
-        P.ExpectEnd();
-        if (b.Size() > 0xFFFF) P.Fatal(At, rcErrValue, QStringLiteral("control data longer than 65535 bytes"));
-        C.Data = b.Data();
+        C.Data = DataBlock(P);
+        if (C.Data.size() > 0xFFFF) P.Fatal(At, rcErrValue, QStringLiteral("control data longer than 65535 bytes"));
     }
 
     TParser& P;

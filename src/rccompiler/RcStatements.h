@@ -17,6 +17,9 @@ void FinishStringTables(TParser& Parser);
 std::shared_ptr<TParser::TStringTables> NewStringTables();
 
 void CompileAccelerators(TParser& Parser, TResourceStatement& Statement);
+// A BEGIN..END data block (of a data statement or a dialog control): numbers are WORDs (L-suffixed
+// DWORDs), narrow strings bytes in their code page, L"" strings UTF-16; nothing follows a string.
+QByteArray DataBlock(TParser& Parser);
 // RCDATA, user-defined types (named or numeric), and the file-only types MESSAGETABLE, HTML,
 // MANIFEST, ANICURSOR, ANIICON, DLGINCLUDE: from a file or a BEGIN..END data block.
 void CompileData(TParser& Parser, TResourceStatement& Statement);
