@@ -12,6 +12,7 @@
 #include "platform/Exceptions.h"
 #include "platform/RegistryStore.h"
 #include "platform/StringList.h"
+#include "platform/PublishedProperties.h"
 #include "platform/regconfg.h"
 
 #include <QObject>
@@ -19,9 +20,6 @@
 #include <QVariant>
 #include <cstdint>
 #include <memory>
-
-// A published property that does not exist or cannot be written (GetValue, SetValue).
-ATELIER_EXCEPTION_CLASS(EPropertyError, Exception)
 
 enum TSettingsNotificationKind : uint8_t { snkSubscribed, snkUnsubscribed, snkChanged };
 
