@@ -98,6 +98,7 @@ struct TFontName {
     TFontName() = default;
     TFontName(const QString& value) : Value(value) {}
     operator QString() const { return Value; }
+    friend bool operator==(const TFontName&, const TFontName&) = default;
 };
 Q_DECLARE_METATYPE(TFontName)
 struct TCaption {
@@ -105,6 +106,7 @@ struct TCaption {
     TCaption() = default;
     TCaption(const QString& value) : Value(value) {}
     operator QString() const { return Value; }
+    friend bool operator==(const TCaption&, const TCaption&) = default;
 };
 Q_DECLARE_METATYPE(TCaption)
 
