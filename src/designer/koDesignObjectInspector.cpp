@@ -871,8 +871,23 @@ void TRunTimeCustomObjectInspector::LoadGlyphs()
     };
     FExpandGlyph = draw(QStyle::PE_IndicatorBranch, QStyle::State_Children, size + 4, size + 4);
     FCollapseGlyph = draw(QStyle::PE_IndicatorBranch, QStyle::State_Children | QStyle::State_Open, size + 4, size + 4);
-    FTrueGlyph = draw(QStyle::PE_IndicatorCheckBox, QStyle::State_On, 13, 13);
-    FFalseGlyph = draw(QStyle::PE_IndicatorCheckBox, QStyle::State_Off, 13, 13);
+    // Flat check boxes of their own: the style's need a widget state the rows do not have.
+    auto checkBox = [&](bool Checked) {
+        QPixmap pm(13, 13);
+        pm.fill(Qt::transparent);
+        QPainter painter(&pm);
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRect(0, 0, 12, 12);
+        if (Checked) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(QPen(palette().color(QPalette::Text), 2));
+            painter.drawPolyline(QPolygonF({QPointF(3, 6.5), QPointF(5.5, 9), QPointF(10, 3.5)}));
+        }
+        return pm;
+    };
+    FTrueGlyph = checkBox(true);
+    FFalseGlyph = checkBox(false);
 }
 
 void TRunTimeCustomObjectInspector::paintEvent(QPaintEvent* Event)

@@ -58,21 +58,24 @@ int main(int argc, char* argv[])
     auto* layout = new QHBoxLayout(&window);
     auto* controlView = new TRunTimeObjectInspector;
     auto* sampleView = new TRunTimeObjectInspector;
-    controlView->setMinimumSize(330, 560);
-    sampleView->setMinimumSize(300, 560);
+    controlView->setMinimumSize(360, 640);
+    sampleView->setMinimumSize(300, 640);
     layout->addWidget(Column(QStringLiteral("Dialog 101, control 1 (a button)"), controlView));
     layout->addWidget(Column(QStringLiteral("A sample object"), sampleView));
     window.show();
 
     controlView->AddInstance(control, true);
+    // Rows carry the names the control gives its properties.
+    controlView->SetNameWidth(150);
+    Open(controlView, QStringLiteral("Control Style"));
+    Open(controlView, QStringLiteral("Control Style.Style"));
     Open(controlView, QStringLiteral("WindowStyle"));
-    Open(controlView, QStringLiteral("ControlStyle"));
-    Open(controlView, QStringLiteral("ControlStyle.Style"));
-    controlView->SelectRow(controlView->RowOf(QStringLiteral("ControlClass")));
+    controlView->SelectRow(controlView->RowOf(QStringLiteral("Control Class")));
     sampleView->AddInstance(&sample, true);
     Open(sampleView, QStringLiteral("Options"));
     Open(sampleView, QStringLiteral("Child"));
-    sampleView->SelectRow(sampleView->RowOf(QStringLiteral("Color")));
+    sampleView->SetNameWidth(110);
+    sampleView->SelectRow(sampleView->RowOf(QStringLiteral("Kind")));
 
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 0;
     const QString grab = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
