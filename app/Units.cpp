@@ -39,6 +39,7 @@
 #include "model/koResourcesMessages.h"
 #include "platform/PublishedProperties.h"
 #include "bitmapeditor/koGraphics32Color.h"
+#include "designer/koDesignObjectControl.h"
 #include "shell/koAtelier.h"
 #include "shell/koAtelierFramework.h"
 #include "shell/koConfigurationService.h"
@@ -65,6 +66,7 @@ void InitializeUnits()
     koGraphics32Color_Initialize();
     koGlyphService_Initialize();
     koCursorService_Initialize();
+    koDesignObjectControl_Initialize();
     // Item kinds: the catch-all generic kind, then the kinds in the order of their units.
     koResourcesKinds_Initialize();
     koResourceItemSymbols_Initialize();
@@ -169,6 +171,7 @@ void FinalizeUnits()
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();
     koResourcesMessages_Finalize();
+    koDesignObjectControl_Finalize();
     koCursorService_Finalize();
     koGlyphService_Finalize();
     koGraphics32Color_Finalize();

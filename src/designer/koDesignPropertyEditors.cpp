@@ -29,6 +29,14 @@ T* PropAs(TRunTimePropertyEditor& Editor)
     return Editor.PropCount() > 0 ? dynamic_cast<T*>(Editor.Prop(0)) : nullptr;
 }
 
+// The value list of the first property, when it is of the class the editor expects.
+template <class T>
+void PropertyValues(TRunTimePropertyEditor& Editor, QStringList& Values)
+{
+    if (auto* property = PropAs<T>(Editor))
+        property->GetValues(Values);
+}
+
 int TextHeight(QPainter& Canvas, const QString& Text)
 {
     return QFontMetrics(Canvas.font()).boundingRect(Text).height();
@@ -40,9 +48,7 @@ QColor WindowTextColor() { return QPalette().color(QPalette::Text); }
 // The colour a swatch shows: system colours in their classic values.
 QColor SwatchColor(TColor Color)
 {
-    if ((Color.Value & 0xFF000000u) == 0xFF000000u)
-        Color = TColor(0x80000000u | (Color.Value & 0x00FFFFFFu));
-    return QColor::fromRgb(ColorToQRgb(ColorToRGB(Color)));
+    return QColor::fromRgb(ColorToQRgb(Color));
 }
 
 } // namespace
@@ -58,8 +64,7 @@ TRunTimePropertyAttributes TRunTimeFloatPropertyEditor::GetAttributes() { return
 
 void TRunTimeEnumPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeEnumProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeEnumProperty>(*this, Values);
 }
 int TRunTimeEnumPropertyEditor::GetEditLimit() { return 63; }
 TRunTimePropertyAttributes TRunTimeEnumPropertyEditor::GetAttributes() { return {paValueList}; }
@@ -68,29 +73,25 @@ TRunTimePropertyAttributes TRunTimeSetPropertyEditor::GetAttributes() { return {
 
 void TRunTimeSetElementPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeSetElementProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeSetElementProperty>(*this, Values);
 }
 TRunTimePropertyAttributes TRunTimeSetElementPropertyEditor::GetAttributes() { return {paValueList}; }
 
 void TRunTimeModalResultPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeModalResultProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeModalResultProperty>(*this, Values);
 }
 TRunTimePropertyAttributes TRunTimeModalResultPropertyEditor::GetAttributes() { return {paValueList}; }
 
 void TRunTimeShortCutPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeShortCutProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeShortCutProperty>(*this, Values);
 }
 TRunTimePropertyAttributes TRunTimeShortCutPropertyEditor::GetAttributes() { return {paValueList}; }
 
 void TRunTimeFontCharsetPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeFontCharSetProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeFontCharSetProperty>(*this, Values);
 }
 TRunTimePropertyAttributes TRunTimeFontCharsetPropertyEditor::GetAttributes() { return {paValueList, paSortList}; }
 
@@ -153,8 +154,7 @@ void TRunTimeColorPropertyEditor::ListMeasureTextRect(const QString&, QPainter&,
 
 void TRunTimeColorPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeColorProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeColorProperty>(*this, Values);
 }
 
 TRunTimePropertyAttributes TRunTimeColorPropertyEditor::GetAttributes() { return {paValueList, paDialog}; }
@@ -218,8 +218,7 @@ void TRunTimeCursorPropertyEditor::ListMeasureTextRect(const QString&, QPainter&
 
 void TRunTimeCursorPropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeCursorProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeCursorProperty>(*this, Values);
 }
 
 TRunTimePropertyAttributes TRunTimeCursorPropertyEditor::GetAttributes() { return {paValueList, paSortList}; }
@@ -391,8 +390,7 @@ void TRunTimeFontNamePropertyEditor::ListMeasureTextRect(const QString&, QPainte
 
 void TRunTimeFontNamePropertyEditor::GetValues(QStringList& Values)
 {
-    if (auto* property = PropAs<TRunTimeFontNameProperty>(*this))
-        property->GetValues(Values);
+    PropertyValues<TRunTimeFontNameProperty>(*this, Values);
 }
 
 TRunTimePropertyAttributes TRunTimeFontNamePropertyEditor::GetAttributes() { return {paValueList, paSortList}; }

@@ -1,5 +1,12 @@
 #include "koDesignRTTI.h"
 
+#include "kinds/koResourceItemAccelerator.h"
+#include "kinds/koResourceItemDesignInfo.h"
+#include "kinds/koResourceItemDialog.h"
+#include "kinds/koResourceItemHWB.h"
+#include "kinds/koResourceItemMenu.h"
+#include "kinds/koResourceItemString.h"
+#include "kinds/koResourceItemToolbar.h"
 #include "model/koResourcesItem.h"
 #include "model/koResourcesItemItems.h"
 #include "platform/Bitmap.h"
@@ -57,7 +64,10 @@ QString SetToText(PTypeInfo Comp, int64_t Value, bool Brackets)
 IRunTimeRTTIProvider* RTTIProvider()
 {
     auto& slot = providerSlot();
-    if (!slot) slot = std::make_shared<TNativeRTTIProvider>();
+    if (!slot) {
+        koDesignRTTI_Initialize();
+        slot = std::make_shared<TNativeRTTIProvider>();
+    }
     return slot.get();
 }
 
@@ -160,6 +170,11 @@ void TNativeRTTIProvider::SetSetProp(QObject* Instance, PPropInfo PropInfo, cons
         if (element < 0 || element > 31) throw EPropertyConvertError(SInvalidPropertyElement.arg(word));
         bits |= int64_t(1) << element;
     }
+    // Bits the element type has no identifier for cannot be typed: they keep their state.
+    int64_t named = 0;
+    for (int bit = 0; comp && bit < 32 && bit < comp->Data.Names.size(); ++bit)
+        if (!comp->Data.Names[bit].isEmpty()) named |= int64_t(1) << bit;
+    bits |= GetOrdProp(Instance, PropInfo) & ~named & 0xFFFFFFFFll;
     SetOrdProp(Instance, PropInfo, bits);
 }
 
@@ -238,6 +253,7 @@ bool TNativeRTTIProvider::InheritsFromClass(PPropInfo PropInfo, PTypeInfo AClass
 TDesignClassTypes& DesignClassTypes()
 {
     static TDesignClassTypes types;
+    koDesignRTTI_Initialize();
     return types;
 }
 
@@ -487,37 +503,29 @@ int64_t IdentOrNumber(TRunTimeOrdinalProperty* Prop, const QString& Text, bool (
     if (TryStrToInt64(Text, number) && number >= Prop->MinValue() && number <= Prop->MaxValue()) return number;
     InvalidValue();
 }
+
+// The identifier of the value, else its number (so that what is shown can be typed back).
+QString IdentText(TRunTimeOrdinalProperty* Prop, bool (*Ident)(int32_t, QString&))
+{
+    if (Prop->Empty()) return SUnknown;
+    QString ident;
+    const int64_t value = Prop->AsInteger();
+    return Ident(int32_t(value), ident) ? ident : QString::number(value);
+}
+
+void SetIdentText(TRunTimeOrdinalProperty* Prop, const QString& Text, bool (*Ident)(const QString&, int32_t&))
+{
+    if (!Prop->Empty()) Prop->SetAsInteger(IdentOrNumber(Prop, Text, Ident));
+}
 } // namespace
 
-QString TRunTimeFontCharSetProperty::GetValue()
-{
-    if (Empty()) return SUnknown;
-    QString ident;
-    const int64_t value = AsInteger();
-    return CharsetToIdent(int32_t(value), ident) ? ident : QString::number(value);
-}
-
-void TRunTimeFontCharSetProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsInteger(IdentOrNumber(this, Value, IdentToCharset));
-}
+QString TRunTimeFontCharSetProperty::GetValue() { return IdentText(this, CharsetToIdent); }
+void TRunTimeFontCharSetProperty::SetValue(const QString& Value) { SetIdentText(this, Value, IdentToCharset); }
 
 void TRunTimeFontCharSetProperty::GetValues(QStringList& Values) { Values = CharsetValues(); }
 
-QString TRunTimeModalResultProperty::GetValue()
-{
-    if (Empty()) return SUnknown;
-    QString ident;
-    const int64_t value = AsInteger();
-    return ModalResultToIdent(int32_t(value), ident) ? ident : QString::number(value);
-}
-
-void TRunTimeModalResultProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsInteger(IdentOrNumber(this, Value, IdentToModalResult));
-}
+QString TRunTimeModalResultProperty::GetValue() { return IdentText(this, ModalResultToIdent); }
+void TRunTimeModalResultProperty::SetValue(const QString& Value) { SetIdentText(this, Value, IdentToModalResult); }
 
 void TRunTimeModalResultProperty::GetValues(QStringList& Values) { Values = ModalResultValues(); }
 
@@ -739,41 +747,26 @@ void TRunTimeFloatProperty::SetValue(const QString& Value)
     SetAsFloat(StrToFloat(Value));
 }
 
-QString TRunTimeDateProperty::GetValue()
+namespace {
+// Dates and times show the value 0 as an empty text, and take an empty text as 0.
+QString DateText(TRunTimeFloatProperty* Prop, QString (*ToText)(double, const TFormatSettings&))
 {
-    const double value = AsFloat();
-    return Empty() || value == 0 ? QString() : DateToStr(value);
+    const double value = Prop->AsFloat();
+    return Prop->Empty() || value == 0 ? QString() : ToText(value, FormatSettings());
 }
 
-void TRunTimeDateProperty::SetValue(const QString& Value)
+void SetDateText(TRunTimeFloatProperty* Prop, const QString& Text, double (*FromText)(const QString&, const TFormatSettings&))
 {
-    if (Empty()) return;
-    SetAsFloat(Value.trimmed().isEmpty() ? 0.0 : StrToDate(Value));
+    if (!Prop->Empty()) Prop->SetAsFloat(Text.trimmed().isEmpty() ? 0.0 : FromText(Text, FormatSettings()));
 }
+} // namespace
 
-QString TRunTimeTimeProperty::GetValue()
-{
-    const double value = AsFloat();
-    return Empty() || value == 0 ? QString() : TimeToStr(value);
-}
-
-void TRunTimeTimeProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsFloat(Value.trimmed().isEmpty() ? 0.0 : StrToTime(Value));
-}
-
-QString TRunTimeDateTimeProperty::GetValue()
-{
-    const double value = AsFloat();
-    return Empty() || value == 0 ? QString() : DateTimeToStr(value);
-}
-
-void TRunTimeDateTimeProperty::SetValue(const QString& Value)
-{
-    if (Empty()) return;
-    SetAsFloat(Value.trimmed().isEmpty() ? 0.0 : StrToDateTime(Value));
-}
+QString TRunTimeDateProperty::GetValue() { return DateText(this, DateToStr); }
+void TRunTimeDateProperty::SetValue(const QString& Value) { SetDateText(this, Value, StrToDate); }
+QString TRunTimeTimeProperty::GetValue() { return DateText(this, TimeToStr); }
+void TRunTimeTimeProperty::SetValue(const QString& Value) { SetDateText(this, Value, StrToTime); }
+QString TRunTimeDateTimeProperty::GetValue() { return DateText(this, DateTimeToStr); }
+void TRunTimeDateTimeProperty::SetValue(const QString& Value) { SetDateText(this, Value, StrToDateTime); }
 
 QVariant TRunTimeVariantProperty::AsVariant()
 {
@@ -1164,4 +1157,20 @@ void koDesignRTTI_Initialize()
     classes.Graphic = RegisterClassTypeInfo<TGraphic>("TGraphic", nullptr);
     classes.Bitmap = RegisterClassTypeInfo<TBitmap, TGraphic>("TBitmap", classes.Graphic);
     classes.Icon = RegisterClassTypeInfo<TIcon, TGraphic>("TIcon", classes.Graphic);
+
+    // The element collections of the resource kinds: published as collections of their items.
+    PTypeInfo collection = classes.Collection;
+    RegisterClassTypeInfo<TResourceDialogItems, TCustomResourceItemItems>("TResourceDialogItems", collection);
+    RegisterClassTypeInfo<TResourceMenuItems, TCustomResourceItemItems>("TResourceMenuItems", collection);
+    RegisterClassTypeInfo<TAcceleratorItems, TCustomResourceItemItems>("TAcceleratorItems", collection);
+    RegisterClassTypeInfo<TResourceStrings, TCustomResourceItemItems>("TResourceStrings", collection);
+    RegisterClassTypeInfo<TResourceToolbarItems, TCustomResourceItemItems>("TResourceToolbarItems", collection);
+    RegisterClassTypeInfo<TDesignInfoItems, TCustomResourceItemItems>("TDesignInfoItems", collection);
+    RegisterClassTypeInfo<TResourceMapItems, TCustomResourceItemItems>("TResourceMapItems", collection);
+    RegisterClassTypeInfo<TSymbolDefCollection, TCustomResourceItemItems>("TSymbolDefCollection", collection);
+    RegisterClassTypeInfo<TSymbolDefFileItemCollection, TCustomResourceItemItems>("TSymbolDefFileItemCollection", collection);
+    RegisterClassTypeInfo<TFileMapItems, TCustomResourceItemItems>("TFileMapItems", collection);
+    RegisterClassTypeInfo<TSymbolMapSymbolItems, TCustomResourceItemItems>("TSymbolMapSymbolItems", collection);
+    RegisterClassTypeInfo<TSymbolMapItems, TCustomResourceItemItems>("TSymbolMapItems", collection);
+    RegisterClassTypeInfo<TDesignInfoItemTags>("TDesignInfoItemTags", nullptr);
 }

@@ -98,8 +98,8 @@ IRunTimeRTTIProvider* RTTIProvider();
 // Replaces the provider (nullptr: the native one again); returns the previous one. For tests.
 std::shared_ptr<IRunTimeRTTIProvider> SetRTTIProvider(std::shared_ptr<IRunTimeRTTIProvider> Provider);
 
-// The classes whose relation picks a property class (the class property of 'TStrings' and so on).
-// Each is nullptr until the unit that has the class registers it.
+// The classes whose relation picks a property class (component, collection, strings ...); nullptr for
+// a class the program does not have (no font or picture class of that kind exists yet).
 struct TDesignClassTypes {
     PTypeInfo Component = nullptr;  // QWidget: controls of forms, found by Name
     PTypeInfo Collection = nullptr; // TCustomResourceItemItems
@@ -560,5 +560,5 @@ inline const QString SInvalidPropertyValue = QStringLiteral("Invalid property va
 inline const QString SInvalidPropertyElement = QStringLiteral("Invalid property element: %1");
 
 // Registers the published types of the model (collections, string lists, pictures) and fills
-// DesignClassTypes; called once at start-up (and by RTTIProvider on first use).
+// DesignClassTypes; RTTIProvider and DesignClassTypes call it on first use, later calls do nothing.
 void koDesignRTTI_Initialize();

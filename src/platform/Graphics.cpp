@@ -44,7 +44,8 @@ constexpr std::array<TColor, 31> SystemColors = {
 
 TColor ColorToRGB(TColor Color)
 {
-    if ((Color.Value & 0xFF000000u) == 0x80000000u) {
+    // System colours in either form: 0x80000000 + index, or 0xFF000000 + index as property values name them.
+    if ((Color.Value & 0xFF000000u) == 0x80000000u || (Color.Value & 0xFF000000u) == 0xFF000000u) {
         const uint32_t index = Color.Value & 0x00FFFFFFu;
         return index < SystemColors.size() ? SystemColors[index] : clBlack;
     }

@@ -18,7 +18,7 @@ class TStream;
 enum TBorderStyle { bsNone, bsSingle };
 
 // A colour as Windows stores it: 0x00BBGGRR, red in the low byte. The top byte marks special values
-// (clNone, clDefault) and system colours (0x80000000 + index).
+// (clNone, clDefault) and system colours (0x80000000 + index, or 0xFF000000 + index).
 struct TColor {
     uint32_t Value = 0;
     constexpr TColor() = default;

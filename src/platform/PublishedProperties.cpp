@@ -1,11 +1,18 @@
 #include "PublishedProperties.h"
 
 #include "Exceptions.h"
+#include "Graphics.h"
+#include "ShortCuts.h"
 #include "SysUtils.h"
 
 #include <QHash>
+#include <QMetaEnum>
 #include <QMetaObject>
 #include <QObject>
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <deque>
 #include <limits>
 #include <type_traits>
 
@@ -180,15 +187,6 @@ void PublishedProperties_Initialize()
 // ---------------------------------------------------------------------------------------------------
 // Type information
 
-#include "Graphics.h"
-#include "ShortCuts.h"
-
-#include <QMetaEnum>
-#include <algorithm>
-#include <cstring>
-#include <bit>
-#include <deque>
-
 TTypeKinds AllTypeKinds()
 {
     TTypeKinds kinds;
@@ -357,12 +355,15 @@ QString TypeNameWithoutScope(const char* name)
     return scope < 0 ? s : s.mid(scope + 2);
 }
 
-// The enumeration (or flag) of a meta-type, found in the meta-object that declares it.
+// The enumeration (or flag) of a meta-type, found in the meta-object that declares it. A flag type is
+// named "QFlags<Scope::Value>" after its enumeration of single values.
 bool FindMetaEnum(QMetaType type, QMetaEnum& result)
 {
     const QMetaObject* scope = type.metaObject();
     if (!scope) return false;
-    const QString name = TypeNameWithoutScope(type.name());
+    QString name = QString::fromLatin1(type.name());
+    if (name.startsWith(QLatin1String("QFlags<")) && name.endsWith(QLatin1Char('>'))) name = name.mid(7).chopped(1);
+    name = TypeNameWithoutScope(name.toLatin1().constData());
     for (int i = 0; i < scope->enumeratorCount(); ++i) {
         const QMetaEnum e = scope->enumerator(i);
         if (QLatin1String(e.name()) == name || QLatin1String(e.enumName()) == name) {
@@ -461,9 +462,17 @@ PTypeInfo QObjectClassType(const QMetaObject* mo)
 PTypeInfo PublishedDetail::InternClassType(QMetaType pointerType, std::unique_ptr<TTypeInfo> info)
 {
     auto& r = registry();
-    if (auto it = r.ByMetaType.constFind(pointerType.id()); it != r.ByMetaType.constEnd()) return it.value();
+    PTypeInfo unknown = nullptr;
+    if (auto it = r.ByMetaType.constFind(pointerType.id()); it != r.ByMetaType.constEnd()) {
+        if (it.value()->Kind != tkUnknown) return it.value();
+        unknown = it.value();
+    }
     PTypeInfo result = r.Keep(std::move(info));
     r.ByMetaType.insert(pointerType.id(), result);
+    // A class asked for before its registration was taken as unknown; properties of it learn the class.
+    if (unknown)
+        for (TPropInfo& p : r.PropStorage)
+            if (p.PropType == unknown) p.PropType = result;
     return result;
 }
 
@@ -507,10 +516,31 @@ PTypeInfo EnumTypeInfo(const QMetaEnum& enumerator)
     const QByteArray key = QByteArray(enumerator.scope()) + "::" + enumerator.name();
     if (auto it = r.ByEnumName.constFind(key); it != r.ByEnumName.constEnd()) return it.value();
     const QMetaType type = QMetaType::fromName(key);
-    PTypeInfo result = enumerator.isFlag() ? SetType(enumerator, type) : EnumType(enumerator, type);
+    PTypeInfo result = type.isValid() ? r.ByMetaType.value(type.id()) : nullptr;
+    if (!result) {
+        result = enumerator.isFlag() ? SetType(enumerator, type) : EnumType(enumerator, type);
+        if (type.isValid()) r.ByMetaType.insert(type.id(), result);
+    }
     r.ByEnumName.insert(key, result);
     return result;
 }
+
+namespace {
+// An enumeration or set property: its type from the property's own enumerator, one type per meta-type.
+PTypeInfo EnumPropertyType(const QMetaProperty& p)
+{
+    auto& r = registry();
+    const QMetaType type = p.metaType();
+    if (auto it = r.ByMetaType.constFind(type.id()); it != r.ByMetaType.constEnd() && it.value()->Kind != tkUnknown)
+        return it.value();
+    const QMetaEnum e = p.enumerator();
+    PTypeInfo result = e.isFlag() ? SetType(e, type) : EnumType(e, type);
+    r.ByMetaType.insert(type.id(), result);
+    const QByteArray key = QByteArray(e.scope()) + "::" + e.name();
+    if (!r.ByEnumName.contains(key)) r.ByEnumName.insert(key, result);
+    return result;
+}
+} // namespace
 
 const std::vector<PPropInfo>& PropInfosOf(const QMetaObject* metaObject)
 {
@@ -526,8 +556,7 @@ const std::vector<PPropInfo>& PropInfosOf(const QMetaObject* metaObject)
         TPropInfo info;
         info.Property = p;
         info.Name = QString::fromLatin1(p.name());
-        info.PropType = p.isEnumType() ? TypeInfoOf(p.metaType()) : TypeInfoOf(p.metaType());
-        if (p.isEnumType() && info.PropType->Kind == tkUnknown) info.PropType = EnumTypeInfo(p.enumerator());
+        info.PropType = p.isEnumType() ? EnumPropertyType(p) : TypeInfoOf(p.metaType());
         info.Readable = p.isReadable();
         info.Writable = p.isWritable();
         info.Stored = p.isStored();

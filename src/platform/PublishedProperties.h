@@ -47,67 +47,36 @@ struct TDateTime {
 };
 Q_DECLARE_METATYPE(TDateTime)
 
+// A value of a type of its own over a plain storage type, so that a property of that type gets its own
+// text form and editor (a typedef would be the storage type itself to the meta-type system).
+template <class T, class Tag>
+struct TDistinctValue {
+    T Value{};
+    constexpr TDistinctValue() = default;
+    constexpr TDistinctValue(T value) : Value(value) {}
+    constexpr operator T() const { return Value; }
+    friend bool operator==(const TDistinctValue&, const TDistinctValue&) = default;
+};
+
 // A date (days since 1899-12-30, no time of day) and a time of day (the fraction of a day): distinct
 // from TDateTime so that each shows in its own text form.
-struct TDate {
-    double Value = 0;
-    constexpr TDate() = default;
-    constexpr TDate(double value) : Value(value) {}
-    constexpr operator double() const { return Value; }
-};
-Q_DECLARE_METATYPE(TDate)
-struct TTime {
-    double Value = 0;
-    constexpr TTime() = default;
-    constexpr TTime(double value) : Value(value) {}
-    constexpr operator double() const { return Value; }
-};
-Q_DECLARE_METATYPE(TTime)
-
-// An index of the screen cursor table (crDefault, crArrow, ... or a registered cursor) as a property
-// value; a type of its own so that it shows by name.
-struct TCursorValue {
-    int32_t Value = 0;
-    constexpr TCursorValue() = default;
-    constexpr TCursorValue(int32_t value) : Value(value) {}
-    constexpr operator int32_t() const { return Value; }
-};
-Q_DECLARE_METATYPE(TCursorValue)
-
-// A character set of a font (ANSI_CHARSET ... OEM_CHARSET) as a property value.
-struct TFontCharset {
-    uint8_t Value = 0;
-    constexpr TFontCharset() = default;
-    constexpr TFontCharset(uint8_t value) : Value(value) {}
-    constexpr operator uint8_t() const { return Value; }
-};
-Q_DECLARE_METATYPE(TFontCharset)
-
+using TDate = TDistinctValue<double, struct TDateTag>;
+using TTime = TDistinctValue<double, struct TTimeTag>;
+// An index of the screen cursor table (crDefault, crArrow, ... or a registered cursor), shown by name.
+using TCursorValue = TDistinctValue<int32_t, struct TCursorTag>;
+// A character set of a font (ANSI_CHARSET ... OEM_CHARSET).
+using TFontCharset = TDistinctValue<uint8_t, struct TFontCharsetTag>;
 // The result a modal window closes with (mrNone ... mrYesToAll, or any other number).
-struct TModalResult {
-    int32_t Value = 0;
-    constexpr TModalResult() = default;
-    constexpr TModalResult(int32_t value) : Value(value) {}
-    constexpr operator int32_t() const { return Value; }
-};
-Q_DECLARE_METATYPE(TModalResult)
-
+using TModalResult = TDistinctValue<int32_t, struct TModalResultTag>;
 // Texts with an editor of their own: a font family name, and a caption.
-struct TFontName {
-    QString Value;
-    TFontName() = default;
-    TFontName(const QString& value) : Value(value) {}
-    operator QString() const { return Value; }
-    friend bool operator==(const TFontName&, const TFontName&) = default;
-};
+using TFontName = TDistinctValue<QString, struct TFontNameTag>;
+using TCaption = TDistinctValue<QString, struct TCaptionTag>;
+Q_DECLARE_METATYPE(TDate)
+Q_DECLARE_METATYPE(TTime)
+Q_DECLARE_METATYPE(TCursorValue)
+Q_DECLARE_METATYPE(TFontCharset)
+Q_DECLARE_METATYPE(TModalResult)
 Q_DECLARE_METATYPE(TFontName)
-struct TCaption {
-    QString Value;
-    TCaption() = default;
-    TCaption(const QString& value) : Value(value) {}
-    operator QString() const { return Value; }
-    friend bool operator==(const TCaption&, const TCaption&) = default;
-};
 Q_DECLARE_METATYPE(TCaption)
 
 // A published method: the object that carries it and the method's name (a slot or Q_INVOKABLE).

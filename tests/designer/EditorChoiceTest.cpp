@@ -4,7 +4,10 @@
 
 #include "designer/koDesignInterface.h"
 #include "designer/koDesignPropertyEditors.h"
+#include "model/koResourcesItemItems.h"
+#include "platform/Bitmap.h"
 #include "platform/Graphics.h"
+#include "platform/StringList.h"
 #include "platform/ShortCuts.h"
 
 #include <QWidget>
@@ -46,12 +49,22 @@ class TChoiceFixture : public QObject {
     Q_PROPERTY(qint64 Big MEMBER FBig)
     Q_PROPERTY(QWidget* Buddy MEMBER FBuddy)
     Q_PROPERTY(QVariant Data MEMBER FData)
+    Q_PROPERTY(TBitmap* Bitmap READ Bitmap)
+    Q_PROPERTY(TGraphic* Graphic READ Graphic)
+    Q_PROPERTY(TStringList* Lines READ Lines)
+    Q_PROPERTY(TCustomResourceItemItems* Elements READ Elements)
 
 public:
     TFontName FontName() const { return FFontName; }
     void SetFontName(const TFontName& Value) { FFontName = Value; }
     TCaption Caption() const { return FCaption; }
     void SetCaption(const TCaption& Value) { FCaption = Value; }
+    TBitmap* Bitmap() { return &FBitmap; }
+    TGraphic* Graphic() { return &FBitmap; }
+    TStringList* Lines() { return &FLines; }
+    TCustomResourceItemItems* Elements() { return nullptr; }
+    TBitmap FBitmap;
+    TStringList FLines;
 
     int FWidth = 0, FImageIndex = 0;
     QChar FLetter;
@@ -111,6 +124,7 @@ struct ChoiceCase {
 
 TEST(EditorChoice, EachPropertyGetsItsEditor)
 {
+    koDesignRTTI_Initialize();
     TChoiceFixture fixture;
     TLowerImageIndexFixture lower;
     TAction action;
@@ -143,6 +157,10 @@ TEST(EditorChoice, EachPropertyGetsItsEditor)
         {&fixture, "Big", nullptr},  // Int64: no editor unless the host gives one
         {&fixture, "Data", nullptr}, // variants: none either
         {&fixture, "Buddy", TRunTimeComponentPropertyEditor::ClassInfo()},
+        {&fixture, "Bitmap", TRunTimeGraphicPropertyEditor::ClassInfo()},
+        {&fixture, "Graphic", TRunTimeGraphicPropertyEditor::ClassInfo()},
+        {&fixture, "Lines", TRunTimeStringsPropertyEditor::ClassInfo()},
+        {&fixture, "Elements", TRunTimeCollectionPropertyEditor::ClassInfo()},
     };
     for (const ChoiceCase& c : cases) {
         auto list = PropertiesOf(c.Instance);

@@ -17,6 +17,10 @@ Q_ENUM_NS(TAlign)
 enum TFontStyleValue { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 Q_DECLARE_FLAGS(TFontStyles, TFontStyleValue)
 Q_FLAG_NS(TFontStyles)
+// Bit 1 has no key: a value may hold it all the same (read from a file).
+enum TGapValue { gpFirst = 1, gpThird = 4 };
+Q_DECLARE_FLAGS(TGaps, TGapValue)
+Q_FLAG_NS(TGaps)
 } // namespace RttiFixture
 
 class TSampleFont : public QObject {
@@ -64,6 +68,7 @@ class TSample : public QObject {
     // Refuses negative numbers, as a model object refuses a value it cannot hold.
     Q_PROPERTY(int Count READ Count WRITE SetCount)
     Q_PROPERTY(int Fixed READ Fixed)
+    Q_PROPERTY(RttiFixture::TGaps Gaps MEMBER FGaps)
 
 public:
     int FWidth = 0;
@@ -93,6 +98,7 @@ public:
     TGraphic* FPicture = nullptr;
     TMethod FOnClick;
     int FCount = 0;
+    RttiFixture::TGaps FGaps;
 
     TSampleFont* Font() { return &FFont; }
     int Count() const { return FCount; }

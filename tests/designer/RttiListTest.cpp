@@ -32,7 +32,7 @@ TEST(RttiList, PropertiesAreSortedByNameIgnoringCase)
     EXPECT_EQ(names.first(), QStringLiteral("Align"));
     // QObject's own objectName is no published property.
     EXPECT_EQ(list.IndexOfName(QStringLiteral("objectName")), -1);
-    EXPECT_EQ(names.size(), 28);
+    EXPECT_EQ(names.size(), 29);
 }
 
 TEST(RttiList, EachTypeGetsItsPropertyClass)
@@ -105,6 +105,11 @@ TEST(RttiList, PropertyFacts)
     EXPECT_EQ(fontSize->Owner()->Root(), &list);
     EXPECT_EQ(fontSize->Instance(), &sample.FFont);
     EXPECT_TRUE(width->IsType(TypeInfo<int>()));
+    // One type per declared type, however it is reached: identity is what Intersect compares.
+    TRunTimeProperty* style = list.PropertyByName(QStringLiteral("Style"));
+    EXPECT_EQ(style->PropType(), list.PropertyByName(QStringLiteral("Font.Style"))->PropType());
+    EXPECT_EQ(style->PropType(), TypeInfo<RttiFixture::TFontStyles>());
+    EXPECT_EQ(list.PropertyByName(QStringLiteral("Align"))->PropType(), TypeInfo<RttiFixture::TAlign>());
     EXPECT_TRUE(width->IsCompatible(fontSize));
     EXPECT_FALSE(width->IsCompatible(list.PropertyByName(QStringLiteral("Color"))));
 }
@@ -262,4 +267,21 @@ TEST(RttiList, DeletePropertyHandsItOver)
     EXPECT_EQ(list.IndexOf(hint), -1);
     EXPECT_EQ(list.Items(2), nullptr);
     EXPECT_EQ(list.Items(-1), nullptr);
+}
+
+TEST(RttiList, SetBitsWithoutIdentifierSurviveTypedSets)
+{
+    TSample sample;
+    sample.FGaps = RttiFixture::TGaps::fromInt(0x2 | 0x1);
+    TRefinedPropertyList list;
+    list.SetInstance(&sample);
+    TRunTimeProperty* gaps = list.PropertyByName(QStringLiteral("Gaps"));
+    ASSERT_TRUE(gaps && gaps->Properties());
+    EXPECT_EQ(NamesOf(gaps->Properties()), (QStringList{"gpFirst", "gpThird"}));
+    EXPECT_EQ(list.PropertyByName(QStringLiteral("Gaps.gpThird"))->PropType(), TypeInfo<bool>());
+    EXPECT_EQ(gaps->GetValue(), QStringLiteral("[gpFirst]"));
+    gaps->SetValue(QStringLiteral("[gpThird]"));
+    EXPECT_EQ(sample.FGaps.toInt(), 0x2 | 0x4);
+    list.PropertyByName(QStringLiteral("Gaps.gpThird"))->SetValue(QStringLiteral("False"));
+    EXPECT_EQ(sample.FGaps.toInt(), 0x2);
 }

@@ -722,6 +722,7 @@ TEST(Graphics, ColoursConvertBetweenWindowsAndQtOrder)
     EXPECT_EQ(ColorToRGB(TColor(0x80000000u + 5)), clWhite);                // window
     EXPECT_EQ(ColorToRGB(TColor(0x80000000u + 24)), RGBColor(255, 255, 225)); // tooltip
     EXPECT_EQ(ColorToRGB(TColor(0x80000000u + 2)), RGBColor(0, 0, 128));
+    EXPECT_EQ(ColorToRGB(TColor(0xFF000000u + 15)), RGBColor(192, 192, 192)); // clBtnFace as properties hold it
     EXPECT_EQ(ColorToRGB(TColor(0x02F08010)), TColor(0xF08010));
     EXPECT_EQ(ColorToQRgb(RGBColor(0x10, 0x80, 0xF0)), 0xFF1080F0u);
     EXPECT_EQ(ColorToQRgb(RGBColor(0x10, 0x80, 0xF0), 0x20), 0x201080F0u);
