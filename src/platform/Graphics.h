@@ -14,6 +14,9 @@
 class QPainter;
 class TStream;
 
+// Whether a control draws a border around itself.
+enum TBorderStyle { bsNone, bsSingle };
+
 // A colour as Windows stores it: 0x00BBGGRR, red in the low byte. The top byte marks special values
 // (clNone, clDefault) and system colours (0x80000000 + index, or 0xFF000000 + index).
 struct TColor {

@@ -2,6 +2,7 @@
 // with a caret that moves over the bytes and overwrites them in hex or as characters.
 #pragma once
 
+#include "platform/Graphics.h"
 #include "platform/Sets.h"
 
 #include <QAbstractScrollArea>
@@ -9,8 +10,6 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
-
-enum TBorderStyle { bsNone, bsSingle };
 
 class THexDump : public QAbstractScrollArea {
     Q_OBJECT
