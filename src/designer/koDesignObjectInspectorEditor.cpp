@@ -66,8 +66,10 @@ QString TRunTimePropertyEditor::GetValue()
 
 void TRunTimePropertyEditor::SetValue(const QString& Value)
 {
+    // A destroyed instance leaves its property Empty, which writes nothing; a set element has no
+    // instance of its own and writes through its set.
     for (TRunTimeProperty* property : FProperties)
-        if (property && !property->ReadOnly() && property->Instance())
+        if (property && !property->ReadOnly())
             property->SetValue(Value);
     Modified();
 }

@@ -2,6 +2,7 @@
 // several objects at once, objects that go away, and values the objects refuse.
 #include "InspectorSamples.h"
 
+#include "designer/koDesignCollectionEditor.h"
 #include "designer/koDesignObjectInspector.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
@@ -12,6 +13,7 @@
 #include "shell/main.h"
 
 #include <QScrollBar>
+
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -406,12 +408,32 @@ TEST_F(Inspector, DialogItemAndControlEditInPlace)
         const int style = RowOf("Dialog Style");
         Click(ExpanderBox(style));
         ASSERT_GE(RowOf("Dialog Style.ds_SetFont"), 0) << RowNames().join(',').toStdString();
-        TRunTimeObjectInspectorEdit* edit = nullptr;
+        // A style bit is turned on and off by double clicks on its row's value.
+        ASSERT_FALSE(dialog->DialogStyle().testFlag(DialogTypes::ds_Center));
+        TRunTimeObjectInspectorEdit* edit = Select("Dialog Style.ds_Center");
+        QTest::mouseDClick(edit, Qt::LeftButton);
+        EXPECT_TRUE(dialog->DialogStyle().testFlag(DialogTypes::ds_Center));
+        EXPECT_EQ(edit->text(), "True");
+        EXPECT_TRUE(Shown("Dialog Style").contains("ds_Center")) << Shown("Dialog Style").toStdString();
+        QTest::mouseDClick(edit, Qt::LeftButton);
+        EXPECT_FALSE(dialog->DialogStyle().testFlag(DialogTypes::ds_Center));
         // The caption, typed and committed.
         Select("Caption");
         Type("Settings");
         Key(Qt::Key_Return);
         EXPECT_EQ(dialog->Caption(), "Settings");
+
+        // The controls open in the collection editor from the row's button; adding one shows it here.
+        edit = Select("Items");
+        ASSERT_TRUE(edit->Button());
+        QTest::mouseClick(edit->Button(), Qt::LeftButton);
+        TRunTimeCollectionEditor* items = TRunTimeCollectionEditor::Find(dialog, QStringLiteral("Items"));
+        ASSERT_TRUE(items);
+        EXPECT_EQ(items->ListBoxItems->count(), 1);
+        items->ActionAddItem->trigger();
+        EXPECT_EQ(dialog->Items()->Count(), 2);
+        EXPECT_EQ(View->Instance(), dialog->Items()->Item(1));
+        delete items;
 
         // A control's class is picked from its list.
         View->AddInstance(control, true);
