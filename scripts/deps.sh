@@ -6,9 +6,9 @@ packages=(
   cmake ninja-build ccache g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libpcre2-dev libjpeg62-turbo-dev libpng-dev imagemagick
+  zlib1g-dev libpcre2-dev libjpeg62-turbo-dev libpng-dev libgif-dev imagemagick
   xvfb xauth openbox xdotool
-  llvm binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
+  llvm binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686 mingw-w64-tools
   icoutils wine64 fonts-dejavu-core
 )
 
