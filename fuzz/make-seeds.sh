@@ -16,6 +16,13 @@ x86_64-w64-mingw32-windres -i "$work/seeds.res" -o "$work/res64.o"
 i686-w64-mingw32-windres -i "$work/seeds.res" -o "$work/res32.o"
 x86_64-w64-mingw32-gcc -shared -nostdlib -s -Wl,--entry=DllMain -o "$corpus/pe/seed-pe32plus.dll" "$here/seeds/tiny.c" "$work/res64.o"
 i686-w64-mingw32-gcc -shared -nostdlib -s -Wl,--entry=_DllMain -o "$corpus/pe/seed-pe32.dll" "$here/seeds/tiny.c" "$work/res32.o"
+# The in-memory loader starts from the same modules.
+mkdir -p "$corpus/memmodule"
+cp "$corpus/pe/seed-pe32plus.dll" "$corpus/pe/seed-pe32.dll" "$corpus/memmodule/"
+# A module with imports by name and ordinal, exports and relocated pointers.
+x86_64-w64-mingw32-dlltool -d "$here/seeds/host.def" -l "$work/libhost.a"
+x86_64-w64-mingw32-gcc -shared -nostdlib -O1 -fno-stack-protector -mno-stack-arg-probe -Wl,--entry=DllMain \
+  -o "$corpus/memmodule/seed-imports-exports.dll" "$here/seeds/imports.c" "$work/libhost.a"
 
 python3 "$here/seeds/make-seeds.py" "$work/seeds.res" "$corpus"
 python3 "$here/seeds/make-bitmap-seeds.py" "$corpus/bitmap"
