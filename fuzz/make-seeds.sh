@@ -20,9 +20,9 @@ i686-w64-mingw32-gcc -shared -nostdlib -s -Wl,--entry=_DllMain -o "$corpus/pe/se
 mkdir -p "$corpus/memmodule"
 cp "$corpus/pe/seed-pe32plus.dll" "$corpus/pe/seed-pe32.dll" "$corpus/memmodule/"
 # A module with imports by name and ordinal, exports and relocated pointers.
-x86_64-w64-mingw32-dlltool -d "$here/seeds/host.def" -l "$work/libhost.a"
+x86_64-w64-mingw32-dlltool -d "$here/../tests/fixtures/memmodule/host.def" -l "$work/libhost.a"
 x86_64-w64-mingw32-gcc -shared -nostdlib -O1 -fno-stack-protector -mno-stack-arg-probe -Wl,--entry=DllMain \
-  -o "$corpus/memmodule/seed-imports-exports.dll" "$here/seeds/imports.c" "$work/libhost.a"
+  -o "$corpus/memmodule/seed-imports-exports.dll" "$here/../tests/fixtures/memmodule/module.c" "$work/libhost.a"
 
 python3 "$here/seeds/make-seeds.py" "$work/seeds.res" "$corpus"
 python3 "$here/seeds/make-bitmap-seeds.py" "$corpus/bitmap"

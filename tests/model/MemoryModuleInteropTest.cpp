@@ -1,6 +1,6 @@
 // The in-memory loader on DLLs that mingw builds here: a 64-bit one that imports from a "host.dll" the
 // test supplies (two functions by name, one by ordinal) and exports code and relocated pointers, and a
-// 32-bit one that can be mapped but not run.
+// 32-bit one that can be mapped but not run (sources in tests/fixtures/memmodule/).
 #include "model/MemoryModule.h"
 #include "platform/PEImage.h"
 #include "platform/PeerTools.h"
@@ -20,41 +20,6 @@
 #endif
 
 namespace {
-
-const char* const HostDefinition = R"(LIBRARY host.dll
-EXPORTS
-HostAdd
-HostNotify
-HostOrdinal @7 NONAME
-)";
-
-const char* const FixtureSource = R"(
-typedef int BOOL;
-__declspec(dllimport) int HostAdd(int a, int b);
-__declspec(dllimport) void HostNotify(unsigned reason);
-__declspec(dllimport) int HostOrdinal(void);
-
-__declspec(dllexport) int Global = 42;
-__declspec(dllexport) int* GlobalPointer = &Global;
-static const char Text[] = "fixture";
-__declspec(dllexport) const char* TextPointer = Text;
-
-__declspec(dllexport) int CallHost(int a, int b) { return HostAdd(a, b) * 100 + HostOrdinal(); }
-__declspec(dllexport) int* AddressOfGlobal(void) { return &Global; }
-
-BOOL DllMain(void* module, unsigned reason, void* reserved)
-{
-    (void)module; (void)reserved;
-    HostNotify(reason);
-    return ATTACH_RESULT;
-}
-)";
-
-const char* const Fixture32Source = R"(
-__declspec(dllexport) int Global = 42;
-__declspec(dllexport) int* GlobalPointer = &Global;
-int __stdcall DllMain(void* module, unsigned reason, void* reserved) { (void)module; (void)reason; (void)reserved; return 1; }
-)";
 
 // What the fixture's imports did.
 struct THostLog {
@@ -170,29 +135,25 @@ TFixtures BuildFixtures()
     }
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QLatin1String(name)); };
-    const auto write = [&](const char* name, const char* text) {
-        QFile file(path(name));
-        if (file.open(QIODevice::WriteOnly)) file.write(text);
+    const auto source = [](const char* name) -> QString {
+        return QStringLiteral(ATELIER_SOURCE_DIR "/tests/fixtures/memmodule/") + QLatin1String(name);
     };
     const auto read = [&](const char* name) {
         QFile file(path(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
-    write("host.def", HostDefinition);
-    write("fixture.c", FixtureSource);
-    write("fixture32.c", Fixture32Source);
     const QStringList common{QStringLiteral("-shared"), QStringLiteral("-nostdlib"), QStringLiteral("-O1"),
                              QStringLiteral("-fno-stack-protector")};
     QList<TPeerToolResult> runs;
-    runs << RunPeerTool(dlltool, {QStringLiteral("-d"), path("host.def"), QStringLiteral("-l"), path("libhost.a")});
+    runs << RunPeerTool(dlltool, {QStringLiteral("-d"), source("host.def"), QStringLiteral("-l"), path("libhost.a")});
     for (const char* result : {"1", "0"})
         runs << RunPeerTool(gcc, QStringList(common)
                                      << QStringLiteral("-mno-stack-arg-probe") << QStringLiteral("-DATTACH_RESULT=") + QLatin1String(result)
                                      << QStringLiteral("-Wl,--entry=DllMain") << QStringLiteral("-Wl,--image-base=0x340000000")
                                      << QStringLiteral("-o") << path(*result == '1' ? "fixture.dll" : "refusing.dll")
-                                     << path("fixture.c") << path("libhost.a"));
+                                     << source("module.c") << path("libhost.a"));
     runs << RunPeerTool(gcc32, QStringList(common) << QStringLiteral("-Wl,--entry=_DllMain@12") << QStringLiteral("-o")
-                                                   << path("fixture32.dll") << path("fixture32.c"));
+                                                   << path("fixture32.dll") << source("module32.c"));
     const TPeerToolResult dump = RunPeerTool(objdump, {QStringLiteral("-p"), path("fixture.dll")});
     runs << dump;
     for (const TPeerToolResult& run : runs)
