@@ -1,5 +1,5 @@
 // Memory and module services for mapping code images into this process: a reservation of address space
-// whose pages are committed, protected and released in parts (mmap, mprotect, madvise), and calls into
+// whose pages are committed, protected and released piece by piece (mmap, mprotect, madvise), and calls into
 // x86-64 code that follows the Microsoft calling convention.
 #pragma once
 

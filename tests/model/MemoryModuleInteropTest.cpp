@@ -349,6 +349,16 @@ TEST_F(MemoryModuleInterop, SectionsGetProtectionsDiscardableOnesAreDecommitted)
     // Exports in the sections after the discarded one are still found.
     EXPECT_NE(MemoryGetProcAddress(module, "CallHost"), nullptr);
     MemoryFreeLibrary(module);
+
+    // With the export directory itself discarded, lookups find nothing instead of touching its pages.
+    const int64_t edata = SectionHeaderOffset(F.Module, ".edata");
+    const QByteArray noExports =
+        Patched(F.Module, edata + 36, SectionNamed(original, ".edata")->Characteristics | 0x02000000, 4);
+    module = MemoryLoadLibrary(noExports.constData(), size_t(noExports.size()), resolver);
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(AccessAt(module->CodeBase + SectionNamed(original, ".edata")->VirtualAddress), QLatin1String("---"));
+    EXPECT_EQ(MemoryGetProcAddress(module, "CallHost"), nullptr);
+    MemoryFreeLibrary(module);
 }
 
 TEST_F(MemoryModuleInterop, WithoutEntryPointLoadsUninitializedAndReleasesFully)
