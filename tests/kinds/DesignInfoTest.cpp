@@ -26,7 +26,7 @@ struct TTag {
     uint32_t Reserved = 0;
     // Mockup fields.
     uint32_t Enabled = 0, Opacity = 0, Left = 0, Top = 0;
-    QString Filename;
+    QString Filename = {};
 };
 
 QByteArray TagBytes(const TTag& t)

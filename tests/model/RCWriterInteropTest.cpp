@@ -372,8 +372,9 @@ TEST(RCWriterHeaderInterop, MacroTableMatchesTheInstalledHeaders)
         TResourceSymbols* symbols = module.Symbols();
         for (int i = 0; i < symbols->Count(); ++i) {
             const QString name = symbols->Items(i)->Symbol();
-            if (name.startsWith(QLatin1String("LANG_")) || name.startsWith(QLatin1String("SUBLANG_")))
+            if (name.startsWith(QLatin1String("LANG_")) || name.startsWith(QLatin1String("SUBLANG_"))) {
                 EXPECT_EQ(IsRCHeaderMacro(name), defined.contains(name)) << name.toStdString();
+            }
         }
     }
     koResourcesKinds_Finalize();
