@@ -34,8 +34,8 @@ public:
         if (DeviceType != dtWaveAudio && Display) {
             FVideo = new QVideoWidget(Display);
             FVideo->setAspectRatioMode(Qt::KeepAspectRatio);
-            FVideo->lower();
-            FVideo->show();
+            // Shown once playback places it, so the still picture shows until then.
+            FVideo->hide();
             FPlayer->setVideoOutput(FVideo);
         }
         FPlayer->setSourceDevice(FDevice, QUrl(PlayerFileName.chopped(1)));
@@ -78,6 +78,8 @@ public:
         const QSize display = FVideo->parentWidget()->size();
         FVideo->setGeometry((display.width() - SourceWidth) / 2, (display.height() - SourceHeight) / 2, SourceWidth,
                             SourceHeight);
+        FVideo->show();
+        FVideo->lower();
     }
 
 private:
