@@ -51,6 +51,7 @@
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
+#include "views/koResourceViewMedia.h"
 #include "views/koResourceViewGraphics.h"
 #include "views/koResourceViewRCScript.h"
 #include "views/koResourceViewString.h"
@@ -113,6 +114,7 @@ void InitializeUnits()
     koResourceViewVersion_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
+    koResourceViewMedia_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
@@ -124,6 +126,7 @@ void FinalizeUnits()
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
+    koResourceViewMedia_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
     koResourceViewVersion_Finalize();

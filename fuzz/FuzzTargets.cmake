@@ -25,7 +25,9 @@ set(ATELIER_FUZZ_TARGETS
   rtf:atelier_gui
   rcpp:atelier_core
   hwb:atelier_core
-  memmodule:atelier_core)
+  memmodule:atelier_core
+  riff:atelier_gui
+)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)

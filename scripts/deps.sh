@@ -10,6 +10,8 @@ packages=(
   xvfb xauth openbox xdotool
   llvm binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686 mingw-w64-tools
   icoutils wine64 fonts-dejavu-core
+  # Run-time codecs of the media preview (QtMultimedia plays through GStreamer: AVI, WAVE and others).
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
 
 missing=()

@@ -426,6 +426,36 @@ std::vector<Glyph> Glyphs()
         Lines(p, QRectF(r.left() + 1.5, r.top() + r.height() * 0.42, r.width() - 3, r.height() * 0.5), 2, QColor(90, 60, 20));
     };
 
+    const Symbol video = [](QPainter& p, const QRectF& r) {
+        // A strip of film: dark frame with sprocket holes and a light picture.
+        const QRectF strip(r.left(), r.top() + r.height() * 0.12, r.width(), r.height() * 0.76);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(50, 50, 60));
+        p.drawRect(strip);
+        p.setBrush(QColor(230, 230, 230));
+        for (int i = 0; i < 4; ++i) {
+            const qreal x = strip.left() + 0.6 + i * (strip.width() - 1.2) / 4;
+            p.drawRect(QRectF(x, strip.top() + 0.4, 1.2, 1));
+            p.drawRect(QRectF(x, strip.bottom() - 1.4, 1.2, 1));
+        }
+        p.setBrush(QColor(90, 160, 230));
+        p.drawRect(QRectF(strip.left() + 1.2, strip.top() + 2, strip.width() - 2.4, strip.height() - 4));
+    };
+    const Symbol audio = [](QPainter& p, const QRectF& r) {
+        // A pair of quavers.
+        const QColor ink(40, 70, 150);
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawEllipse(QRectF(r.left(), r.bottom() - r.height() * 0.3, r.width() * 0.4, r.height() * 0.3));
+        p.drawEllipse(QRectF(r.right() - r.width() * 0.4, r.bottom() - r.height() * 0.4, r.width() * 0.4, r.height() * 0.3));
+        p.setPen(Pen(ink, 1.1));
+        const qreal x1 = r.left() + r.width() * 0.38, x2 = r.right() - 0.5;
+        p.drawLine(QPointF(x1, r.bottom() - r.height() * 0.15), QPointF(x1, r.top() + r.height() * 0.2));
+        p.drawLine(QPointF(x2, r.bottom() - r.height() * 0.25), QPointF(x2, r.top() + 0.5));
+        p.setPen(Pen(ink, 1.6));
+        p.drawLine(QPointF(x1, r.top() + r.height() * 0.2), QPointF(x2, r.top() + 0.5));
+    };
+
     return {
         {QStringLiteral("RES_ACCEL_TYPE"), true, false, {}, accel},
         {QStringLiteral("RES_ACCEL_ITEM"), false, true, {}, accel},
@@ -471,6 +501,8 @@ std::vector<Glyph> Glyphs()
         {QStringLiteral("RES_TOOLBAR_ITEM"), false, false, {}, toolbar},
         {QStringLiteral("RES_TYPELIB_TYPE"), true, false, {}, typelib},
         {QStringLiteral("RES_VERSION_TYPE"), true, true, {}, version},
+        {QStringLiteral("RES_VIDEO_ITEM"), false, false, {}, video},
+        {QStringLiteral("RES_AUDIO_ITEM"), false, false, {}, audio},
     };
 }
 
