@@ -52,9 +52,11 @@
 #include "views/koResourceViewCompressedBitmap.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
+#include "views/koResourceViewHtml.h"
 #include "views/koResourceViewRCScript.h"
 #include "views/koResourceViewString.h"
 #include "views/koResourceViewText.h"
+#include "views/koResourceViewTypelib.h"
 #include "views/koResourceViewVersion.h"
 
 void InitializeUnits()
@@ -113,6 +115,8 @@ void InitializeUnits()
     koResourceViewVersion_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
+    koResourceViewHtml_Initialize();
+    koResourceViewTypelib_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
@@ -124,6 +128,8 @@ void FinalizeUnits()
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
+    koResourceViewTypelib_Finalize();
+    koResourceViewHtml_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
     koResourceViewVersion_Finalize();
