@@ -10,23 +10,55 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <cctype>
+#include <optional>
+
+namespace {
+// The charset a <meta> element of the first 1024 bytes names: "charset=" and its token.
+QByteArray MetaCharset(const QByteArray& Bytes)
+{
+    const QByteArray head = Bytes.left(1024).toLower();
+    for (qsizetype at = head.indexOf("<meta"); at >= 0; at = head.indexOf("<meta", at + 5)) {
+        const qsizetype close = head.indexOf('>', at);
+        const QByteArray element = head.mid(at, close < 0 ? -1 : close - at);
+        const qsizetype charset = element.indexOf("charset=");
+        if (charset < 0) continue;
+        qsizetype position = charset + 8;
+        while (position < element.size() && (element.at(position) == '"' || element.at(position) == '\'')) ++position;
+        qsizetype end = position;
+        while (end < element.size() && (std::isalnum(static_cast<uint8_t>(element.at(end))) ||
+                                        element.at(end) == '-' || element.at(end) == '_'))
+            ++end;
+        if (end > position) return element.mid(position, end - position);
+    }
+    return {};
+}
+
+// Text in a charset by name; nullopt when the name is not known.
+std::optional<QString> DecodeCharset(const QByteArray& Bytes, const QByteArray& Charset)
+{
+    const QByteArray name = Charset.trimmed().toLower();
+    if (name.isEmpty()) return std::nullopt;
+    // The Windows code pages by number, which the converters of Qt do not all know.
+    for (const char* prefix : {"windows-", "cp"}) {
+        if (!name.startsWith(prefix)) continue;
+        bool ok = false;
+        const uint32_t codePage = name.mid(qstrlen(prefix)).toUInt(&ok);
+        if (ok && IsValidCodePage(codePage)) return CodePageToUnicode(Bytes, codePage);
+    }
+    QStringDecoder decoder(name.constData(), QStringDecoder::Flag::Stateless);
+    if (decoder.isValid()) return decoder.decode(Bytes);
+    return std::nullopt;
+}
+} // namespace
 
 QString DecodeHtmlBytes(const QByteArray& Bytes, const QByteArray& Charset)
 {
-    if (!Charset.isEmpty()) {
-        const QByteArray name = Charset.trimmed().toLower();
-        // The Windows code pages by number, which the converters of Qt do not all know.
-        for (const char* prefix : {"windows-", "cp"}) {
-            if (!name.startsWith(prefix)) continue;
-            bool ok = false;
-            const uint32_t codePage = name.mid(qstrlen(prefix)).toUInt(&ok);
-            if (ok && IsValidCodePage(codePage)) return CodePageToUnicode(Bytes, codePage);
-        }
-        QStringDecoder decoder(name.constData());
-        if (decoder.isValid()) return decoder.decode(Bytes);
-    }
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(Bytes);
-    if (decoder.isValid()) return decoder.decode(Bytes);
+    if (const std::optional<QString> text = DecodeCharset(Bytes, Charset)) return *text;
+    // A byte-order mark decides before any <meta>; the decoder drops the mark.
+    if (const std::optional<QStringConverter::Encoding> encoding = QStringConverter::encodingForData(Bytes))
+        return QStringDecoder(*encoding).decode(Bytes);
+    if (const std::optional<QString> text = DecodeCharset(Bytes, MetaCharset(Bytes))) return *text;
     return CodePageToUnicode(Bytes, CP_ACP);
 }
 
