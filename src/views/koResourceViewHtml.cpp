@@ -75,6 +75,7 @@ THtmlBrowser::THtmlBrowser(QWidget* Parent) : QTextBrowser(Parent)
 void THtmlBrowser::Clear()
 {
     FArchive.reset();
+    document()->setDefaultStyleSheet(QString());
     document()->clear();
     clearHistory();
 }
@@ -93,6 +94,12 @@ void THtmlBrowser::ShowArchive(TMhtArchive Archive)
     // Relative names of the page resolve against the page's own location.
     document()->setBaseUrl(QUrl(root.Location));
     const QString text = DecodeHtmlBytes(root.Body, root.Charset);
+    // The archive's style sheets apply to its page: the document loads linked sheets only when the
+    // link names its type, which saved pages often leave out.
+    QString styleSheets;
+    for (const TMhtPart& part : FArchive->Parts)
+        if (part.MediaType == "text/css") styleSheets += DecodeHtmlBytes(part.Body, part.Charset) + QLatin1Char('\n');
+    document()->setDefaultStyleSheet(styleSheets);
     if (root.MediaType == "text/html")
         setHtml(text);
     else

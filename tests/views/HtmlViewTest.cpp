@@ -50,7 +50,7 @@ QByteArray SampleArchive()
            "Content-Transfer-Encoding: quoted-printable\r\n"
            "Content-Location: http://example.test/page/index.html\r\n"
            "\r\n"
-           "<html><body><h1>Gr=C3=BC=C3=9Fe</h1><p class=3D\"x\">A long para=\r\n"
+           "<html><head><link rel=3D\"stylesheet\" href=3D\"style.css\"></head><body><h1>Gr=C3=BC=C3=9Fe</h1><p class=3D\"x\">A long para=\r\n"
            "graph</p><img src=3D\"img/red.png\"><img src=3D\"cid:red@x\"></body></html>\r\n"
            "------=_NextPart_000\r\n"
            "Content-Type: image/png\r\n"
@@ -60,6 +60,11 @@ QByteArray SampleArchive()
            "\r\n" +
            Base64Lines(RedPng()) +
            "\r\n"
+           "------=_NextPart_000\r\n"
+           "Content-Type: text/css\r\n"
+           "Content-Location: http://example.test/page/style.css\r\n"
+           "\r\n"
+           "h1 { color: #00FF00; }\r\n"
            "------=_NextPart_000--\r\n";
 }
 
@@ -151,6 +156,8 @@ TEST_F(HtmlViews, WebArchiveShowsItsPageAndPicturesFromMemory)
     const QByteArray png = RedPng();
     EXPECT_EQ(view->Browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("img/red.png"))).toByteArray(), png);
     EXPECT_EQ(view->Browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("cid:red@x"))).toByteArray(), png);
+    // The style sheet part colours the heading.
+    EXPECT_EQ(view->Browser->document()->firstBlock().begin().fragment().charFormat().foreground().color(), QColor(0x00, 0xFF, 0x00));
     view->show();
     EXPECT_GE(RedPixels(view->Browser->viewport()), 2 * 40 * 30);
 
@@ -159,6 +166,7 @@ TEST_F(HtmlViews, WebArchiveShowsItsPageAndPicturesFromMemory)
     item.Changed();
     EXPECT_FALSE(view->Browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("cid:red@x"))).isValid());
     EXPECT_EQ(RedPixels(view->Browser->viewport()), 0);
+    EXPECT_TRUE(view->Browser->document()->defaultStyleSheet().isEmpty());
 }
 
 TEST_F(HtmlViews, NothingIsLoadedFromDiskOrNetwork)
