@@ -7,7 +7,6 @@
 #include "platform/Streams.h"
 
 #include <QStringDecoder>
-#include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <cctype>
@@ -139,15 +138,7 @@ QVariant THtmlBrowser::loadResource(int Type, const QUrl& Name)
 
 THtmlResourceItemView::THtmlResourceItemView(QWidget* Parent) : TCustomResourceItemView(Parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    const TViewErrorStrip strip =
-        CreateViewErrorStrip(this, style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(22, 22), QString());
-    PanelError = strip.Panel;
-    ImageError = strip.Image;
-    LabelError = strip.Label;
-    layout->addWidget(PanelError);
+    QVBoxLayout* layout = CreateErrorStripColumn(this, PanelError, ImageError, LabelError);
     // The light border around the page.
     QWidget* border = CreateColorPanel(this, cl3DLight(), 1);
     Browser = new THtmlBrowser(border);

@@ -1,11 +1,11 @@
 #include "koResourceViewTypelib.h"
 
+#include "ReportListView.h"
 #include "TypeLibReader.h"
 #include "model/koResources.h"
 #include "platform/Streams.h"
 
 #include <QPainter>
-#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <array>
@@ -73,15 +73,7 @@ std::vector<QIcon> MakeImageList()
 TTypeLibResourceItemView::TTypeLibResourceItemView(QWidget* Parent)
     : TCustomResourceItemView(Parent), FImageList(MakeImageList())
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    const TViewErrorStrip strip =
-        CreateViewErrorStrip(this, style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(22, 22), QString());
-    PanelError = strip.Panel;
-    ImageError = strip.Image;
-    LabelError = strip.Label;
-    layout->addWidget(PanelError);
+    QVBoxLayout* layout = CreateErrorStripColumn(this, PanelError, ImageError, LabelError);
     TreeViewTypeLib = new QTreeWidget(this);
     TreeViewTypeLib->setObjectName(QStringLiteral("TreeViewTypeLib"));
     TreeViewTypeLib->setHeaderHidden(true);
