@@ -53,9 +53,11 @@
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewMedia.h"
 #include "views/koResourceViewGraphics.h"
+#include "views/koResourceViewHtml.h"
 #include "views/koResourceViewRCScript.h"
 #include "views/koResourceViewString.h"
 #include "views/koResourceViewText.h"
+#include "views/koResourceViewTypelib.h"
 #include "views/koResourceViewVersion.h"
 
 void InitializeUnits()
@@ -114,6 +116,8 @@ void InitializeUnits()
     koResourceViewVersion_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
+    koResourceViewHtml_Initialize();
+    koResourceViewTypelib_Initialize();
     koResourceViewMedia_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
@@ -127,6 +131,8 @@ void FinalizeUnits()
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewMedia_Finalize();
+    koResourceViewTypelib_Finalize();
+    koResourceViewHtml_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
     koResourceViewVersion_Finalize();

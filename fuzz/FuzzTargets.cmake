@@ -23,6 +23,8 @@ set(ATELIER_FUZZ_TARGETS
   menu:atelier_core
   msgtable:atelier_core
   rtf:atelier_gui
+  mht:atelier_gui
+  typelib:atelier_gui
   rcpp:atelier_core
   hwb:atelier_core
   memmodule:atelier_core

@@ -28,3 +28,7 @@ python3 "$here/seeds/make-seeds.py" "$work/seeds.res" "$corpus"
 python3 "$here/seeds/make-bitmap-seeds.py" "$corpus/bitmap"
 python3 "$here/seeds/make-menu-seeds.py" "$corpus/menu"
 python3 "$here/seeds/make-msgtable-seeds.py" "$corpus/msgtable"
+
+# A type library compiled from the view tests' IDL fixture (fuzz/corpus/mht/ is written by hand).
+mkdir -p "$corpus/typelib"
+x86_64-w64-mingw32-widl -t -o "$corpus/typelib/seed-widl.tlb" "$here/../tests/fixtures/typelib/shapes.idl"

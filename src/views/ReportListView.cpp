@@ -1,9 +1,11 @@
 #include "ReportListView.h"
 
 #include "platform/GraphUtil.h"
+#include "shell/koResourceView.h"
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -112,6 +114,20 @@ void FitReportColumns(QTreeView* View)
 {
     for (QObject* child : View->children())
         if (auto* keeper = dynamic_cast<TReportColumnKeeper*>(child)) keeper->Fit();
+}
+
+QVBoxLayout* CreateErrorStripColumn(QWidget* View, QWidget*& PanelError, QLabel*& ImageError, QLabel*& LabelError)
+{
+    auto* layout = new QVBoxLayout(View);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    const TViewErrorStrip strip = CreateViewErrorStrip(
+        View, View->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(22, 22), QString());
+    PanelError = strip.Panel;
+    ImageError = strip.Image;
+    LabelError = strip.Label;
+    layout->addWidget(PanelError);
+    return layout;
 }
 
 QWidget* CreateColorPanel(QWidget* Parent, const QColor& Color, int Padding)

@@ -9,7 +9,9 @@
 #include <functional>
 #include <vector>
 
+class QLabel;
 class QTreeView;
+class QVBoxLayout;
 class QWidget;
 
 struct TReportColumn {
@@ -43,6 +45,10 @@ void FitReportColumns(QTreeView* View);
 
 // A panel filled with Color whose content sits Padding pixels inside it.
 QWidget* CreateColorPanel(QWidget* Parent, const QColor& Color, int Padding);
+
+// The column of a view that can say why its preview failed: the error strip (the critical sign, hidden)
+// at the top of View's own layout; the view adds its content below.
+QVBoxLayout* CreateErrorStripColumn(QWidget* View, QWidget*& PanelError, QLabel*& ImageError, QLabel*& LabelError);
 
 // The frame the single-list views share: Panel2 (window colour, 2-pixel margins, 4-pixel padding)
 // filling View, holding Panel1 (1-pixel frame of the light 3D colour) that holds Content.

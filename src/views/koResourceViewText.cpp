@@ -9,7 +9,6 @@
 #include "platform/GraphUtil.h"
 #include "platform/Streams.h"
 
-#include <QStyle>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -65,16 +64,7 @@ QFont TextViewFont(const QString& Family, int PointSize, QFont::StyleHint Hint)
 
 TCustomTextResourceItemView::TCustomTextResourceItemView(QWidget* Parent) : TCustomResourceItemView(Parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    const TViewErrorStrip strip =
-        CreateViewErrorStrip(this, style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(22, 22), QString());
-    PanelError = strip.Panel;
-    ImageError = strip.Image;
-    LabelError = strip.Label;
-    layout->addWidget(PanelError);
+    QVBoxLayout* layout = CreateErrorStripColumn(this, PanelError, ImageError, LabelError);
 
     auto* margins = new QVBoxLayout;
     margins->setContentsMargins(2, 2, 2, 2);
