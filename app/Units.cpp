@@ -4,6 +4,7 @@
 #include "kinds/koResourceItemAccelerator.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemDelphiStuff.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
 #include "kinds/koResourceItemDesignInfo.h"
@@ -88,6 +89,7 @@ void InitializeUnits()
     koResourceItemFont_Initialize();
     koResourceItemTypelib_Initialize();
     koResourceItemPE_Initialize();
+    koResourceItemDelphiStuff_Initialize();
     koResourceItemToolbar_Initialize();
     koResourceItemString_Initialize();
     koResourceItemDesignInfo_Initialize();
@@ -149,6 +151,7 @@ void FinalizeUnits()
     koResourceItemDesignInfo_Finalize();
     koResourceItemString_Finalize();
     koResourceItemToolbar_Finalize();
+    koResourceItemDelphiStuff_Finalize();
     koResourceItemPE_Finalize();
     koResourceItemTypelib_Finalize();
     koResourceItemFont_Finalize();
