@@ -51,6 +51,7 @@
 #include "views/koResourceViewAccelerator.h"
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
+#include "views/koResourceViewFont.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewGraphics.h"
 #include "views/koResourceViewRCScript.h"
@@ -115,6 +116,7 @@ void InitializeUnits()
     koResourceViewVersion_Initialize();
     koResourceViewGraphics_Initialize();
     koResourceViewCompressedBitmap_Initialize();
+    koResourceViewFont_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
     // Last: the settings of every unit live below the program's own key.
@@ -126,6 +128,7 @@ void FinalizeUnits()
     // The reverse of the start-up order.
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
+    koResourceViewFont_Finalize();
     koResourceViewCompressedBitmap_Finalize();
     koResourceViewGraphics_Finalize();
     koResourceViewVersion_Finalize();
