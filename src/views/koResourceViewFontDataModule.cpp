@@ -71,16 +71,7 @@ TDataModuleViewFont::TDataModuleViewFont(QWidget* Owner) : QObject(Owner)
     ActionToolBarViewFont->setIconSize(QSize(16, 16));
     ActionToolBarViewFont->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
-    MenuTypeface = new QMenu(Owner);
-    MenuTypeface->setObjectName(QStringLiteral("MenuTypeface"));
-    ActionTypeface = new QAction(QStringLiteral("&Typeface"), this);
-    ActionTypeface->setObjectName(QStringLiteral("ActionTypeface"));
-    ButtonTypeface = new QToolButton(ActionToolBarViewFont);
-    ButtonTypeface->setObjectName(QStringLiteral("ButtonTypeface"));
-    ButtonTypeface->setText(ActionTypeface->text());
-    ButtonTypeface->setMenu(MenuTypeface);
-    ButtonTypeface->setPopupMode(QToolButton::InstantPopup);
-    ActionToolBarViewFont->addWidget(ButtonTypeface);
+    AddDropDown(QStringLiteral("Typeface"), ActionTypeface, ButtonTypeface, MenuTypeface);
 
     ButtonedEditSize = new TButtonedEdit(ActionToolBarViewFont);
     ButtonedEditSize->setObjectName(QStringLiteral("ButtonedEditSize"));
@@ -90,17 +81,23 @@ TDataModuleViewFont::TDataModuleViewFont(QWidget* Owner) : QObject(Owner)
     ActionSize->setDefaultWidget(ButtonedEditSize);
     ActionToolBarViewFont->addAction(ActionSize);
 
-    MenuSample = new QMenu(Owner);
-    MenuSample->setObjectName(QStringLiteral("MenuSample"));
-    ActionSample = new QAction(QStringLiteral("&Sample"), this);
-    ActionSample->setObjectName(QStringLiteral("ActionSample"));
-    ButtonSample = new QToolButton(ActionToolBarViewFont);
-    ButtonSample->setObjectName(QStringLiteral("ButtonSample"));
-    ButtonSample->setText(ActionSample->text());
-    ButtonSample->setMenu(MenuSample);
-    ButtonSample->setPopupMode(QToolButton::InstantPopup);
-    ActionToolBarViewFont->addWidget(ButtonSample);
+    AddDropDown(QStringLiteral("Sample"), ActionSample, ButtonSample, MenuSample);
     FormCreate();
+}
+
+void TDataModuleViewFont::AddDropDown(const QString& Name, QAction*& Action, QToolButton*& Button, QMenu*& Menu)
+{
+    auto* owner = static_cast<QWidget*>(ActionToolBarViewFont->parent());
+    Menu = new QMenu(owner);
+    Menu->setObjectName(QStringLiteral("Menu") + Name);
+    Action = new QAction(QStringLiteral("&") + Name, this);
+    Action->setObjectName(QStringLiteral("Action") + Name);
+    Button = new QToolButton(ActionToolBarViewFont);
+    Button->setObjectName(QStringLiteral("Button") + Name);
+    Button->setText(Action->text());
+    Button->setMenu(Menu);
+    Button->setPopupMode(QToolButton::InstantPopup);
+    ActionToolBarViewFont->addWidget(Button);
 }
 
 void TDataModuleViewFont::FormCreate()

@@ -49,6 +49,8 @@ public:
     QMenu* MenuSample;
 
 private:
+    // A drop-down button of the bar: "&<Name>" opening its menu.
+    void AddDropDown(const QString& Name, QAction*& Action, QToolButton*& Button, QMenu*& Menu);
     // Every action stays enabled, also without a handler.
     void FormCreate();
 };
