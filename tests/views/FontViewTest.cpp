@@ -55,6 +55,44 @@ QAction* SampleAction(const TFontResourceItemView& View, const QString& Caption)
     return nullptr;
 }
 
+// A Windows raster font (.fnt, version 2) with the letters A and B, 8 pixels high.
+QByteArray RasterFont(const QByteArray& Face = "Tiny", uint8_t CharSet = 204, uint16_t Type = 0)
+{
+    constexpr int headerSize = 118, height = 8, chars = 3; // A, B and the closing entry
+    const int bitsOffset = headerSize + chars * 4;
+    const int faceOffset = bitsOffset + chars * height;
+    TMemoryStream s;
+    s.WriteWord(0x0200);
+    s.WriteDWord(uint32_t(faceOffset + Face.size() + 1));
+    s.WriteBytes(QByteArray("(c) nobody").leftJustified(60, '\0'));
+    for (const uint16_t w : {Type, uint16_t(6), uint16_t(96), uint16_t(96), uint16_t(7), uint16_t(0), uint16_t(0)}) s.WriteWord(w);
+    s.WriteByte(1); // italic
+    s.WriteByte(0);
+    s.WriteByte(0);
+    s.WriteWord(700);
+    s.WriteByte(CharSet);
+    s.WriteWord(0);
+    s.WriteWord(height);
+    s.WriteByte(0x21);
+    s.WriteWord(8);
+    s.WriteWord(8);
+    for (const uint8_t c : {uint8_t('A'), uint8_t('B'), uint8_t('A'), uint8_t(' ')}) s.WriteByte(c);
+    s.WriteWord(1);
+    s.WriteDWord(0);
+    s.WriteDWord(uint32_t(faceOffset));
+    s.WriteDWord(0);
+    s.WriteDWord(uint32_t(bitsOffset));
+    s.WriteByte(0);
+    for (int i = 0; i < chars; ++i) {
+        s.WriteWord(8);
+        s.WriteWord(uint16_t(bitsOffset + i * height));
+    }
+    for (int i = 0; i < chars * height; ++i) s.WriteByte(i % 2 ? 0xFF : 0x81);
+    s.WriteBytes(Face);
+    s.WriteByte(0);
+    return s.ToByteArray();
+}
+
 class FontView : public ::testing::Test {
 protected:
     void SetUp() override { koResourceViewFont_Initialize(); }
@@ -338,4 +376,46 @@ TEST_F(FontView, ResFixtureFromWindresInterop)
     koResourceModuleRes_Finalize();
     koResourceItemFont_Finalize();
     koResourcesKinds_Finalize();
+}
+
+TEST(FontTables, WindowsFontHeadersNameOneFace)
+{
+    TLogFontList faces;
+    ASSERT_EQ(GetFontDataInfo(RasterFont(), faces), TFontType::ftRaster);
+    ASSERT_EQ(faces.size(), 1);
+    EXPECT_EQ(faces[0].FaceName, QStringLiteral("Tiny"));
+    EXPECT_EQ(faces[0].CharSets, QList<uint8_t>{204});
+    EXPECT_EQ(faces[0].CharSet, 204);
+    EXPECT_EQ(faces[0].Weight, 700);
+    EXPECT_TRUE(faces[0].Italic);
+    EXPECT_EQ(GetFontDataInfo(RasterFont("Lines", 0, 1), faces), TFontType::ftVector);
+    EXPECT_EQ(faces.value(0).FaceName, QStringLiteral("Lines"));
+
+    const QByteArray good = RasterFont();
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } broken[] = {
+        {"header cut", good.left(117)},
+        {"version 1", QByteArray("\x00\x01", 2) + good.mid(2)},
+        {"face past the data", [&] { QByteArray b = good; b[105 + 2] = '\x7F'; return b; }()},
+        {"face without its zero", good.left(good.size() - 1)},
+        {"empty face", RasterFont("")},
+    };
+    for (const auto& c : broken) {
+        TLogFontList none{TLogFont{}};
+        EXPECT_EQ(GetFontDataInfo(c.bytes, none), TFontType::ftUnknown) << c.what;
+        EXPECT_TRUE(none.isEmpty()) << c.what;
+    }
+}
+
+TEST_F(FontView, WindowsRasterFontShowsAsRaster)
+{
+    TFontResourceItem item(TResourceIdent::FromOrdinal(1));
+    LoadItem(item, RasterFont());
+    auto view = Show(&item);
+    EXPECT_FALSE(view->PanelError->isVisibleTo(view.get())) << view->LabelError->text().toStdString();
+    EXPECT_EQ(view->GetCaption(), QStringLiteral("Font : Raster"));
+    EXPECT_EQ(Typefaces(*view), QStringList({"Tiny/204"}));
+    EXPECT_EQ(view->EditSample->font().family(), QStringLiteral("Tiny"));
 }
