@@ -5,6 +5,7 @@
 #include "model/koResourcesKinds.h"
 #include "model/koResourcesModule.h"
 #include "platform/Exceptions.h"
+#include "platform/PublishedProperties.h"
 #include "platform/Streams.h"
 
 #include <gtest/gtest.h>
@@ -319,4 +320,30 @@ TEST_F(PackageKinds, DamagedPackageInfoInAModuleStaysRawData)
     EXPECT_EQ(qobject_cast<TDelphiPackageInfoResourceItem*>(item), nullptr);
     EXPECT_EQ(Saved(*item), damaged);
     EXPECT_TRUE(log.Messages().join('\n').contains(QStringLiteral("Premature end of data"))) << log.Messages().join('\n').toStdString();
+}
+
+TEST_F(PackageKinds, DecodedValuesArePublishedReadOnly)
+{
+    TDelphiPackageInfoResourceItem info(Name("PACKAGEINFO"));
+    Load(info, FullPackageInfo());
+    QStringList names;
+    for (const QMetaProperty& property : PublishedProperties(info.metaObject())) {
+        names.append(QString::fromLatin1(property.name()));
+        if (property.enclosingMetaObject() == &TDelphiPackageInfoResourceItem::staticMetaObject)
+            EXPECT_FALSE(property.isWritable()) << property.name();
+    }
+    for (const char* name : {"Requires", "Contains", "PackageName", "PackageFlags"})
+        EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
+
+    TDelphiPackageInfoContainsItem* unit = info.Contains()->Items(0);
+    const QMetaProperty flags = FindPublishedProperty(unit->metaObject(), "Flags");
+    ASSERT_TRUE(flags.isValid());
+    EXPECT_FALSE(flags.isWritable());
+    EXPECT_EQ(PropertyValueToText(flags, flags.read(unit)), QStringLiteral("ufMain|ufImplicit"));
+
+    TDelphiDVCLALResourceItem marker(Name("DVCLAL"));
+    Load(marker, QByteArray(16, '\0'));
+    const QMetaProperty license = FindPublishedProperty(marker.metaObject(), "License");
+    ASSERT_TRUE(license.isValid());
+    EXPECT_EQ(PropertyValueToText(license, license.read(&marker)), QStringLiteral("dlUnknown"));
 }
