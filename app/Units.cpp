@@ -4,6 +4,7 @@
 #include "kinds/koResourceItemAccelerator.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemBitmap.h"
+#include "kinds/koResourceItemDelphiStuff.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemDialogControls.h"
 #include "kinds/koResourceItemDesignInfo.h"
@@ -50,6 +51,7 @@
 #include "views/koResourceViewAccelerator.h"
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
+#include "views/koResourceViewFont.h"
 #include "views/koResourceViewGeneric.h"
 #include "views/koResourceViewMedia.h"
 #include "views/koResourceViewGraphics.h"
@@ -91,6 +93,7 @@ void InitializeUnits()
     koResourceItemFont_Initialize();
     koResourceItemTypelib_Initialize();
     koResourceItemPE_Initialize();
+    koResourceItemDelphiStuff_Initialize();
     koResourceItemToolbar_Initialize();
     koResourceItemString_Initialize();
     koResourceItemDesignInfo_Initialize();
@@ -118,6 +121,7 @@ void InitializeUnits()
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewHtml_Initialize();
     koResourceViewTypelib_Initialize();
+    koResourceViewFont_Initialize();
     koResourceViewMedia_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
@@ -131,6 +135,7 @@ void FinalizeUnits()
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewMedia_Finalize();
+    koResourceViewFont_Finalize();
     koResourceViewTypelib_Finalize();
     koResourceViewHtml_Finalize();
     koResourceViewCompressedBitmap_Finalize();
@@ -158,6 +163,7 @@ void FinalizeUnits()
     koResourceItemDesignInfo_Finalize();
     koResourceItemString_Finalize();
     koResourceItemToolbar_Finalize();
+    koResourceItemDelphiStuff_Finalize();
     koResourceItemPE_Finalize();
     koResourceItemTypelib_Finalize();
     koResourceItemFont_Finalize();

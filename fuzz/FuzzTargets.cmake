@@ -29,6 +29,7 @@ set(ATELIER_FUZZ_TARGETS
   hwb:atelier_core
   memmodule:atelier_core
   riff:atelier_gui
+  package:atelier_core
 )
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 

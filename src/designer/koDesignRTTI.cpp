@@ -1,6 +1,7 @@
 #include "koDesignRTTI.h"
 
 #include "kinds/koResourceItemAccelerator.h"
+#include "kinds/koResourceItemDelphiStuff.h"
 #include "kinds/koResourceItemDesignInfo.h"
 #include "kinds/koResourceItemDialog.h"
 #include "kinds/koResourceItemHWB.h"
@@ -1173,4 +1174,6 @@ void koDesignRTTI_Initialize()
     RegisterClassTypeInfo<TSymbolMapSymbolItems, TCustomResourceItemItems>("TSymbolMapSymbolItems", collection);
     RegisterClassTypeInfo<TSymbolMapItems, TCustomResourceItemItems>("TSymbolMapItems", collection);
     RegisterClassTypeInfo<TDesignInfoItemTags>("TDesignInfoItemTags", nullptr);
+    RegisterClassTypeInfo<TDelphiPackageInfoRequiresCollection, TCustomResourceItemItems>("TDelphiPackageInfoRequiresCollection", collection);
+    RegisterClassTypeInfo<TDelphiPackageInfoContainsCollection, TCustomResourceItemItems>("TDelphiPackageInfoContainsCollection", collection);
 }

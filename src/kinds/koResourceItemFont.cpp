@@ -6,6 +6,7 @@
 #include "platform/Streams.h"
 
 #include <QFile>
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -153,6 +154,26 @@ TLogFont ReadFace(const TFontTables& tables, TNameCache& Names)
     return face;
 }
 
+// A Windows font (.fnt: the RT_FONT resources of font modules), raster or vector: one face, named in
+// its header. Data whose header does not hold together is no such font.
+std::optional<TFontType> ReadWindowsFont(const TBinaryReader& file, TLogFontList& LogFonts)
+{
+    constexpr int64_t HeaderSize = 118;
+    const std::optional<uint16_t> version = file.TryU16(0);
+    if (!version || (*version != 0x0200 && *version != 0x0300) || !file.Has(0, HeaderSize)) return std::nullopt;
+    const std::optional<QByteArray> name = file.TryAnsiZ(file.U32(105, "font face offset"));
+    if (!name || name->isEmpty()) return std::nullopt;
+    TLogFont face;
+    face.FaceName = QString::fromLatin1(*name);
+    const uint16_t weight = file.U16(83, "font weight");
+    face.Weight = weight == 0 ? 400 : std::min<int>(weight, 1000);
+    face.Italic = file.U8(80, "font italic") != 0;
+    face.CharSets = {file.U8(85, "font character set")};
+    face.CharSet = face.CharSets.first();
+    LogFonts = {face};
+    return (file.U16(66, "font type") & 0x0001) ? TFontType::ftVector : TFontType::ftRaster;
+}
+
 TFontType TypeOf(uint32_t version, const TFontTables& tables)
 {
     if (version == TagOTTO) return TFontType::ftOpenTypePS;
@@ -174,7 +195,7 @@ TFontType GetFontDataInfo(const QByteArray& Data, TLogFontList& LogFonts)
     } else if (IsFontVersion(*version)) {
         offsets.push_back(0);
     } else {
-        return TFontType::ftUnknown;
+        return ReadWindowsFont(file, LogFonts).value_or(TFontType::ftUnknown);
     }
     TFontType type = TFontType::ftUnknown;
     TLogFontList faces;

@@ -1,5 +1,6 @@
 // Fonts (RT_FONT), kept as raw bytes, and what a font file says about its faces: read from its own
-// tables (TrueType and OpenType, also collections), without installing it anywhere.
+// tables (TrueType and OpenType, also collections, and the header of Windows .fnt fonts), without
+// installing it anywhere.
 #pragma once
 
 #include "model/koResourcesKinds.h"
@@ -56,8 +57,9 @@ struct TLogFont {
 };
 using TLogFontList = QList<TLogFont>;
 
-// The kind of the font and its faces. Data that is no TrueType or OpenType font gives TFontType::ftUnknown and no
-// faces; a font whose tables lie outside the data raises EReadError naming what is broken.
+// The kind of the font and its faces. Data that is no TrueType, OpenType or Windows (.fnt) font gives
+// TFontType::ftUnknown and no faces; a font whose tables lie outside the data raises EReadError naming what
+// is broken.
 TFontType GetFontDataInfo(const QByteArray& Data, TLogFontList& LogFonts);
 // The same for a file; a file that cannot be read gives TFontType::ftUnknown and no faces.
 TFontType GetFontFileInfo(const QString& FileName, TLogFontList& LogFonts);
