@@ -32,8 +32,8 @@ QTextCharFormat FormatOf(QTextDocument& Document, QChar Probe)
 struct TLook {
     bool bold = false, italic = false, underline = false, strike = false;
     double points = 12;
-    QString family;
-    QColor foreground, background; // invalid: none
+    QString family = {};
+    QColor foreground = {}, background = {}; // invalid: none
 };
 
 QString Family(const QTextCharFormat& Format) { return Format.fontFamilies().toStringList().value(0); }
