@@ -20,6 +20,7 @@
 #include "kinds/koResourceItemRcData.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceItemToolbar.h"
+#include "kinds/koResourceItemGIF.h"
 #include "kinds/koResourceItemTypelib.h"
 #include "kinds/koResourceItemVersionInfo.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
@@ -89,6 +90,7 @@ void InitializeUnits()
     koResourceItemTypelib_Initialize();
     koResourceItemPE_Initialize();
     koResourceItemToolbar_Initialize();
+    koResourceItemGIF_Initialize();
     koResourceItemString_Initialize();
     koResourceItemDesignInfo_Initialize();
     koResourceItemHWB_Initialize();
@@ -148,6 +150,7 @@ void FinalizeUnits()
     koResourceItemHWB_Finalize();
     koResourceItemDesignInfo_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemGIF_Finalize();
     koResourceItemToolbar_Finalize();
     koResourceItemPE_Finalize();
     koResourceItemTypelib_Finalize();

@@ -24,7 +24,8 @@ set(ATELIER_FUZZ_TARGETS
   msgtable:atelier_core
   rtf:atelier_gui
   rcpp:atelier_core
-  hwb:atelier_core)
+  hwb:atelier_core
+  gif:atelier_core)
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # atelier_fuzz_executable(<executable> <target name> <library> <extra sources...>)
