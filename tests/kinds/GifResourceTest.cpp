@@ -1,12 +1,19 @@
 #include "../platform/GifTestSupport.h"
+#include "../platform/PeerTools.h"
 #include "kinds/koResourceItemAnimatedIconCursor.h"
 #include "kinds/koResourceItemGIF.h"
 #include "model/koResourcesFiler.h"
+#include "model/koResourceModuleRes.h"
 #include "model/koResourcesKinds.h"
+#include "model/koResourcesModule.h"
 #include "platform/Bitmap.h"
 #include "platform/Streams.h"
 
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
 #include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace giftest;
@@ -359,4 +366,73 @@ TEST(GifResources, AnimatedCursorsImportGifFrames)
     // Damaged GIF data is refused.
     TBytesStream damaged(MakeGif(spec).left(20));
     EXPECT_THROW(animation.LoadFromFileStream(damaged), Exception);
+}
+
+// A GIF made by ImageMagick and compiled by windres under a named type loads from the RES file with
+// its frames, and the RES we write holds a GIF that giflib and Qt read with the same frames.
+TEST(GifResources, WindresResourceLoadsAndSavesBackInterop)
+{
+    const QString convert = FindPeerTool("convert"), windres = FindPeerTool("x86_64-w64-mingw32-windres");
+    if (convert.isEmpty() || windres.isEmpty()) GTEST_SKIP() << "ImageMagick or windres is not installed";
+    QTemporaryDir temp;
+    const QDir dir(temp.path());
+    const TPeerToolResult made = RunPeerTool(
+        convert, {"-delay", "20", "-size", "12x10", "xc:red", "xc:blue", "-size", "5x4", "xc:green", "-interlace", "GIF",
+                  "-loop", "2", "anim.gif"},
+        60000, dir.path());
+    ASSERT_TRUE(made.Ok()) << made.Describe().toStdString();
+    QFile script(dir.filePath("x.rc"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("7 GIF \"anim.gif\"\n");
+    script.close();
+    const TPeerToolResult compiled = RunPeerTool(
+        windres, {"-i", "x.rc", "-o", "x.res", "--input-format=rc", "--output-format=res"}, 60000, dir.path());
+    ASSERT_TRUE(compiled.Ok()) << compiled.Describe().toStdString();
+
+    koResourcesKinds_Initialize();
+    koResourceItemGIF_Initialize();
+    QFile res(dir.filePath("x.res"));
+    ASSERT_TRUE(res.open(QIODevice::ReadOnly));
+    TBytesStream stream(res.readAll());
+    auto module = TResourceModuleReaderRes().LoadFromStream(stream);
+    auto* item = qobject_cast<TGIFResourceItem*>(module->Find(TResourceIdent(QStringLiteral("GIF")), Ord(7)));
+    ASSERT_NE(item, nullptr);
+    ASSERT_EQ(item->FrameCount(), 3);
+    EXPECT_TRUE(item->Loop());
+    EXPECT_EQ(item->LoopCount(), 1); // ImageMagick stores "-loop 2" as one repetition
+    EXPECT_EQ(item->Frame(0)->Delay(), 20);
+    EXPECT_TRUE(item->Frame(0)->Interlaced());
+    const TGIFImage original(item->Image());
+
+    TBytesStream written;
+    TResourceModuleWriterRes().SaveToStream(module.get(), written, QString(), QString());
+    written.SetPosition(0);
+    auto again = TResourceModuleReaderRes().LoadFromStream(written);
+    auto* back = qobject_cast<TGIFResourceItem*>(again->Find(TResourceIdent(QStringLiteral("GIF")), Ord(7)));
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->FrameCount(), 3);
+    EXPECT_EQ(back->LoopCount(), 1);
+    TBytesStream gifBytes;
+    back->SaveToStream(gifBytes);
+    TReadState state;
+    GifFileType* gif = Slurp(gifBytes.Bytes(), state);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(gif->ImageCount, 3);
+    for (int i = 0; i < 3; ++i) {
+        const TGIFFrame* frame = original.Frames(i);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(gif->SavedImages[i].RasterBits),
+                             frame->Width() * frame->Height()),
+                  frame->Pixels())
+            << i;
+        EXPECT_TRUE(gif->SavedImages[i].ImageDesc.Interlace) << i;
+    }
+    DGifCloseFile(gif, nullptr);
+    QBuffer buffer;
+    buffer.setData(gifBytes.Bytes());
+    QImageReader reader(&buffer, "gif");
+    EXPECT_EQ(reader.imageCount(), 3);
+    EXPECT_EQ(reader.read().pixel(0, 0), qRgb(255, 0, 0));
+    koResourceItemGIF_Finalize();
+    koResourcesKinds_Finalize();
+    koResourcesFiler_Finalize();
 }
