@@ -194,12 +194,7 @@ void TCustomAnimatedIconCursorResourceItem::BeforeDestruction()
 void TCustomAnimatedIconCursorResourceItem::ReleaseFrames()
 {
     TKeepSequence keep(FKeepSequence);
-    // Out of the container first: each frame's destruction takes it out of the child list and tells
-    // this item, which must then find nothing to let go of.
-    std::vector<TResourceItemPtr> frames = std::move(FFrames);
-    FFrames.clear();
-    // From the last, so every frame leaves the end of the child list.
-    while (!frames.empty()) frames.pop_back();
+    FFrames.Release();
 }
 
 bool TCustomAnimatedIconCursorResourceItem::HandlesFile(const QString& Filename, TStream* Data)
@@ -250,20 +245,8 @@ void TCustomAnimatedIconCursorResourceItem::ChildNotification(TCustomResourceIte
                                                               TResourceChildNotification Notification)
 {
     inherited::ChildNotification(Child, Notification);
-    if (Notification == chAdded) {
-        // Only a new parent tells chAdded, so the frame is not held yet.
-        FFrames.emplace_back(Child);
-    } else if (Notification == chRemoved) {
-        // Frames usually leave from the end.
-        const auto held = std::find_if(FFrames.rbegin(), FFrames.rend(),
-                                       [Child](const TResourceItemPtr& frame) { return frame.get() == Child; });
-        if (held != FFrames.rend()) {
-            (void)held->release();
-            FFrames.erase(std::next(held).base());
-        }
-    } else {
-        return;
-    }
+    if (Notification != chAdded && Notification != chRemoved) return;
+    FFrames.Notify(Child, Notification);
     if (FKeepSequence > 0 || FSequence->Count() == 0) return;
 
     // The child is still listed when it is removed, and already listed when it is added.

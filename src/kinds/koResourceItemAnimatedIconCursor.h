@@ -116,7 +116,7 @@ protected:
 private:
     // Frames are no module items, so the animation owns them while they are in its child list; a frame
     // taken out of the list belongs to whoever took it out.
-    std::vector<TResourceItemPtr> FFrames;
+    TOwnedChildItems FFrames;
     // Reading and letting go of the frames keep the sequence as it is.
     int FKeepSequence = 0;
     void ReleaseFrames();

@@ -72,11 +72,8 @@ void TGIFResourceItem::BeforeDestruction()
 
 void TGIFResourceItem::ReleaseFrames()
 {
-    // Out of the container first: each frame leaving the child list tells this item, which then finds
-    // nothing to let go of. Each frame takes its platform frame out of the image.
-    std::vector<TResourceItemPtr> frames = std::move(FFrames);
-    FFrames.clear();
-    while (!frames.empty()) frames.pop_back();
+    // Each frame takes its platform frame out of the image.
+    FFrames.Release();
 }
 
 bool TGIFResourceItem::Handles(const TResourceIdent&, const TResourceIdent&, TStream* Data)
@@ -245,16 +242,7 @@ TCustomResourceItem* TGIFResourceItem::CreateChild()
 void TGIFResourceItem::ChildNotification(TCustomResourceItem* Child, TResourceChildNotification Notification)
 {
     inherited::ChildNotification(Child, Notification);
-    if (Notification == chAdded) {
-        FFrames.emplace_back(Child);
-    } else if (Notification == chRemoved) {
-        const auto held = std::find_if(FFrames.rbegin(), FFrames.rend(),
-                                       [Child](const TResourceItemPtr& frame) { return frame.get() == Child; });
-        if (held != FFrames.rend()) {
-            (void)held->release();
-            FFrames.erase(std::next(held).base());
-        }
-    }
+    FFrames.Notify(Child, Notification);
 }
 
 void TGIFResourceItem::InitializeNewItem()

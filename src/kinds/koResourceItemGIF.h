@@ -97,7 +97,7 @@ private:
     bool FLoop = false;
     int FLoopCount = 0;
     // Frames belong to no module: this item owns them while they are in its child list.
-    std::vector<TResourceItemPtr> FFrames;
+    TOwnedChildItems FFrames;
 };
 
 class TGIFResourceItemFrame : public TCustomGraphicResourceItem,
