@@ -189,6 +189,7 @@ void TGIFResourceItem::Clear()
 
 void TGIFResourceItem::Changed()
 {
+    FSize = -1;
     FImage->DropCachedBitmaps();
     inherited::Changed();
 }
@@ -228,9 +229,12 @@ void TGIFResourceItem::SaveToStream(TStream& Stream)
 
 int TGIFResourceItem::GetSize() const
 {
-    TMemoryStream data;
-    const_cast<TGIFResourceItem*>(this)->SaveToStream(data);
-    return int(data.Size());
+    if (FSize < 0) {
+        TMemoryStream data;
+        const_cast<TGIFResourceItem*>(this)->SaveToStream(data);
+        FSize = int(data.Size());
+    }
+    return FSize;
 }
 
 TCustomResourceItem* TGIFResourceItem::CreateChild()

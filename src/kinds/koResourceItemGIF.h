@@ -98,6 +98,8 @@ private:
     int FLoopCount = 0;
     // Frames belong to no module: this item owns them while they are in its child list.
     TOwnedChildItems FFrames;
+    // The length as written, -1 until asked after a change: writing encodes the image anew.
+    mutable int FSize = -1;
 };
 
 class TGIFResourceItemFrame : public TCustomGraphicResourceItem,

@@ -275,6 +275,19 @@ TEST(GifResources, ColourDepthChanges)
         for (const char p : frame->Frame()->Pixels()) EXPECT_LT(uint8_t(p), map.Count());
     }
 
+    // A shared map is reduced for every frame that uses it: the same colour gets the same entry.
+    {
+        TGifSpec shared = ManyColors(100, 10, 10);
+        shared.Frames.push_back(shared.Frames[0]);
+        TGIFResourceItem item(Ord(1));
+        LoadItem(item, MakeGif(shared));
+        item.Frame(1)->SetColorDepth(3);
+        EXPECT_LE(item.Palette().size(), 8u);
+        EXPECT_EQ(item.Frame(0)->Frame()->Pixels(), item.Frame(1)->Frame()->Pixels());
+        for (const char p : item.Frame(0)->Frame()->Pixels()) EXPECT_LT(uint8_t(p), item.Palette().size());
+        EXPECT_LE(item.Frame(0)->ColorDepth(), 3); // the quantizer may leave fewer entries
+    }
+
     // Raising 4 to 8 bits appends 240 black entries and changes no pixel.
     TGIFResourceItem item(Ord(1));
     TGifSpec spec = ManyColors(16, 4, 4);
