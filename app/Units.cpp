@@ -21,6 +21,7 @@
 #include "kinds/koResourceItemRcData.h"
 #include "kinds/koResourceItemString.h"
 #include "kinds/koResourceItemToolbar.h"
+#include "kinds/koResourceItemGIF.h"
 #include "kinds/koResourceItemTypelib.h"
 #include "kinds/koResourceItemVersionInfo.h"
 #include "kinds/koResourceModuleRCAcceleratorWriter.h"
@@ -95,6 +96,7 @@ void InitializeUnits()
     koResourceItemPE_Initialize();
     koResourceItemDelphiStuff_Initialize();
     koResourceItemToolbar_Initialize();
+    koResourceItemGIF_Initialize();
     koResourceItemString_Initialize();
     koResourceItemDesignInfo_Initialize();
     koResourceItemHWB_Initialize();
@@ -162,6 +164,7 @@ void FinalizeUnits()
     koResourceItemHWB_Finalize();
     koResourceItemDesignInfo_Finalize();
     koResourceItemString_Finalize();
+    koResourceItemGIF_Finalize();
     koResourceItemToolbar_Finalize();
     koResourceItemDelphiStuff_Finalize();
     koResourceItemPE_Finalize();

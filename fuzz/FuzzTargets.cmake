@@ -30,6 +30,7 @@ set(ATELIER_FUZZ_TARGETS
   memmodule:atelier_core
   riff:atelier_gui
   package:atelier_core
+  gif:atelier_core
 )
 set(ATELIER_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 

@@ -194,18 +194,15 @@ void TCustomAnimatedIconCursorResourceItem::BeforeDestruction()
 void TCustomAnimatedIconCursorResourceItem::ReleaseFrames()
 {
     TKeepSequence keep(FKeepSequence);
-    // Out of the container first: each frame's destruction takes it out of the child list and tells
-    // this item, which must then find nothing to let go of.
-    std::vector<TResourceItemPtr> frames = std::move(FFrames);
-    FFrames.clear();
-    // From the last, so every frame leaves the end of the child list.
-    while (!frames.empty()) frames.pop_back();
+    FFrames.Release();
 }
 
 bool TCustomAnimatedIconCursorResourceItem::HandlesFile(const QString& Filename, TStream* Data)
 {
-    return QFileInfo(Filename).suffix().compare(QLatin1String("ani"), Qt::CaseInsensitive) == 0 ||
-           MatchSignature(Data, AniSignature(), AniSignatureMask(), 0);
+    const QString suffix = QFileInfo(Filename).suffix();
+    return suffix.compare(QLatin1String("ani"), Qt::CaseInsensitive) == 0 ||
+           MatchSignature(Data, AniSignature(), AniSignatureMask(), 0) ||
+           suffix.compare(QLatin1String("gif"), Qt::CaseInsensitive) == 0;
 }
 
 void TCustomAnimatedIconCursorResourceItem::SetDefaultDisplayRate(int Value)
@@ -248,20 +245,8 @@ void TCustomAnimatedIconCursorResourceItem::ChildNotification(TCustomResourceIte
                                                               TResourceChildNotification Notification)
 {
     inherited::ChildNotification(Child, Notification);
-    if (Notification == chAdded) {
-        // Only a new parent tells chAdded, so the frame is not held yet.
-        FFrames.emplace_back(Child);
-    } else if (Notification == chRemoved) {
-        // Frames usually leave from the end.
-        const auto held = std::find_if(FFrames.rbegin(), FFrames.rend(),
-                                       [Child](const TResourceItemPtr& frame) { return frame.get() == Child; });
-        if (held != FFrames.rend()) {
-            (void)held->release();
-            FFrames.erase(std::next(held).base());
-        }
-    } else {
-        return;
-    }
+    if (Notification != chAdded && Notification != chRemoved) return;
+    FFrames.Notify(Child, Notification);
     if (FKeepSequence > 0 || FSequence->Count() == 0) return;
 
     // The child is still listed when it is removed, and already listed when it is added.
@@ -522,8 +507,78 @@ void TCustomAnimatedIconCursorResourceItem::SaveToStream(TStream& Stream)
 
 void TCustomAnimatedIconCursorResourceItem::LoadFromFileStream(TStream& Stream)
 {
-    // Animated GIF files are not imported yet: they fail as data that is no RIFF animation.
-    inherited::LoadFromFileStream(Stream);
+    if (!MatchSignature(&Stream, QByteArray("GIF87a"), {}, 0) && !MatchSignature(&Stream, QByteArray("GIF89a"), {}, 0)) {
+        inherited::LoadFromFileStream(Stream);
+        return;
+    }
+    TUpdateGuard batch(this);
+    Clear();
+    TGIFImage image;
+    image.LoadFromStream(Stream);
+    ImportGIF(image);
+}
+
+void TCustomAnimatedIconCursorResourceItem::Assign(const TGraphic& Source)
+{
+    if (const auto* gif = dynamic_cast<const TGIFImage*>(&Source)) {
+        ImportGIF(*gif);
+        return;
+    }
+    inherited::Assign(Source);
+}
+
+void TCustomAnimatedIconCursorResourceItem::ImportGIF(const TGIFImage& Image)
+{
+    TUpdateGuard batch(this);
+    Clear();
+    // Frames that draw onto what came before need the composed picture; only when every frame restores
+    // the previous picture does each frame stand alone.
+    bool compose = false;
+    for (int i = 0; i < Image.FrameCount(); ++i) {
+        const TGIFFrame* frame = Image.Frames(i);
+        if (!frame->Empty() && (!frame->FindExtension<TGIFGraphicControlExtension>() || frame->Disposal() != dmPrevious))
+            compose = true;
+    }
+    const QPoint center(Image.Width() / 2, Image.Height() / 2);
+    if (compose) {
+        // Composed frames have the screen's size, which must be an image's size: refused before the
+        // screen is drawn.
+        const QSize screen = TGIFRenderer::ScreenSize(Image);
+        if (screen.width() < 1 || screen.width() > 256 || screen.height() < 1 || screen.height() > 256)
+            throw Exception(QStringLiteral("Invalid image size"));
+        TGIFRenderer renderer(Image);
+        // The icon images' transparent colour; undrawn pixels keep alpha 0, drawn ones are opaque.
+        renderer.SetBackgroundColor(TColor(0x00FFD2D2));
+        for (int index = renderer.FrameIndex();;) {
+            AddImportedFrame(TBitmap::FromQImage(renderer.Canvas()), center);
+            renderer.NextFrame();
+            if (renderer.FrameIndex() <= index) break;
+            index = renderer.FrameIndex();
+        }
+        return;
+    }
+    for (int i = 0; i < Image.FrameCount(); ++i) {
+        const TGIFFrame* frame = Image.Frames(i);
+        if (frame->Empty()) continue;
+        if (frame->Width() > 256 || frame->Height() > 256) throw Exception(QStringLiteral("Invalid image size"));
+        AddImportedFrame(TBitmap::FromQImage(frame->ToQImage()), center - QPoint(frame->Left(), frame->Top()));
+    }
+}
+
+void TCustomAnimatedIconCursorResourceItem::AddImportedFrame(const TBitmap& Bitmap, QPoint Hotspot)
+{
+    TResourceItemPtr frame(CreateChild());
+    auto* image = dynamic_cast<TBasicGraphicResourceItem*>(frame.get());
+    ATELIER_ASSERT(image != nullptr);
+    image->Assign(Bitmap);
+    if (auto* hotspot = dynamic_cast<IGraphicHotspotResourceItem*>(image)) {
+        // A hot spot outside the frame could not be used.
+        Hotspot.setX(std::clamp(Hotspot.x(), 0, std::max(0, Bitmap.Width() - 1)));
+        Hotspot.setY(std::clamp(Hotspot.y(), 0, std::max(0, Bitmap.Height() - 1)));
+        hotspot->SetHotspot(Hotspot);
+    }
+    // The animation owns the frame from here.
+    frame.release()->SetParent(this);
 }
 
 void TCustomAnimatedIconCursorResourceItem::AssignTo(TGraphic& Dest)
@@ -637,6 +692,8 @@ void koResourceItemAnimatedIconCursor_Initialize()
     TAnimatedCursorResourceItem::ClassInfo()->Register(0);
     TAnimatedCursorResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("ani"),
                                                                QStringLiteral("Animated cursors"), {fcLoad, fcSave}, 0);
+    TAnimatedCursorResourceItem::ClassInfo()->RegisterFileType(QStringLiteral("gif"), QStringLiteral("Animated GIF"),
+                                                               {fcLoad}, 255);
 }
 
 void koResourceItemAnimatedIconCursor_Finalize()

@@ -5,6 +5,7 @@
 
 #include "kinds/koResourceItemIconCursor.h"
 #include "model/koResourcesItemItems.h"
+#include "platform/GifImage.h"
 
 #include <QByteArray>
 #include <memory>
@@ -74,11 +75,13 @@ public:
     void ChildNotification(TCustomResourceItem* Child, TResourceChildNotification Notification) override;
     void LoadFromStream(TStream& Stream, int64_t Size) override;
     void SaveToStream(TStream& Stream) override;
-    // A GIF file imports its frames (not built yet: refused); anything else is read as the resource data.
+    // A GIF file imports its frames; anything else is read as the resource data.
     void LoadFromFileStream(TStream& Stream) override;
 
     using TBasicGraphicResourceItem::Assign;
     using TBasicGraphicResourceItem::AssignTo;
+    // A GIF image imports its frames (the animation gets the default rate, not the GIF's timing).
+    void Assign(const TGraphic& Source) override;
     // A platform bitmap gets the first frame (or is cleared without frames).
     void AssignTo(TGraphic& Dest) override;
 
@@ -113,12 +116,14 @@ protected:
 private:
     // Frames are no module items, so the animation owns them while they are in its child list; a frame
     // taken out of the list belongs to whoever took it out.
-    std::vector<TResourceItemPtr> FFrames;
+    TOwnedChildItems FFrames;
     // Reading and letting go of the frames keep the sequence as it is.
     int FKeepSequence = 0;
     void ReleaseFrames();
     void ReadChunks(const TBinaryReader& File);
     void ReadFrame(const TBinaryReader& Chunk, int64_t At);
+    void ImportGIF(const TGIFImage& Image);
+    void AddImportedFrame(const TBitmap& Bitmap, QPoint Hotspot);
 };
 
 class TAnimatedIconResourceItemFrame : public TCustomIconResourceItem {

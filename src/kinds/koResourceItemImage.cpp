@@ -18,6 +18,28 @@ QString TBasicGraphicResourceItem::GetDescription() const
     return Format(QStringLiteral("%dx%d"), {Width(), Height()});
 }
 
+void TOwnedChildItems::Notify(TCustomResourceItem* Child, TResourceChildNotification Notification)
+{
+    if (Notification == chAdded) {
+        FItems.emplace_back(Child);
+    } else if (Notification == chRemoved) {
+        // Children usually leave from the end.
+        const auto held = std::find_if(FItems.rbegin(), FItems.rend(),
+                                       [Child](const TResourceItemPtr& item) { return item.get() == Child; });
+        if (held != FItems.rend()) {
+            (void)held->release();
+            FItems.erase(std::next(held).base());
+        }
+    }
+}
+
+void TOwnedChildItems::Release()
+{
+    std::vector<TResourceItemPtr> items = std::move(FItems);
+    FItems.clear();
+    while (!items.empty()) items.pop_back();
+}
+
 void TBasicGraphicResourceItem::Assign(const TGraphic& Source)
 {
     throw EConvertError(Format(QStringLiteral("Cannot assign a %s to a %s"),

@@ -54,6 +54,20 @@ public:
     virtual void MoveFrame(int OldIndex, int NewIndex) = 0;
 };
 
+// Child items that belong to no module (frames): their parent owns them while they are in its child
+// list, and a child taken out of the list belongs to whoever took it out.
+class TOwnedChildItems {
+public:
+    // Holds a child on chAdded (only a new parent tells it) and lets it go on chRemoved.
+    void Notify(TCustomResourceItem* Child, TResourceChildNotification Notification);
+    // Destroys every child, the last first, so each leaves the end of the child list; the parent,
+    // told each removal, finds nothing more to let go of.
+    void Release();
+
+private:
+    std::vector<TResourceItemPtr> FItems;
+};
+
 class TBasicGraphicResourceItem : public TResourceItem {
     Q_OBJECT
     RESOURCE_ITEM_CLASS(TBasicGraphicResourceItem, TResourceItem)

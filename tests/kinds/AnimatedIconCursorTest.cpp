@@ -350,8 +350,9 @@ TEST(AnimatedIconCursor, NewAnimationAndItsFaces)
     TBytesStream riff(QByteArray("RIFF\1\2\3\4ACON", 12));
     EXPECT_TRUE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.bin"), &riff));
     EXPECT_TRUE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.ANI"), nullptr));
-    // Animated GIF files are not imported (yet).
-    EXPECT_FALSE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.gif"), nullptr));
+    // Animated GIF files are imported.
+    EXPECT_TRUE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.Gif"), nullptr));
+    EXPECT_FALSE(TAnimatedCursorResourceItem::HandlesFile(QStringLiteral("x.png"), nullptr));
 }
 
 TEST(AnimatedIconCursor, KindsAndFileTypeAreRegistered)
@@ -362,11 +363,12 @@ TEST(AnimatedIconCursor, KindsAndFileTypeAreRegistered)
     TCustomResourceItemDatabase* kinds = ResourceItemDatabase();
     EXPECT_EQ(kinds->Find(Ord(21), Ord(1), &data), TAnimatedCursorResourceItem::ClassInfo());
     EXPECT_EQ(kinds->Find(Ord(22), Ord(1), &data), TAnimatedIconResourceItem::ClassInfo());
-    // Files go to animated cursors, by extension and by signature; GIF files are not taken.
+    // Files go to animated cursors, by extension and by signature; GIF files are offered for loading only.
     EXPECT_EQ(kinds->FindFileFormat(QStringLiteral("spin.bin"), &data), TAnimatedCursorResourceItem::ClassInfo());
     EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.ani"), {fcLoad}), TAnimatedCursorResourceItem::ClassInfo());
     EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.ani"), {fcSave}), TAnimatedCursorResourceItem::ClassInfo());
-    EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.gif"), {fcLoad}), nullptr);
+    EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.gif"), {fcLoad}), TAnimatedCursorResourceItem::ClassInfo());
+    EXPECT_EQ(kinds->FindFileType(QStringLiteral("spin.gif"), {fcSave}), nullptr);
     koResourceItemAnimatedIconCursor_Finalize();
     koResourcesKinds_Finalize();
     koResourcesFiler_Finalize();
