@@ -47,6 +47,7 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/AtelierFrameObjectInspector.h"
 #include "views/koResourceViewAccelerator.h"
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
@@ -115,6 +116,7 @@ void InitializeUnits()
     koResourceViewCompressedBitmap_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
+    AtelierFrameObjectInspector_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
 }
@@ -122,6 +124,7 @@ void InitializeUnits()
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    AtelierFrameObjectInspector_Finalize();
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewCompressedBitmap_Finalize();
