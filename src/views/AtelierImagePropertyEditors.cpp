@@ -65,8 +65,8 @@ void TResourceItemImageSizeProperty::Edit()
 void RegisterImagePropertyEditors()
 {
     const PTypeInfo graphic = ClassTypeInfo(&TCustomGraphicResourceItem::staticMetaObject);
-    // The depth is published as a plain integer, so the name tells it from the other integers.
-    RegisterPropertyEditor(TypeInfo<int>(), graphic, QStringLiteral("ColorDepth"),
+    // The depth is published as a plain integer, so its caption tells it from the other integers.
+    RegisterPropertyEditor(TypeInfo<int>(), graphic, QStringLiteral("Color Depth"),
                            TResourceItemColorDepthProperty::ClassInfo());
     RegisterPropertyEditor(TypeInfo<int>(), graphic, QStringLiteral("Width"), TResourceItemImageSizeProperty::ClassInfo());
     RegisterPropertyEditor(TypeInfo<int>(), graphic, QStringLiteral("Height"), TResourceItemImageSizeProperty::ClassInfo());

@@ -22,12 +22,7 @@ namespace {
 const char* const SLanguageNeutral = "Language neutral";
 const int CurrentGroup = 0;
 
-// Newest first; never freed, as registrations last for the run.
-std::vector<TPropertyClassRec>& PropertyClassList()
-{
-    static std::vector<TPropertyClassRec> list;
-    return list;
-}
+std::vector<TPropertyClassRec>& PropertyClassList() { return PropertyEditorRegistrations(); }
 
 std::vector<TPropertyMapperFunc>& PropertyMapperList()
 {
@@ -73,6 +68,12 @@ bool Replaces(const TPropertyClassRec& P, const TPropertyClassRec& C, PTypeInfo 
 
 bool EditorsRegistered = false;
 } // namespace
+
+std::vector<TPropertyClassRec>& PropertyEditorRegistrations()
+{
+    static std::vector<TPropertyClassRec> list;
+    return list;
+}
 
 void DoRegisterPropertyEditor(PTypeInfo PropertyType, PTypeInfo ComponentClass, const QString& PropertyName,
                               TRunTimePropertyEditorClass EditorClass)

@@ -7,6 +7,7 @@
 #include "platform/PublishedProperties.h"
 
 #include <functional>
+#include <vector>
 
 class TCustomResourceItem;
 class TCustomResourceIdentifier;
@@ -26,6 +27,8 @@ struct TPropertyClassRec {
 // A mapper answers an editor class for a property of an instance, or nullptr to leave it to the list.
 using TPropertyMapperFunc = std::function<TRunTimePropertyEditorClass(QObject* Instance, PPropInfo PropInfo)>;
 
+// The registrations, newest first; never freed, as they last for the run (tests save and restore them).
+std::vector<TPropertyClassRec>& PropertyEditorRegistrations();
 // The hook behind RegisterPropertyEditor: inserts a record at the head of the list.
 void DoRegisterPropertyEditor(PTypeInfo PropertyType, PTypeInfo ComponentClass, const QString& PropertyName,
                               TRunTimePropertyEditorClass EditorClass);
