@@ -14,6 +14,9 @@
 #include "views/AtelierFrameObjectInspector.h"
 #include "views/AtelierPropertyEditors.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -115,10 +118,51 @@ TEST_F(PropertyPane, ChangesFromElsewhereShowInThePane)
     auto* dialog = new TDialogResourceItem(TResourceIdent::FromOrdinal(1));
     module.Items()->Add(dialog);
     Inspect(dialog);
-    const int row = Pane->Inspector()->RowOf("Caption");
-    ASSERT_GE(row, 0);
+    TRunTimeObjectInspector* inspector = Pane->Inspector();
+    inspector->SelectRow(inspector->RowOf("Caption"));
+    ASSERT_EQ(inspector->SelectedProperty()->Name(), "Caption");
+    // The open in-place edit is refreshed by the module's change notification.
     dialog->SetCaption("Changed elsewhere");
-    EXPECT_EQ(Pane->Inspector()->GetVisualValue(Pane->Inspector()->Row(row)), "Changed elsewhere");
+    EXPECT_EQ(inspector->Editor()->text(), "Changed elsewhere");
+}
+
+TEST_F(PropertyPane, EnterReturnsTheFocusUnlessThePaneWasClicked)
+{
+    TResourceModule module;
+    auto* dialog = new TDialogResourceItem(TResourceIdent::FromOrdinal(1));
+    module.Items()->Add(dialog);
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    Pane->setParent(&window);
+    Pane->move(0, 40);
+    window.resize(300, 400);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    Inspect(dialog);
+    TRunTimeObjectInspector* inspector = Pane->Inspector();
+    inspector->SelectRow(inspector->RowOf("Caption"));
+    auto enter = [&] {
+        QTest::keyClick(inspector->Editor(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+    };
+
+    other->setFocus();
+    Pane->Activate();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Pane->FocusReturn(), other);
+    EXPECT_TRUE(inspector->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == inspector);
+    enter();
+    EXPECT_EQ(QApplication::focusWidget(), other);
+
+    Pane->Activate();
+    QCoreApplication::processEvents();
+    QTest::mouseClick(inspector->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Pane->FocusReturn(), nullptr);
+    inspector->SelectRow(inspector->RowOf("Caption"));
+    inspector->Editor()->setFocus();
+    enter();
+    EXPECT_NE(QApplication::focusWidget(), other);
+    Pane->setParent(nullptr);
 }
 
 TEST_F(PropertyPane, HexStylesLanguagesAndTheirRefusals)
