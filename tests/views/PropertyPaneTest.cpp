@@ -248,7 +248,7 @@ TEST_F(PropertyPane, NamesAndSymbols)
     identifier->GetValues(values);
     EXPECT_TRUE(values.contains("IDD_MAIN (100)")) << values.join(',').toStdString();
     EXPECT_FALSE(values.filter("IDD_HIDDEN").size());
-    // Choosing the hidden symbol's value through a symbol clashes with the second dialog's name.
+    // Binding the first dialog to IDD_MAIN would give it the second dialog's name: refused, name kept.
     EXPECT_THROW(identifier->SetValue("IDD_MAIN (100)"), Exception);
     EXPECT_EQ(first->Name(), TResourceIdent::FromOrdinal(1));
 }
