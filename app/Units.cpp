@@ -49,6 +49,7 @@
 #include "shell/koGlyphService.h"
 #include "shell/koResourceView.h"
 #include "editors/koAtelierBinary.h"
+#include "views/AtelierFrameObjectInspector.h"
 #include "views/koResourceViewAccelerator.h"
 #include "views/koResourceViewAnimatedCursor.h"
 #include "views/koResourceViewCompressedBitmap.h"
@@ -127,6 +128,7 @@ void InitializeUnits()
     koResourceViewMedia_Initialize();
     koResourceViewAnimatedCursor_Initialize();
     koAtelierBinary_Initialize();
+    AtelierFrameObjectInspector_Initialize();
     // Last: the settings of every unit live below the program's own key.
     SetConfigurationServiceRoot({}, ConfigurationServiceAtelierRoot);
 }
@@ -134,6 +136,7 @@ void InitializeUnits()
 void FinalizeUnits()
 {
     // The reverse of the start-up order.
+    AtelierFrameObjectInspector_Finalize();
     koAtelierBinary_Finalize();
     koResourceViewAnimatedCursor_Finalize();
     koResourceViewMedia_Finalize();

@@ -16,6 +16,7 @@
 #include "platform/StringList.h"
 #include "platform/SysUtils.h"
 #include "platform/UpdateGuard.h"
+#include "views/AtelierFrameObjectInspector.h"
 
 #include <QAction>
 #include <QApplication>
@@ -443,6 +444,8 @@ TFormMain::TFormMain(std::unique_ptr<IMainFormPrompts> Prompts, QWidget* Parent)
 TFormMain::~TFormMain()
 {
     Guarded([this] { FFrameAtelier->Finalize(); });
+    Guarded([this] { FFramePropertyInspector->SetResourceItem(nullptr); });
+    SetItemPropertyInspectorHook(std::move(FPreviousPropertyInspectorHook));
     if (FMessageLogSubscriber) {
         FMessageLogSubscriber->Detach();
         MessageLogger()->Unsubscribe(FMessageLogSubscriber);
@@ -661,6 +664,12 @@ void TFormMain::CreatePanes()
 {
     FPanelPropertyInspector = new TWorkspacePane(QStringLiteral("PanelPropertyInspector"), QStringLiteral("Properties"), this);
     FPanelPropertyInspector->setMinimumSize(100, 150);
+    FFramePropertyInspector = new TFramePropertyInspector(FPanelPropertyInspector);
+    // The pane shows the caption already.
+    FFramePropertyInspector->HeaderPanel()->hide();
+    FPanelPropertyInspector->Content()->addWidget(FFramePropertyInspector);
+    FPreviousPropertyInspectorHook =
+        SetItemPropertyInspectorHook([this](TCustomResourceItem*) -> IAtelierPropertyInspector* { return FFramePropertyInspector; });
     FPanelMessages = new TWorkspacePane(QStringLiteral("PanelMessages"), QStringLiteral("Messages"), this);
     FPanelMessages->setMinimumHeight(50);
     FListViewMessages = new QTreeWidget(FPanelMessages);

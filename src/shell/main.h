@@ -27,6 +27,7 @@ class TFrameAtelier;
 class TFormMain;
 class TSearchReplace;
 class TWorkspacePane;
+class TFramePropertyInspector;
 class TCustomResourceModule;
 
 // Settings of a window: where it was and whether it was maximized.
@@ -248,6 +249,7 @@ public:
     void MessagePaneHide();
     QWidget* MessagesPane() const;
     QWidget* PropertiesPane() const;
+    TFramePropertyInspector* FramePropertyInspector() const { return FFramePropertyInspector; }
 
     // The recent files menu is rebuilt each time it opens.
     void UpdateRecentMenu();
@@ -309,6 +311,8 @@ private:
 
     TWorkspacePane* FPanelMessages = nullptr;
     TWorkspacePane* FPanelPropertyInspector = nullptr;
+    TFramePropertyInspector* FFramePropertyInspector = nullptr;
+    TItemPropertyInspectorHook FPreviousPropertyInspectorHook;
     QTreeWidget* FListViewMessages = nullptr;
     QLabel* FStatusPanels[3] = {nullptr, nullptr, nullptr};
     QProgressBar* FProgressBar = nullptr;
