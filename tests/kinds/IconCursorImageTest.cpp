@@ -273,7 +273,9 @@ TEST(IconCursorImages, InteropWineImagesReadTheSameFromHeaderAndPixels)
         EXPECT_EQ(item->ColorDepth(), depth) << where.toStdString();
         // And back: the original encoding of the same pixels is the data as read.
         item->SetCompression(compression);
-        if (compression == icBMP) EXPECT_EQ(item->ResourceData(), r.Resource.Data) << where.toStdString();
+        if (compression == icBMP) {
+            EXPECT_EQ(item->ResourceData(), r.Resource.Data) << where.toStdString();
+        }
         ++images;
     }
     EXPECT_GT(images, 1000);

@@ -333,7 +333,7 @@ TEST_F(RCScriptRoundTrip, DesignerProjectOpensSavesAndOpensTheSame)
     QFile header(QDir(saved.path()).filePath("resource.h"));
     ASSERT_TRUE(header.open(QIODevice::ReadOnly));
     const QString headerText = QString::fromLatin1(header.readAll());
-    for (const QString& name : {"IDD_ABOUT", "IDC_NAME", "_APS_NEXT_RESOURCE_VALUE", "IDS_HELLO"}) {
+    for (const QString name : {"IDD_ABOUT", "IDC_NAME", "_APS_NEXT_RESOURCE_VALUE", "IDS_HELLO"}) {
         const int defines = int(headerText.count(QRegularExpression("#define\\s+" + name + "\\b")));
         EXPECT_EQ(defines, 1) << name.toStdString() << "\n" << headerText.toStdString();
     }
@@ -347,9 +347,11 @@ TEST_F(RCScriptRoundTrip, DesignerProjectOpensSavesAndOpensTheSame)
     for (const auto& [key, data] : before.Resources) keysBefore << key;
     for (const auto& [key, data] : after.Resources) keysAfter << key;
     EXPECT_EQ(keysAfter, keysBefore);
-    for (const auto& [key, data] : before.Resources)
-        if (!key.startsWith("TEXTINCLUDE") && after.Resources.count(key))
+    for (const auto& [key, data] : before.Resources) {
+        if (!key.startsWith("TEXTINCLUDE") && after.Resources.count(key)) {
             EXPECT_EQ(after.Resources.at(key).toHex().toStdString(), data.toHex().toStdString()) << key.toStdString();
+        }
+    }
     EXPECT_EQ(after.Bindings, before.Bindings);
     EXPECT_EQ(after.Children, before.Children);
     EXPECT_EQ(after.Symbols, before.Symbols);

@@ -173,7 +173,9 @@ TEST_F(ResourceKindsInterop, WineModulesGiveEveryResourceItsKind)
     for (size_t r = 0; r < rows.size(); ++r) {
         std::cout << "  " << ResourceIdentToString(rows[r].Type).toStdString() << " " << rows[r].Prefix.toStdString()
                   << " -> " << rows[r].Kind->ClassName().toStdString() << ": " << matched[r] << "\n";
-        if (rows[r].Required) EXPECT_GT(matched[r], 0) << rows[r].Kind->ClassName().toStdString();
+        if (rows[r].Required) {
+            EXPECT_GT(matched[r], 0) << rows[r].Kind->ClassName().toStdString();
+        }
     }
 }
 

@@ -270,7 +270,9 @@ TEST_F(ItemCommands, DeletingAVariantSelectsTheNextOneOrThePreviousOne)
         EXPECT_EQ(Frame->ChildResourceItem(), expected) << c.Deleted << "/" << c.Count;
         EXPECT_EQ(Frame->ChildButtons().Count(), c.Count - 1);
         // The last variant takes its node and the emptied type node with it.
-        if (c.Count == 1) EXPECT_EQ(Frame->TreeViewResources()->topLevelItemCount(), 0);
+        if (c.Count == 1) {
+            EXPECT_EQ(Frame->TreeViewResources()->topLevelItemCount(), 0);
+        }
     }
 }
 
@@ -426,8 +428,9 @@ TEST_F(ItemCommands, ExportAndImportBackGiveTheSameBytes)
         const QByteArray exported = ReadAll(Prompts->SaveFileName);
         ASSERT_FALSE(exported.isEmpty());
         QImageReader reader(Prompts->SaveFileName, c.ImageFormat);
-        if (QImageReader::supportedImageFormats().contains(c.ImageFormat))
+        if (QImageReader::supportedImageFormats().contains(c.ImageFormat)) {
             EXPECT_FALSE(reader.read().isNull()) << reader.errorString().toStdString();
+        }
 
         Prompts->OpenNames = {Prompts->SaveFileName};
         Run([&] { Commands->ResourceAddLoad(); });
@@ -558,7 +561,9 @@ TEST_F(ItemCommands, FailingCommandsLeaveModuleAndFilesAsTheyWere)
         EXPECT_EQ(signature(), before);
         EXPECT_EQ(Frame->TreeViewResources()->topLevelItemCount(), topNodes);
         EXPECT_EQ(Frame->ChildButtons().Count(), buttons);
-        if (!c.File.isEmpty()) EXPECT_EQ(ReadAll(c.File), fileBytes);
+        if (!c.File.isEmpty()) {
+            EXPECT_EQ(ReadAll(c.File), fileBytes);
+        }
         EXPECT_FALSE(QFileInfo::exists(Dir.filePath("missing/out.bin")));
     }
 }
