@@ -1176,4 +1176,6 @@ void koDesignRTTI_Initialize()
     RegisterClassTypeInfo<TDesignInfoItemTags>("TDesignInfoItemTags", nullptr);
     RegisterClassTypeInfo<TDelphiPackageInfoRequiresCollection, TCustomResourceItemItems>("TDelphiPackageInfoRequiresCollection", collection);
     RegisterClassTypeInfo<TDelphiPackageInfoContainsCollection, TCustomResourceItemItems>("TDelphiPackageInfoContainsCollection", collection);
+    // An accelerator's key and flags in one word.
+    RegisterOrdinalTypeInfo<TAccelerator>("TAccelerator", otUWord, 0, 65535);
 }

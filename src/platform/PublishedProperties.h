@@ -234,6 +234,11 @@ const std::vector<PPropInfo>& PropInfosOf(const QMetaObject* metaObject);
 template <class T, class... Bases>
 PTypeInfo RegisterClassTypeInfo(const char* name, PTypeInfo parent);
 
+// Registers a value type of a layer above this one as an integer type: T converts to and from an
+// integer (as a word-sized shortcut does). Properties of T read before the registration learn it.
+template <class T>
+PTypeInfo RegisterOrdinalTypeInfo(const char* name, TOrdType ordType, int64_t minValue, int64_t maxValue);
+
 namespace PublishedDetail {
 PTypeInfo InternClassType(QMetaType pointerType, std::unique_ptr<TTypeInfo> info);
 template <class T, class Base>
@@ -260,6 +265,21 @@ PTypeInfo RegisterClassTypeInfo(const char* name, PTypeInfo parent)
         return result;
     };
     return PublishedDetail::InternClassType(QMetaType::fromType<T*>(), std::move(info));
+}
+
+template <class T>
+PTypeInfo RegisterOrdinalTypeInfo(const char* name, TOrdType ordType, int64_t minValue, int64_t maxValue)
+{
+    auto info = std::make_unique<TTypeInfo>();
+    info->Kind = tkInteger;
+    info->Name = QString::fromLatin1(name);
+    info->MetaType = QMetaType::fromType<T>();
+    info->Data.OrdType = ordType;
+    info->Data.MinValue = minValue;
+    info->Data.MaxValue = maxValue;
+    info->ToOrd = [](const QVariant& v) -> int64_t { return int64_t(v.value<T>()); };
+    info->FromOrd = [](int64_t x) { return QVariant::fromValue(T(x)); };
+    return PublishedDetail::InternClassType(QMetaType::fromType<T>(), std::move(info));
 }
 
 template <class T>

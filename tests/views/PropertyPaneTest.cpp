@@ -281,7 +281,26 @@ TEST_F(PropertyPane, ColorDepthsOfferedAndSet)
     }
 }
 
-// The list of shortcuts; the entries' own Shortcut rows wait for the property layer to list their type.
+// An entry's Shortcut row takes the shortcut editor: shown, typed and picked as key names, keeping
+// the entry's kind.
+TEST_F(PropertyPane, AcceleratorShortcutRow)
+{
+    TResourceModule module;
+    auto* table = new TAcceleratorResourceItem(TResourceIdent::FromOrdinal(3));
+    module.Items()->Add(table);
+    TAcceleratorItem* entry = table->Accelerators()->Add();
+    entry->SetShortcut(TAccelerator(atVirtualKey | atCtrl | 'S'));
+    Inspect(table, entry);
+    auto editor = Editor("Shortcut");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->ClassType(), TResourceItemAcceleratorProperty::ClassInfo());
+    EXPECT_EQ(editor->GetVisualValue(), "Ctrl+S");
+    editor->SetValue("Shift+F1");
+    EXPECT_EQ(entry->AcceleratorType(), atVirtual);
+    EXPECT_EQ(editor->GetVisualValue(), "Shift+F1");
+    EXPECT_EQ(Pane->Inspector()->GetVisualValue(Pane->Inspector()->Row(Pane->Inspector()->RowOf("Shortcut"))), "Shift+F1");
+}
+
 TEST_F(PropertyPane, AcceleratorShortcutList)
 {
     TResourceItemAcceleratorProperty editor(Pane->Inspector(), 0);
