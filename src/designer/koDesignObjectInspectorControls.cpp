@@ -160,13 +160,16 @@ void TRunTimeObjectInspectorEdit::UpdateEdit()
             HandleEventException();
         }
         setText(value);
+        // A value wider than the column shows its start.
+        home(false);
         FOldText = value;
     }
     FSearchString.clear();
     const bool focused = FInspector->hasFocus() || FInspector->viewport()->hasFocus() || hasFocus() ||
                          QWidget::mouseGrabber() == FInspector->viewport();
     if (focused && !FAutoUpdating) {
-        selectAll();
+        // Everything selected, with the caret (and so the view) at the start.
+        setSelection(int(text().size()), -int(text().size()));
         if (focusPolicy() != Qt::NoFocus && isVisible() && isEnabled()) setFocus();
     }
 }

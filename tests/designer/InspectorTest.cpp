@@ -473,3 +473,19 @@ TEST_F(Inspector, SettingsObjectsEditInPlace)
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
+
+TEST_F(Inspector, LongValueShowsItsStartAllSelected)
+{
+    TInspectorSample sample;
+    const QString caption = QStringLiteral("Start of a caption far wider than the value column of the inspector");
+    sample.SetCaption(caption);
+    View->AddInstance(&sample, true);
+    TRunTimeObjectInspectorEdit* edit = Select("Caption");
+    EXPECT_EQ(edit->text(), caption);
+    EXPECT_EQ(edit->selectedText(), caption);
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    // Typing still replaces the whole value.
+    Type("Short");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(sample.Caption(), "Short");
+}
