@@ -161,8 +161,8 @@ TDialogControlPropertiesChooser SetDialogControlPropertiesFactory(TDialogControl
 class TDialogFont : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString Name READ Name WRITE SetName)
-    Q_PROPERTY(uint Charset READ Charset WRITE SetCharsetValue)
-    Q_PROPERTY(uint Size READ Size WRITE SetSizeValue)
+    Q_PROPERTY(uchar Charset READ Charset WRITE SetCharset)
+    Q_PROPERTY(ushort Size READ Size WRITE SetSize)
     Q_PROPERTY(DialogTypes::TDialogFontStyle Style READ Style WRITE SetStyle)
 
 public:
@@ -188,8 +188,6 @@ public:
     std::function<void()> OnChange;
 
 private:
-    void SetCharsetValue(uint Value) { SetCharset(static_cast<uint8_t>(Value)); }
-    void SetSizeValue(uint Value) { SetSize(static_cast<uint16_t>(Value)); }
     void Change();
 
     QString FName;
@@ -240,10 +238,10 @@ class TDialogResourceItemControl : public TResourceItemItem<TDialogResourceItem>
     Q_PROPERTY(uint Style READ Style WRITE SetStyle)
     Q_PROPERTY(uint ExStyle READ ExStyle WRITE SetExStyle)
     Q_CLASSINFO("default:ExStyle", "0")
-    Q_PROPERTY(uint Left READ Left WRITE SetLeftValue)
-    Q_PROPERTY(uint Top READ Top WRITE SetTopValue)
-    Q_PROPERTY(uint Width READ Width WRITE SetWidthValue)
-    Q_PROPERTY(uint Height READ Height WRITE SetHeightValue)
+    Q_PROPERTY(ushort Left READ Left WRITE SetLeft)
+    Q_PROPERTY(ushort Top READ Top WRITE SetTop)
+    Q_PROPERTY(ushort Width READ Width WRITE SetWidth)
+    Q_PROPERTY(ushort Height READ Height WRITE SetHeight)
     Q_PROPERTY(TCustomResourceIdentifier* TextID READ TextIDIdentifier WRITE SetTextID)
     // Streams store the class only when predefined and the class name only for a custom class
     // (IsControlClassStored, IsControlClassNameStored).
@@ -339,10 +337,6 @@ public:
     QString MapPropertyName(const QString& Name) override;
 
 private:
-    void SetLeftValue(uint Value) { SetLeft(static_cast<uint16_t>(Value)); }
-    void SetTopValue(uint Value) { SetTop(static_cast<uint16_t>(Value)); }
-    void SetWidthValue(uint Value) { SetWidth(static_cast<uint16_t>(Value)); }
-    void SetHeightValue(uint Value) { SetHeight(static_cast<uint16_t>(Value)); }
     void ReplaceNativeFontControl();
     void BindHelpID();
     void BindImageReference();
@@ -381,10 +375,10 @@ class TDialogResourceItem : public TResourceItem, public IResourceTextItem {
     Q_PROPERTY(uint HelpID READ HelpID WRITE SetHelpID)
     Q_PROPERTY(uint Style READ Style WRITE SetStyle)
     Q_PROPERTY(uint ExStyle READ ExStyle WRITE SetExStyle)
-    Q_PROPERTY(uint Left READ Left WRITE SetLeftValue)
-    Q_PROPERTY(uint Top READ Top WRITE SetTopValue)
-    Q_PROPERTY(uint Width READ Width WRITE SetWidthValue)
-    Q_PROPERTY(uint Height READ Height WRITE SetHeightValue)
+    Q_PROPERTY(ushort Left READ Left WRITE SetLeft)
+    Q_PROPERTY(ushort Top READ Top WRITE SetTop)
+    Q_PROPERTY(ushort Width READ Width WRITE SetWidth)
+    Q_PROPERTY(ushort Height READ Height WRITE SetHeight)
     Q_PROPERTY(QString DialogClass READ DialogClass WRITE SetDialogClass)
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
     Q_PROPERTY(TDialogFont* Font READ Font WRITE SetFont)
@@ -467,10 +461,6 @@ protected:
     void InitPropertyMap() override;
 
 private:
-    void SetLeftValue(uint Value) { SetLeft(static_cast<uint16_t>(Value)); }
-    void SetTopValue(uint Value) { SetTop(static_cast<uint16_t>(Value)); }
-    void SetWidthValue(uint Value) { SetWidth(static_cast<uint16_t>(Value)); }
-    void SetHeightValue(uint Value) { SetHeight(static_cast<uint16_t>(Value)); }
     void FontChanged();
 
     std::unique_ptr<TResourceDialogItems> FItems;

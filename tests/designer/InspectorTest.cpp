@@ -422,6 +422,14 @@ TEST_F(Inspector, DialogItemAndControlEditInPlace)
         Type("Settings");
         Key(Qt::Key_Return);
         EXPECT_EQ(dialog->Caption(), "Settings");
+        // Sizes are words in the template: a larger number is refused, not cut to 16 bits.
+        dialog->SetHeight(125);
+        Select("Height");
+        Type("125130");
+        Key(Qt::Key_Return);
+        EXPECT_EQ(dialog->Height(), 125);
+        EXPECT_EQ(Errors.size(), 1);
+        Errors.clear();
 
         // The controls open in the collection editor from the row's button; adding one shows it here.
         edit = Select("Items");
