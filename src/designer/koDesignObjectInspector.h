@@ -332,6 +332,8 @@ private:
     bool AutoComplete(QKeyEvent* Event);
     void TextEdited(const QString& Text);
     void ReloadAfterFailure();
+    // Selects the whole text with the caret at its start, so a value wider than the edit shows its start.
+    void SelectWhole();
     void DropEditor();
 
     TRunTimeCustomObjectInspector* FInspector;

@@ -168,8 +168,7 @@ void TRunTimeObjectInspectorEdit::UpdateEdit()
     const bool focused = FInspector->hasFocus() || FInspector->viewport()->hasFocus() || hasFocus() ||
                          QWidget::mouseGrabber() == FInspector->viewport();
     if (focused && !FAutoUpdating) {
-        // Everything selected, with the caret (and so the view) at the start.
-        setSelection(int(text().size()), -int(text().size()));
+        SelectWhole();
         if (focusPolicy() != Qt::NoFocus && isVisible() && isEnabled()) setFocus();
     }
 }
@@ -287,12 +286,18 @@ bool TRunTimeObjectInspectorEdit::HideDropDownList(bool Accept)
     return true;
 }
 
+void TRunTimeObjectInspectorEdit::SelectWhole()
+{
+    const int length = int(text().size());
+    setSelection(length, -length);
+}
+
 void TRunTimeObjectInspectorEdit::ReloadAfterFailure()
 {
     if (Tag <= 0 || !FPropertyEditor) return;
     FSearchString.clear();
     setText(FPropertyEditor->GetVisualValue());
-    if (!FPropertyEditor->Prop(0)->ReadOnly()) selectAll();
+    if (!FPropertyEditor->Prop(0)->ReadOnly()) SelectWhole();
     Tag = 0;
 }
 
@@ -395,7 +400,7 @@ void TRunTimeObjectInspectorEdit::HandleKey(QKeyEvent* Event)
                 if (FPropertyEditor) FOldText = FPropertyEditor->GetVisualValue();
             }
             setFocus();
-            selectAll();
+            SelectWhole();
         }
         FInspector->ForwardKeyDown(key, shift);
         return;
@@ -404,7 +409,7 @@ void TRunTimeObjectInspectorEdit::HandleKey(QKeyEvent* Event)
         else {
             setText(FOldText);
             FSearchString.clear();
-            selectAll();
+            SelectWhole();
         }
         FInspector->ForwardKeyDown(key, shift);
         return;
@@ -638,7 +643,7 @@ void TRunTimeObjectInspectorDropDownList::CloseUp(bool Accept)
     }
     if (edit->focusPolicy() != Qt::NoFocus && !edit->Destroying() && edit->isVisible()) {
         edit->FSearchString.clear();
-        edit->selectAll();
+        edit->SelectWhole();
         edit->setFocus();
     }
 }

@@ -492,8 +492,11 @@ TEST_F(Inspector, LongValueShowsItsStartAllSelected)
     EXPECT_EQ(edit->text(), caption);
     EXPECT_EQ(edit->selectedText(), caption);
     EXPECT_EQ(edit->cursorPosition(), 0);
-    // Typing still replaces the whole value.
-    Type("Short");
+    // Typing still replaces the whole value; after the commit the new one shows its start too.
+    const QString typed = QStringLiteral("Another caption far wider than the value column of the inspector");
+    Type(typed);
     Key(Qt::Key_Return);
-    EXPECT_EQ(sample.Caption(), "Short");
+    EXPECT_EQ(sample.Caption(), typed);
+    EXPECT_EQ(edit->selectedText(), typed);
+    EXPECT_EQ(edit->cursorPosition(), 0);
 }
