@@ -214,7 +214,9 @@ TEST_F(RttiValue, RefusedTextsRaiseAndChangeNothing)
             p->SetValue(QString::fromLatin1(c.Typed));
             ADD_FAILURE() << "no exception";
         } catch (const Exception& e) {
-            if (c.Message) EXPECT_EQ(e.Message(), QLatin1String(c.Message));
+            if (c.Message) {
+                EXPECT_EQ(e.Message(), QLatin1String(c.Message));
+            }
         }
         EXPECT_EQ(p->GetValue(), before);
     }

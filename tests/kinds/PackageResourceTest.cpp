@@ -329,8 +329,9 @@ TEST_F(PackageKinds, DecodedValuesArePublishedReadOnly)
     QStringList names;
     for (const QMetaProperty& property : PublishedProperties(info.metaObject())) {
         names.append(QString::fromLatin1(property.name()));
-        if (property.enclosingMetaObject() == &TDelphiPackageInfoResourceItem::staticMetaObject)
+        if (property.enclosingMetaObject() == &TDelphiPackageInfoResourceItem::staticMetaObject) {
             EXPECT_FALSE(property.isWritable()) << property.name();
+        }
     }
     for (const char* name : {"Requires", "Contains", "PackageName", "PackageFlags"})
         EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;

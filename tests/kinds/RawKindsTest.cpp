@@ -69,12 +69,6 @@ QByteArray DosModule(uint32_t offset, const QByteArray& signature)
 
 const QString DejaVuSans = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Big-endian helpers for hand-made fonts.
 void BE16(QByteArray& b, uint16_t v) { b.append(char(v >> 8)).append(char(v & 0xFF)); }
 void BE32(QByteArray& b, uint32_t v) { BE16(b, uint16_t(v >> 16)); BE16(b, uint16_t(v)); }

@@ -328,7 +328,9 @@ TEST_F(VersionResource, FixedInformationProperties)
     } versions[] = {{"1.2.3.4", 0x0001000200030004ull}, {"65535.0.0.65535", 0xFFFF00000000FFFFull}, {"7", 0x0007000000000000ull}};
     for (const auto& v : versions) {
         EXPECT_EQ(StrToVersion(v.Text, '.'), v.Version) << v.Text;
-        if (QString(v.Text).count('.') == 3) EXPECT_EQ(VersionToStr(v.Version, '.'), v.Text);
+        if (QString(v.Text).count('.') == 3) {
+            EXPECT_EQ(VersionToStr(v.Version, '.'), v.Text);
+        }
     }
     EXPECT_EQ(StrToVersion("1,x,,4,9", ','), 0x0001000000000004ull);
 }

@@ -34,7 +34,7 @@ struct TResRecord {
     uint16_t MemoryFlags = 0;
     uint32_t Version = 0;
     uint32_t Characteristics = 0;
-    QByteArray Data;
+    QByteArray Data = {};
 
     QString Key() const { return QStringLiteral("%1/%2/%3").arg(Type, Name).arg(Language, 4, 16, QLatin1Char('0')); }
 };

@@ -156,16 +156,18 @@ void DialogRoundTripInterop::RoundTrip(bool Unicode)
     int differences = 0;
     for (TDialogResourceItem* item : dialogs) {
         const QByteArray* bytes = compiledData(item, RT_DIALOG);
-        if (bytes && PaddedTo4(*bytes) != PaddedTo4(Saved(item)) && ++differences <= 10)
+        if (bytes && PaddedTo4(*bytes) != PaddedTo4(Saved(item)) && ++differences <= 10) {
             EXPECT_EQ(Hex(*bytes), Hex(Saved(item))) << Origin(item);
+        }
     }
     auto resaved = [&](TCustomResourceItem* Item, uint16_t Type, TCustomResourceItem& Again) {
         const QByteArray* bytes = compiledData(Item, Type);
         if (!bytes) return;
         TBytesStream stream(*bytes);
         Again.LoadFromStream(stream, stream.Size());
-        if (Saved(&Again) != Saved(Item) && ++differences <= 10)
+        if (Saved(&Again) != Saved(Item) && ++differences <= 10) {
             EXPECT_EQ(Hex(Saved(&Again)), Hex(Saved(Item))) << Origin(Item);
+        }
     };
     for (TMenuResourceItem* item : menus) {
         TMenuResourceItem again(Ord(1));

@@ -324,8 +324,9 @@ TEST_F(FontView, MalformedFontsShowAMessageAndNothingInstalled)
         EXPECT_TRUE(view->PanelError->isVisibleTo(view.get())) << c.what;
         EXPECT_FALSE(view->LabelError->text().isEmpty()) << c.what;
         // The earlier font is gone whatever this data is.
-        if (view->FontHandle() != goodHandle)
+        if (view->FontHandle() != goodHandle) {
             EXPECT_TRUE(QFontDatabase::applicationFontFamilies(goodHandle).isEmpty()) << c.what;
+        }
         if (view->FontHandle() < 0) {
             EXPECT_TRUE(Typefaces(*view).isEmpty()) << c.what;
             EXPECT_EQ(view->GetCaption(), QStringLiteral("Font : Unknown")) << c.what;
