@@ -44,13 +44,13 @@ QByteArray SaveItem(TGIFResourceItem& Item)
 
 // One frame of Width x Height over a global map of 256 entries whose first Colors are distinct;
 // pixels cycle through those colours.
-TGifSpec ManyColors(int Colors, int Width, int Height, int Transparent = -1)
+TGifRecipe ManyColors(int Colors, int Width, int Height, int Transparent = -1)
 {
-    TGifSpec spec;
-    spec.Width = Width;
-    spec.Height = Height;
-    for (int i = 0; i < 256; ++i) spec.GlobalMap.push_back(RGBColor(i * 7 % 256, i * 13 % 256, 255 - i));
-    TFrameSpec frame;
+    TGifRecipe recipe;
+    recipe.Width = Width;
+    recipe.Height = Height;
+    for (int i = 0; i < 256; ++i) recipe.GlobalMap.push_back(RGBColor(i * 7 % 256, i * 13 % 256, 255 - i));
+    TFrameRecipe frame;
     frame.Width = Width;
     frame.Height = Height;
     for (int i = 0; i < Width * Height; ++i) frame.Pixels.append(char(i % Colors));
@@ -58,19 +58,19 @@ TGifSpec ManyColors(int Colors, int Width, int Height, int Transparent = -1)
         frame.Control = true;
         frame.Transparent = Transparent;
     }
-    spec.Frames = {frame};
-    return spec;
+    recipe.Frames = {frame};
+    return recipe;
 }
 
-TGifSpec TwoFrames(int Loop)
+TGifRecipe TwoFrames(int Loop)
 {
-    TGifSpec spec;
-    spec.Width = 2;
-    spec.Height = 2;
-    spec.GlobalMap = {RGBColor(255, 0, 0), RGBColor(0, 0, 255)};
-    spec.Loop = Loop;
-    spec.Frames = {Frame(0, 0, 2, 2, Indices({0, 1, 1, 0})), Frame(1, 1, 1, 1, Indices({1}))};
-    return spec;
+    TGifRecipe recipe;
+    recipe.Width = 2;
+    recipe.Height = 2;
+    recipe.GlobalMap = {RGBColor(255, 0, 0), RGBColor(0, 0, 255)};
+    recipe.Loop = Loop;
+    recipe.Frames = {Frame(0, 0, 2, 2, Indices({0, 1, 1, 0})), Frame(1, 1, 1, 1, Indices({1}))};
+    return recipe;
 }
 
 bool HasLoopExtension(const QByteArray& Data) { return Data.contains("NETSCAPE2.0"); }
@@ -277,7 +277,7 @@ TEST(GifResources, ColourDepthChanges)
 
     // A shared map is reduced for every frame that uses it: the same colour gets the same entry.
     {
-        TGifSpec shared = ManyColors(100, 10, 10);
+        TGifRecipe shared = ManyColors(100, 10, 10);
         shared.Frames.push_back(shared.Frames[0]);
         TGIFResourceItem item(Ord(1));
         LoadItem(item, MakeGif(shared));
@@ -290,9 +290,9 @@ TEST(GifResources, ColourDepthChanges)
 
     // Raising 4 to 8 bits appends 240 black entries and changes no pixel.
     TGIFResourceItem item(Ord(1));
-    TGifSpec spec = ManyColors(16, 4, 4);
-    spec.GlobalMap.resize(16);
-    LoadItem(item, MakeGif(spec));
+    TGifRecipe recipe = ManyColors(16, 4, 4);
+    recipe.GlobalMap.resize(16);
+    LoadItem(item, MakeGif(recipe));
     const QByteArray pixels = item.Frame(0)->Frame()->Pixels();
     item.Frame(0)->SetColorDepth(8);
     EXPECT_EQ(item.Palette().size(), 256u);
@@ -304,11 +304,11 @@ TEST(GifResources, ColourDepthChanges)
 
 TEST(GifResources, FacesGiveAndTakeBitmapsWithTheMask)
 {
-    TGifSpec spec = TwoFrames(-1);
-    spec.Frames[0].Control = true;
-    spec.Frames[0].Transparent = 1;
+    TGifRecipe recipe = TwoFrames(-1);
+    recipe.Frames[0].Control = true;
+    recipe.Frames[0].Transparent = 1;
     TGIFResourceItem item(Ord(1));
-    LoadItem(item, MakeGif(spec));
+    LoadItem(item, MakeGif(recipe));
     EXPECT_TRUE(item.Transparent());
     EXPECT_EQ(item.GetTransparencyMethod(), rtmMask);
     std::unique_ptr<TBitmap> bitmap, mask, inverse;
@@ -338,17 +338,17 @@ TEST(GifResources, FacesGiveAndTakeBitmapsWithTheMask)
 TEST(GifResources, AnimatedCursorsImportGifFrames)
 {
     // Frames that draw over each other are composed; undrawn pixels stay clear.
-    TGifSpec spec;
-    spec.Width = 4;
-    spec.Height = 2;
-    spec.GlobalMap = {RGBColor(255, 0, 0), RGBColor(0, 255, 0)};
+    TGifRecipe recipe;
+    recipe.Width = 4;
+    recipe.Height = 2;
+    recipe.GlobalMap = {RGBColor(255, 0, 0), RGBColor(0, 255, 0)};
     for (int i = 0; i < 5; ++i) {
-        TFrameSpec frame = Frame(i % 4, 0, 1, 1, Indices({i == 4 ? 1 : 0}));
+        TFrameRecipe frame = Frame(i % 4, 0, 1, 1, Indices({i == 4 ? 1 : 0}));
         frame.Control = true;
         frame.Delay = 10;
-        spec.Frames.push_back(frame);
+        recipe.Frames.push_back(frame);
     }
-    TBytesStream file(MakeGif(spec));
+    TBytesStream file(MakeGif(recipe));
     TAnimatedCursorResourceItem animation(Ord(1));
     animation.LoadFromFileStream(file);
     ASSERT_EQ(animation.FrameCount(), 5);
@@ -366,10 +366,10 @@ TEST(GifResources, AnimatedCursorsImportGifFrames)
     EXPECT_EQ(hotspot, QPoint(2, 1));
 
     // Frames that all restore the previous picture stand alone, the hot spot moved with them.
-    for (TFrameSpec& frame : spec.Frames) frame.Disposal = 3;
-    spec.Frames.resize(1);
-    spec.Frames[0].Left = 1;
-    TBytesStream single(MakeGif(spec));
+    for (TFrameRecipe& frame : recipe.Frames) frame.Disposal = 3;
+    recipe.Frames.resize(1);
+    recipe.Frames[0].Left = 1;
+    TBytesStream single(MakeGif(recipe));
     animation.LoadFromFileStream(single);
     ASSERT_EQ(animation.FrameCount(), 1);
     EXPECT_EQ(animation.Frame(0)->Width(), 1);
@@ -377,7 +377,7 @@ TEST(GifResources, AnimatedCursorsImportGifFrames)
     EXPECT_EQ(hotspot, QPoint(0, 0)); // (2 - 1, 1 - 0) lies outside a 1 x 1 frame: held inside it
 
     // Damaged GIF data is refused.
-    TBytesStream damaged(MakeGif(spec).left(20));
+    TBytesStream damaged(MakeGif(recipe).left(20));
     EXPECT_THROW(animation.LoadFromFileStream(damaged), Exception);
 }
 

@@ -25,15 +25,15 @@ QByteArray Indices(std::initializer_list<int> Values)
 
 // Three frames: a full-screen one on the global map with control, loop and comment extensions; an
 // interlaced one with a local map at an offset; one without extensions.
-TGifSpec ThreeFrames()
+TGifRecipe ThreeFrames()
 {
-    TGifSpec spec;
-    spec.Width = 4;
-    spec.Height = 9;
-    spec.Background = 1;
-    spec.GlobalMap = {Red, Green, Blue, White};
-    spec.Loop = 0;
-    TFrameSpec first;
+    TGifRecipe recipe;
+    recipe.Width = 4;
+    recipe.Height = 9;
+    recipe.Background = 1;
+    recipe.GlobalMap = {Red, Green, Blue, White};
+    recipe.Loop = 0;
+    TFrameRecipe first;
     first.Width = 4;
     first.Height = 9;
     for (int i = 0; i < 36; ++i) first.Pixels.append(char(i % 4));
@@ -42,7 +42,7 @@ TGifSpec ThreeFrames()
     first.Transparent = 2;
     first.Delay = 10;
     first.Comment = "made\r\nby hand";
-    TFrameSpec second;
+    TFrameRecipe second;
     second.Left = 1;
     second.Top = 1;
     second.Width = 2;
@@ -50,12 +50,12 @@ TGifSpec ThreeFrames()
     for (int i = 0; i < 16; ++i) second.Pixels.append(char((i / 2) % 2));
     second.LocalMap = {RGBColor(10, 20, 30), RGBColor(40, 50, 60)};
     second.Interlace = true;
-    TFrameSpec third;
+    TFrameRecipe third;
     third.Width = 1;
     third.Height = 1;
     third.Pixels = Indices({3});
-    spec.Frames = {first, second, third};
-    return spec;
+    recipe.Frames = {first, second, third};
+    return recipe;
 }
 
 TGIFImage Load(const QByteArray& Data)
@@ -77,16 +77,16 @@ QByteArray Save(const TGIFImage& Image)
 
 TEST(GifImage, LoadsFramesMapsAndExtensionsInOrder)
 {
-    const TGifSpec spec = ThreeFrames();
-    const TGIFImage image = Load(MakeGif(spec));
+    const TGifRecipe recipe = ThreeFrames();
+    const TGIFImage image = Load(MakeGif(recipe));
     EXPECT_EQ(image.Width(), 4);
     EXPECT_EQ(image.Height(), 9);
     EXPECT_EQ(image.BackgroundColorIndex(), 1);
-    EXPECT_EQ(image.GlobalColorMap().ExportPalette(), spec.GlobalMap);
+    EXPECT_EQ(image.GlobalColorMap().ExportPalette(), recipe.GlobalMap);
     ASSERT_EQ(image.FrameCount(), 3);
     for (int i = 0; i < 3; ++i) {
         const TGIFFrame* frame = image.Frames(i);
-        const TFrameSpec& f = spec.Frames[size_t(i)];
+        const TFrameRecipe& f = recipe.Frames[size_t(i)];
         SCOPED_TRACE(i);
         EXPECT_EQ(frame->Left(), f.Left);
         EXPECT_EQ(frame->Top(), f.Top);
@@ -115,8 +115,8 @@ TEST(GifImage, LoadsFramesMapsAndExtensionsInOrder)
 
 TEST(GifImage, OutputDecodesTheSameInGiflibAndQt)
 {
-    const TGifSpec spec = ThreeFrames();
-    const QByteArray ours = Save(Load(MakeGif(spec)));
+    const TGifRecipe recipe = ThreeFrames();
+    const QByteArray ours = Save(Load(MakeGif(recipe)));
     ASSERT_TRUE(ours.startsWith("GIF89a"));
 
     TReadState state;
@@ -127,7 +127,7 @@ TEST(GifImage, OutputDecodesTheSameInGiflibAndQt)
     EXPECT_EQ(gif->SBackGroundColor, 1);
     for (int i = 0; i < 3; ++i) {
         const SavedImage& saved = gif->SavedImages[i];
-        const TFrameSpec& f = spec.Frames[size_t(i)];
+        const TFrameRecipe& f = recipe.Frames[size_t(i)];
         SCOPED_TRACE(i);
         EXPECT_EQ(saved.ImageDesc.Left, f.Left);
         EXPECT_EQ(saved.ImageDesc.Top, f.Top);
@@ -237,17 +237,17 @@ TEST(GifImage, RendererHonoursTheFourDisposals)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Disposal);
-        TGifSpec spec;
-        spec.Width = 2;
-        spec.Height = 1;
-        spec.GlobalMap = {Red, Green, Blue, White};
-        TFrameSpec all = Frame(0, 0, 2, 1, Indices({0, 0}));
-        TFrameSpec left = Frame(0, 0, 1, 1, Indices({1}));
+        TGifRecipe recipe;
+        recipe.Width = 2;
+        recipe.Height = 1;
+        recipe.GlobalMap = {Red, Green, Blue, White};
+        TFrameRecipe all = Frame(0, 0, 2, 1, Indices({0, 0}));
+        TFrameRecipe left = Frame(0, 0, 1, 1, Indices({1}));
         left.Control = true;
         left.Disposal = c.Disposal;
-        TFrameSpec right = Frame(1, 0, 1, 1, Indices({2}));
-        spec.Frames = {all, left, right};
-        const TGIFImage image = Load(MakeGif(spec));
+        TFrameRecipe right = Frame(1, 0, 1, 1, Indices({2}));
+        recipe.Frames = {all, left, right};
+        const TGIFImage image = Load(MakeGif(recipe));
         TGIFRenderer renderer(image);
         renderer.SetBackgroundColor(Blue);
         EXPECT_EQ(renderer.Canvas().pixel(0, 0), qRgb(255, 0, 0));

@@ -11,7 +11,7 @@
 
 namespace giftest {
 
-struct TFrameSpec {
+struct TFrameRecipe {
     int Left = 0;
     int Top = 0;
     int Width = 1;
@@ -26,9 +26,9 @@ struct TFrameSpec {
     QByteArray Comment;
 };
 
-inline TFrameSpec Frame(int Left, int Top, int Width, int Height, const QByteArray& Pixels)
+inline TFrameRecipe Frame(int Left, int Top, int Width, int Height, const QByteArray& Pixels)
 {
-    TFrameSpec frame;
+    TFrameRecipe frame;
     frame.Left = Left;
     frame.Top = Top;
     frame.Width = Width;
@@ -37,13 +37,13 @@ inline TFrameSpec Frame(int Left, int Top, int Width, int Height, const QByteArr
     return frame;
 }
 
-struct TGifSpec {
+struct TGifRecipe {
     int Width = 1;
     int Height = 1;
     int Background = 0;
     std::vector<TColor> GlobalMap; // power-of-two count or empty
     int Loop = -1; // loop count of a NETSCAPE2.0 extension on the first frame, -1 for none
-    std::vector<TFrameSpec> Frames;
+    std::vector<TFrameRecipe> Frames;
 };
 
 inline ColorMapObject* MakeMap(const std::vector<TColor>& Colors)
@@ -61,25 +61,25 @@ inline int Collect(GifFileType* Gif, const GifByteType* Data, int Length)
     return Length;
 }
 
-// The file giflib writes for the spec.
-inline QByteArray MakeGif(const TGifSpec& Spec)
+// The file giflib writes for the recipe.
+inline QByteArray MakeGif(const TGifRecipe& Recipe)
 {
     QByteArray out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, Collect, &error);
-    gif->SWidth = Spec.Width;
-    gif->SHeight = Spec.Height;
+    gif->SWidth = Recipe.Width;
+    gif->SHeight = Recipe.Height;
     gif->SColorResolution = 8;
-    gif->SBackGroundColor = Spec.Background;
-    gif->SColorMap = MakeMap(Spec.GlobalMap);
-    for (size_t i = 0; i < Spec.Frames.size(); ++i) {
-        const TFrameSpec& f = Spec.Frames[i];
+    gif->SBackGroundColor = Recipe.Background;
+    gif->SColorMap = MakeMap(Recipe.GlobalMap);
+    for (size_t i = 0; i < Recipe.Frames.size(); ++i) {
+        const TFrameRecipe& f = Recipe.Frames[i];
         SavedImage* image = GifMakeSavedImage(gif, nullptr);
         image->ImageDesc = GifImageDesc{f.Left, f.Top, f.Width, f.Height, f.Interlace, MakeMap(f.LocalMap)};
         image->RasterBits = static_cast<GifByteType*>(malloc(size_t(f.Width * f.Height)));
         std::memcpy(image->RasterBits, f.Pixels.constData(), size_t(f.Width * f.Height));
-        if (i == 0 && Spec.Loop >= 0) {
-            const GifByteType loop[] = {1, GifByteType(Spec.Loop & 0xFF), GifByteType(Spec.Loop >> 8)};
+        if (i == 0 && Recipe.Loop >= 0) {
+            const GifByteType loop[] = {1, GifByteType(Recipe.Loop & 0xFF), GifByteType(Recipe.Loop >> 8)};
             GifAddExtensionBlock(&image->ExtensionBlockCount, &image->ExtensionBlocks, APPLICATION_EXT_FUNC_CODE, 11,
                                  (unsigned char*)"NETSCAPE2.0");
             GifAddExtensionBlock(&image->ExtensionBlockCount, &image->ExtensionBlocks, CONTINUE_EXT_FUNC_CODE, 3,
